@@ -1,0 +1,7 @@
+#include "conference/KLClientConfigManager.h"
+
+KLClientConfigManager &KLClientConfigManager::sharedInstance()
+{
+    static KLClientConfigManager instance; // thread-safe initialisation
+    return instance;
+}

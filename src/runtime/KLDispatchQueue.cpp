@@ -1,0 +1,58 @@
+#include "runtime/KLDispatchQueue.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+KLDispatchQueue::KLDispatchQueue(const QString &label)
+    : m_label(label), m_thread(new QThread), m_context(new QObject)
+{
+    m_thread->setObjectName(label);
+    m_context->setObjectName(label);
+    m_context->moveToThread(m_thread);
+    m_thread->start();
+}
+
+KLDispatchQueue::~KLDispatchQueue()
+{
+    m_thread->quit();
+    if (!isCurrent())
+        m_thread->wait();
+    delete m_context;
+    delete m_thread;
+}
+
+bool KLDispatchQueue::isCurrent() const
+{
+    return QThread::currentThread() == m_thread;
+}
+
+void KLDispatchQueue::async(KLBlock block)
+{
+    if (!block)
+        return;
+    QMetaObject::invokeMethod(m_context, std::move(block), Qt::QueuedConnection);
+}
+
+void KLDispatchQueue::asyncAfter(qint64 milliseconds, KLBlock block)
+{
+    QObject *context = m_context;
+    async([context, milliseconds, block = std::move(block)]() {
+        QTimer::singleShot(milliseconds, Qt::PreciseTimer, context, [block]() {
+            if (block)
+                block();
+        });
+    });
+}
+
+void KLDispatchQueue::sync(KLBlock block)
+{
+    if (!block)
+        return;
+    if (isCurrent()) {
+        block();
+        return;
+    }
+    QMetaObject::invokeMethod(m_context, std::move(block), Qt::BlockingQueuedConnection);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <KelvoUISDK/KLSDKDispatch.h>
+
+#include <QString>
+
+class QObject;
+class QThread;
+
+/// A serial queue: one dedicated thread with its own event loop, named after the label.
+/// Blocks run one at a time in submission order. Qt objects that must live on the queue
+/// (timers, sockets) use `context()` as their parent.
+class KLDispatchQueue {
+public:
+    explicit KLDispatchQueue(const QString &label);
+    ~KLDispatchQueue();
+    KLDispatchQueue(const KLDispatchQueue &) = delete;
+    KLDispatchQueue &operator=(const KLDispatchQueue &) = delete;
+
+    const QString &label() const { return m_label; }
+    /// True when the caller runs on this queue's thread.
+    bool isCurrent() const;
+    /// Queues the block; an empty block is ignored.
+    void async(KLBlock block);
+    /// Queues the block after `milliseconds` (already scaled by the caller); an empty block is
+    /// skipped when the time comes.
+    void asyncAfter(qint64 milliseconds, KLBlock block);
+    /// Runs the block on the queue and waits for it; inline when already on the queue.
+    void sync(KLBlock block);
+    /// An object living on the queue's thread.
+    QObject *context() const { return m_context; }
+
+private:
+    QString m_label;
+    QThread *m_thread;
+    QObject *m_context;
+};

@@ -1,0 +1,74 @@
+#include "runtime/KLLocalization.h"
+
+#include "runtime/KLSDKLog.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+#include <atomic>
+
+namespace {
+
+QHash<QString, QString> loadTable(const QString &resource)
+{
+    QFile file(resource);
+    QHash<QString, QString> table;
+    if (!file.open(QIODevice::ReadOnly)) {
+        KL_LOG_ERROR("KLLocalization", QStringLiteral("string table missing: %1").arg(resource));
+        return table;
+    }
+    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+        table.insert(it.key(), it.value().toString());
+    return table;
+}
+
+// Loaded once, read-only afterwards: safe to read from any thread.
+const QHash<QString, QString> &table(KLLocalization::Language language)
+{
+    static const QHash<QString, QString> chinese = loadTable(QStringLiteral(":/kelvouisdk/strings/zh.json"));
+    static const QHash<QString, QString> english = loadTable(QStringLiteral(":/kelvouisdk/strings/en.json"));
+    return language == KLLocalization::Language::English ? english : chinese;
+}
+
+KLLocalization::Language systemLanguage()
+{
+    return QLocale().language() == QLocale::Chinese ? KLLocalization::Language::Chinese
+                                                    : KLLocalization::Language::English;
+}
+
+std::atomic<KLLocalization::Language> &languageSlot()
+{
+    static std::atomic<KLLocalization::Language> slot{systemLanguage()};
+    return slot;
+}
+
+} // namespace
+
+KLLocalization::Language KLLocalization::language()
+{
+    return languageSlot().load();
+}
+
+void KLLocalization::setLanguage(Language language)
+{
+    languageSlot().store(language);
+}
+
+QString KLLocalization::localizedString(const QString &key)
+{
+    return table(language()).value(key, key);
+}
+
+bool KLLocalization::isEnglish()
+{
+    return localizedString(QStringLiteral("Language")) == QLatin1String("english");
+}
+
+QString KLLocalizedString(const QString &key)
+{
+    return KLLocalization::localizedString(key);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+/// The SDK's own string table, compiled into the library (Chinese and English), keyed by the
+/// localisation keys. The SDK never installs a QTranslator, so it cannot clash with the host's.
+class KLLocalization {
+public:
+    enum class Language { Chinese, English };
+
+    /// The interface language: taken from the system locale until a host or test sets it.
+    static Language language();
+    static void setLanguage(Language language);
+    /// The text for `key` in the current language; the key itself when the table has none.
+    static QString localizedString(const QString &key);
+    /// True when the interface language is English ("Language" reads "english").
+    static bool isEnglish();
+};
+
+/// Shorthand for KLLocalization::localizedString.
+QString KLLocalizedString(const QString &key);
