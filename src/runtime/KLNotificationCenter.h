@@ -26,6 +26,7 @@ using KLNotificationHandler = std::function<void(const KLNotification &)>;
 /// running on another thread has finished.
 class KLNotificationCenter {
 public:
+    KLNotificationCenter() = default;
     static KLNotificationCenter &defaultCenter();
 
     /// Observes `name`; when `object` is given, only notifications from that sender.

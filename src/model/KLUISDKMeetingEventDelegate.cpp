@@ -1,0 +1,8 @@
+#include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
+
+KLUISDKMeetingEventDelegate::~KLUISDKMeetingEventDelegate() = default;
+
+void KLUISDKMeetingEventDelegate::onMeetingUserStatusChange(
+    const std::shared_ptr<KLSDKMeetingUser> &, int)
+{
+}
