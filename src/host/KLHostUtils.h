@@ -56,8 +56,11 @@ public:
     static bool isWhiteSpaceString(const QString &text);
     /// True when the whole text is one or more ASCII digits ("0" included).
     static bool isPositiveInteger(const QString &text);
-    /// True when any user-perceived character (grapheme cluster) of the text is an emoji by the
-    /// rule of emojiCluster() in the source.
+    /// True when any user-perceived character (grapheme cluster) of the text is an emoji, judged
+    /// on its UTF-16 units c0, c1, ...: a surrogate pair first decides alone (code point within
+    /// U+1D000..U+1F9C0); else a second unit U+D83C, U+20E3 (keycap) or U+FE0F (emoji style)
+    /// decides; else a lone unit within U+2100..U+27FF, U+2B05..U+2B07, U+2934..U+2935 or
+    /// U+3297..U+3299, or one of U+2B1B, U+2B1C, U+2B50, U+2B55, U+303D, U+3030, U+00A9, U+00AE.
     static bool isEmojiCharacter(const QString &text);
 
     /// Runs `/bin/sh -c command`, waits until it ends and returns its standard output as UTF-8.

@@ -1,17 +1,46 @@
 #include "runtime/KLDispatchQueue.h"
 
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
 #include <QTimer>
 
+#include <semaphore>
+
+namespace {
+
+/// The queue's thread. Its event loop exists before the constructor of the queue returns, so
+/// a queue made just before the application object goes away still has a working loop.
+class KLQueueThread : public QThread {
+public:
+    void startAndWaitForLoop()
+    {
+        start();
+        m_loopReady.acquire();
+    }
+
+protected:
+    void run() override
+    {
+        QEventLoop loop;
+        m_loopReady.release();
+        loop.exec();
+    }
+
+private:
+    std::binary_semaphore m_loopReady{0};
+};
+
+} // namespace
+
 KLDispatchQueue::KLDispatchQueue(const QString &label)
-    : m_label(label), m_thread(new QThread), m_context(new QObject)
+    : m_label(label), m_thread(new KLQueueThread), m_context(new QObject)
 {
     m_thread->setObjectName(label);
     m_context->setObjectName(label);
     m_context->moveToThread(m_thread);
-    m_thread->start();
+    static_cast<KLQueueThread *>(m_thread)->startAndWaitForLoop();
 }
 
 KLDispatchQueue::~KLDispatchQueue()

@@ -10,6 +10,14 @@
 
 #include <atomic>
 
+// The table is compiled into the core's static archive. Referring to it by name keeps the
+// linker from dropping it from programs that link the archive rather than the SDK library.
+static void initStringTableResource()
+{
+    Q_INIT_RESOURCE(strings);
+}
+[[maybe_unused]] static const bool kStringTableRegistered = (initStringTableResource(), true);
+
 namespace {
 
 QHash<QString, QString> loadTable(const QString &resource)

@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -47,37 +49,97 @@ void printConsoleLine(const QString &line)
     std::fflush(stream);
 }
 
-template <typename Job>
-void queueLine(Job job)
+/// One queued logger job: a line for one of the printer operations, or a printer switch.
+struct PendingLine {
+    enum class Kind { Info, Debug, Warn, Error, Action, Event, ErrorPoint, SetPrinter };
+    Kind kind;
+    QString tag;
+    QString msg;
+    QVariant point;
+    QVariant params;
+    std::shared_ptr<KLSDKLoggerProtocol> printer;
+};
+
+// Lines wait here and one IO-queue job prints every line queued by the time it runs. A caller
+// posts that job only when the buffer was empty, so a burst of lines costs one wake-up of the
+// IO queue rather than one per line, and order is kept because everything goes through here.
+std::mutex &pendingMutex()
 {
-    KLSDKDispatcher::asyncRunOnIoQueue([job = std::move(job)]() {
-        job(printerSlot().get());
-    });
+    static auto *mutex = new std::mutex;
+    return *mutex;
 }
 
-void queueMessage(void (KLSDKLoggerProtocol::*operation)(const QString &, const QString &),
-                  const char *consolePrefix, const QString &tag, const QString &msg)
+std::vector<PendingLine> &pendingLines()
 {
-    queueLine([operation, consolePrefix, tag, msg](KLSDKLoggerProtocol *printer) {
-        if (printer)
-            (printer->*operation)(tag, msg);
-        else
-            printConsoleLine(QLatin1String(consolePrefix) + tag + QLatin1String(": ") + msg);
-    });
+    static auto *lines = new std::vector<PendingLine>;
+    return *lines;
 }
 
-void queuePoint(void (KLSDKLoggerProtocol::*operation)(const QString &, const QVariant &,
-                                                        const QVariant &),
-                const char *consolePrefix, const QString &tag, const QVariant &point,
+void printPendingLine(const PendingLine &line)
+{
+    using Kind = PendingLine::Kind;
+    if (line.kind == Kind::SetPrinter) {
+        printerSlot() = line.printer;
+        return;
+    }
+    KLSDKLoggerProtocol *printer = printerSlot().get();
+    static const char *const prefixes[] = {"I/", "D/", "W/", "E/", "Action/", "Event/", "Error/"};
+    const bool isPoint = line.kind == Kind::Action || line.kind == Kind::Event ||
+                         line.kind == Kind::ErrorPoint;
+    if (!printer) {
+        const QString head = QLatin1String(prefixes[static_cast<int>(line.kind)]) + line.tag +
+                             QLatin1String(": ");
+        printConsoleLine(isPoint ? head + describe(line.point) + QLatin1Char(' ') +
+                                       describe(line.params)
+                                 : head + line.msg);
+        return;
+    }
+    switch (line.kind) {
+    case Kind::Info: printer->info(line.tag, line.msg); break;
+    case Kind::Debug: printer->debug(line.tag, line.msg); break;
+    case Kind::Warn: printer->warn(line.tag, line.msg); break;
+    case Kind::Error: printer->error(line.tag, line.msg); break;
+    case Kind::Action: printer->action(line.tag, line.point, line.params); break;
+    case Kind::Event: printer->event(line.tag, line.point, line.params); break;
+    case Kind::ErrorPoint: printer->error(line.tag, line.point, line.params); break;
+    case Kind::SetPrinter: break;
+    }
+}
+
+void printPendingLines()
+{
+    // IO queue only; keeps its capacity between runs and, like the queues, outlives statics.
+    static auto &batch = *new std::vector<PendingLine>;
+    {
+        std::lock_guard lock(pendingMutex());
+        batch.swap(pendingLines());
+    }
+    for (const PendingLine &line : batch)
+        printPendingLine(line);
+    batch.clear();
+}
+
+void queueLine(PendingLine line)
+{
+    bool wasEmpty;
+    {
+        std::lock_guard lock(pendingMutex());
+        wasEmpty = pendingLines().empty();
+        pendingLines().push_back(std::move(line));
+    }
+    if (wasEmpty)
+        KLSDKDispatcher::asyncRunOnIoQueue(printPendingLines);
+}
+
+void queueMessage(PendingLine::Kind kind, const QString &tag, const QString &msg)
+{
+    queueLine({kind, tag, msg, QVariant(), QVariant(), nullptr});
+}
+
+void queuePoint(PendingLine::Kind kind, const QString &tag, const QVariant &point,
                 const QVariant &params)
 {
-    queueLine([operation, consolePrefix, tag, point, params](KLSDKLoggerProtocol *printer) {
-        if (printer)
-            (printer->*operation)(tag, point, params);
-        else
-            printConsoleLine(QLatin1String(consolePrefix) + tag + QLatin1String(": ") +
-                             describe(point) + QLatin1Char(' ') + describe(params));
-    });
+    queueLine({kind, tag, QString(), point, params, nullptr});
 }
 
 } // namespace
@@ -94,43 +156,43 @@ void KLSDKLogConsole::setStream(FILE *stream)
 
 void KLSDKLogger::setLoggerPrinter(std::shared_ptr<KLSDKLoggerProtocol> printer)
 {
-    KLSDKDispatcher::asyncRunOnIoQueue(
-        [printer = std::move(printer)]() { printerSlot() = printer; });
+    queueLine({PendingLine::Kind::SetPrinter, QString(), QString(), QVariant(), QVariant(),
+               std::move(printer)});
 }
 
 void KLSDKLogger::info(const QString &tag, const QString &msg)
 {
-    queueMessage(&KLSDKLoggerProtocol::info, "I/", tag, msg);
+    queueMessage(PendingLine::Kind::Info, tag, msg);
 }
 
 void KLSDKLogger::debug(const QString &tag, const QString &msg)
 {
-    queueMessage(&KLSDKLoggerProtocol::debug, "D/", tag, msg);
+    queueMessage(PendingLine::Kind::Debug, tag, msg);
 }
 
 void KLSDKLogger::warn(const QString &tag, const QString &msg)
 {
-    queueMessage(&KLSDKLoggerProtocol::warn, "W/", tag, msg);
+    queueMessage(PendingLine::Kind::Warn, tag, msg);
 }
 
 void KLSDKLogger::error(const QString &tag, const QString &msg)
 {
-    queueMessage(&KLSDKLoggerProtocol::error, "E/", tag, msg);
+    queueMessage(PendingLine::Kind::Error, tag, msg);
 }
 
 void KLSDKLogger::action(const QString &tag, const QVariant &point, const QVariant &params)
 {
-    queuePoint(&KLSDKLoggerProtocol::action, "Action/", tag, point, params);
+    queuePoint(PendingLine::Kind::Action, tag, point, params);
 }
 
 void KLSDKLogger::event(const QString &tag, const QVariant &point, const QVariant &params)
 {
-    queuePoint(&KLSDKLoggerProtocol::event, "Event/", tag, point, params);
+    queuePoint(PendingLine::Kind::Event, tag, point, params);
 }
 
 void KLSDKLogger::error(const QString &tag, const QVariant &point, const QVariant &params)
 {
-    queuePoint(&KLSDKLoggerProtocol::error, "Error/", tag, point, params);
+    queuePoint(PendingLine::Kind::ErrorPoint, tag, point, params);
 }
 
 void KLSDKLogging(int level, const QString &tag, const QString &message)
@@ -168,11 +230,12 @@ void kl_log_detail::write(int level, const QString &tag, const char *fileName, i
     QString text;
     text.reserve(message.size() + 96);
     text += QLatin1Char('(');
-    text += QString::fromUtf8(fileName);
+    // Source file names and compiler-spelled function names are ASCII: no UTF-8 decoding.
+    text += QLatin1String(fileName);
     text += QLatin1Char(':');
     text += QString::number(line);
     text += QLatin1Char(' ');
-    text += QString::fromUtf8(function);
+    text += QLatin1String(function);
     text += QLatin1String("): ");
     text += message;
     KLSDKLogging(level, tag, text);

@@ -19,43 +19,28 @@
 
 namespace {
 
-class OrderLog {
-public:
-    void add(const QString &entry)
-    {
-        std::lock_guard lock(m_mutex);
-        m_entries << entry;
-    }
-    QStringList entries() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_entries;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QStringList m_entries;
+/// Entries added from queue threads; read once the queues have been waited for.
+struct OrderLog {
+    void add(const QString &entry) { std::lock_guard lock(mutex); entries << entry; }
+    std::mutex mutex;
+    QStringList entries;
 };
 
-QString currentThreadName()
-{
-    return QThread::currentThread()->objectName();
-}
+QString currentThreadName() { return QThread::currentThread()->objectName(); }
 
 } // namespace
 
 TEST(DispatcherQueues, SerialTasksRunInSubmissionOrderOnTheirNamedThread)
 {
     OrderLog log;
-    for (int i = 0; i < 50; ++i)
+    QStringList expected;
+    for (int i = 0; i < 50; ++i) {
+        expected << QString::number(i);
         KLSDKDispatcher::asyncRunOnSerialQueue([&log, i]() { log.add(QString::number(i)); });
+    }
     QString threadName;
     KLSDKDispatcher::sharedDispatcher().serialQueue().sync([&]() { threadName = currentThreadName(); });
-
-    QStringList expected;
-    for (int i = 0; i < 50; ++i)
-        expected << QString::number(i);
-    EXPECT_EQ(log.entries(), expected);
+    EXPECT_EQ(log.entries, expected);
     EXPECT_EQ(threadName, QStringLiteral("com.vantora.kelvo.serial.queue"));
 }
 
@@ -78,7 +63,7 @@ TEST(DispatcherQueues, AsyncFromOwnQueueRunsInlineAheadOfQueuedWork)
     kltest::drainLogger();
     kltest::drainLogger();
 
-    const QStringList entries = log.entries();
+    const QStringList entries = log.entries;
     const QStringList serialOrder = entries.filter(QRegularExpression("^(outer|queued|inline)"));
     EXPECT_EQ(serialOrder, QStringList({"outer-start", "inline", "outer-end", "queued"}));
     EXPECT_LT(entries.indexOf("io-inline"), entries.indexOf("io-queued"));
@@ -86,16 +71,14 @@ TEST(DispatcherQueues, AsyncFromOwnQueueRunsInlineAheadOfQueuedWork)
 
 TEST(DispatcherQueues, SerialTaskRecordsItsCostAndLogsBothQueuesFigures)
 {
-    auto printer = std::make_shared<kltest::RecordingPrinter>();
-    KLSDKLogger::setLoggerPrinter(printer);
+    auto printer = kltest::RecordingPrinter::install();
     KLSDKDispatcher &dispatcher = KLSDKDispatcher::sharedDispatcher();
     const qint64 idBefore = dispatcher.serialTaskId();
 
     KLSDKDispatcher::asyncRunOnSerialQueue([]() { QThread::msleep(150); });
     dispatcher.serialQueue().sync([]() {});
     kltest::drainLogger();
-    KLSDKLogger::setLoggerPrinter(nullptr);
-    kltest::drainLogger();
+    kltest::RecordingPrinter::uninstall();
 
     EXPECT_EQ(dispatcher.serialTaskId(), idBefore + 1);
     EXPECT_GE(dispatcher.serialLastTimeCost(), 150);
@@ -135,10 +118,7 @@ TEST(MainThreadDispatch, BlocksFromOtherThreadsRunOnTheMainThread)
 
     QThread *mainThread = QCoreApplication::instance()->thread();
     std::atomic<QThread *> asyncThread{nullptr};
-    std::thread worker([&]() {
-        KLPerformBlockOnMainThread([&]() { asyncThread = QThread::currentThread(); });
-    });
-    worker.join();
+    std::thread([&]() { KLPerformBlockOnMainThread([&]() { asyncThread = QThread::currentThread(); }); }).join();
     EXPECT_TRUE(kltest::waitUntil([&]() { return asyncThread.load() != nullptr; }));
     EXPECT_EQ(asyncThread.load(), mainThread);
 
@@ -151,9 +131,7 @@ TEST(MainThreadDispatch, BlocksFromOtherThreadsRunOnTheMainThread)
         SYNC_RUN_ON_MAIN_QUEUE_WITHOUT_DEAD_LOCKING([&]() { ++syncRuns; });
         return firstRanBeforeReturn && syncRuns.load() == 2 && seen == mainThread;
     });
-    EXPECT_TRUE(kltest::waitUntil([&]() {
-        return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    }));
+    EXPECT_TRUE(kltest::waitUntil([&]() { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     EXPECT_TRUE(result.get());
 }
 
@@ -172,9 +150,9 @@ TEST(UtilityQueues, SerialWorkIsOrderedAndConcurrentWorkOverlapsOffTheMainThread
     for (int i = 0; i < 20; ++i)
         KLPerformBlockOnSerialQueue([&log, i]() { log.add(currentThreadName() + QString::number(i)); });
     KLUtility::shareInstance().serialQueue().sync([]() {});
-    ASSERT_EQ(log.entries().size(), 20);
-    EXPECT_EQ(log.entries().first(), "com.tandu.conf.serial0");
-    EXPECT_EQ(log.entries().last(), "com.tandu.conf.serial19");
+    ASSERT_EQ(log.entries.size(), 20);
+    EXPECT_EQ(log.entries.first(), "com.tandu.conf.serial0");
+    EXPECT_EQ(log.entries.last(), "com.tandu.conf.serial19");
 
     // Two blocks that wait for each other can only finish if they run at the same time.
     std::latch bothStarted(2);

@@ -6,6 +6,8 @@
 #include "runtime/KLSDKLogConsole.h"
 #include "runtime/KLSDKLoggingHandler.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,44 +16,24 @@
 namespace {
 
 /// Captures console lines in a temporary file for the duration of a test.
-class ConsoleCapture {
-public:
-    ConsoleCapture() : m_file(std::tmpfile()) { KLSDKLogConsole::setStream(m_file); }
-    ~ConsoleCapture()
-    {
-        KLSDKLogConsole::setStream(nullptr);
-        std::fclose(m_file);
-    }
+struct ConsoleCapture {
+    ConsoleCapture() { KLSDKLogConsole::setStream(file); }
+    ~ConsoleCapture() { KLSDKLogConsole::setStream(nullptr); std::fclose(file); }
     QString text()
     {
         kltest::drainLogger();
-        std::fflush(m_file);
-        std::rewind(m_file);
-        QByteArray bytes;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
-            bytes.append(buffer, static_cast<qsizetype>(n));
-        return QString::fromUtf8(bytes);
+        std::fflush(file);
+        std::rewind(file);
+        QFile reader;
+        return reader.open(file, QIODevice::ReadOnly) ? QString::fromUtf8(reader.readAll()) : QString();
     }
-
-private:
-    FILE *m_file;
+    FILE *const file = std::tmpfile();
 };
 
 class LoggerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        KLSDKLogger::setLoggerPrinter(printer);
-        kltest::drainLogger();
-    }
-    void TearDown() override
-    {
-        KLSDKLogger::setLoggerPrinter(nullptr);
-        kltest::drainLogger();
-    }
-    std::shared_ptr<kltest::RecordingPrinter> printer = std::make_shared<kltest::RecordingPrinter>();
+    void TearDown() override { kltest::RecordingPrinter::uninstall(); }
+    std::shared_ptr<kltest::RecordingPrinter> printer = kltest::RecordingPrinter::install();
 };
 
 } // namespace

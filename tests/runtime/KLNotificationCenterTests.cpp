@@ -14,26 +14,22 @@ const QString kName = QStringLiteral("TestNotification");
 TEST(NotificationCenter, DeliversSynchronouslyOnThePostingThreadWithUserInfo)
 {
     KLNotificationCenter center;
-    int owner = 0;
+    int owner = 0, poster = 0;
+    KLNotification received;
     std::thread::id deliveredOn;
-    QVariantMap received;
-    const void *sender = nullptr;
-    center.addObserver(&owner, KLNotificationNames::AudioVideoChangeNotification,
-                       [&](const KLNotification &note) {
-                           deliveredOn = std::this_thread::get_id();
-                           received = note.userInfo;
-                           sender = note.object;
-                       });
-
-    int poster = 0;
+    center.addObserver(&owner, KLNotificationNames::AudioVideoChangeNotification, [&](const KLNotification &note) {
+        deliveredOn = std::this_thread::get_id();
+        received = note;
+    });
     std::thread worker([&]() {
         center.postNotification(KLNotificationNames::AudioVideoChangeNotification, &poster,
                                 {{KLNotificationKeys::audioAction, true}});
         EXPECT_EQ(deliveredOn, std::this_thread::get_id()); // already delivered on return
     });
     worker.join();
-    EXPECT_EQ(sender, &poster);
-    EXPECT_TRUE(received.value("audioAction").toBool());
+    EXPECT_EQ(received.name, KLNotificationNames::AudioVideoChangeNotification);
+    EXPECT_EQ(received.object, &poster);
+    EXPECT_TRUE(received.userInfo.value("audioAction").toBool());
 }
 
 TEST(NotificationCenter, SenderFilterAndRemovalByOwnerNameAndToken)
@@ -44,8 +40,7 @@ TEST(NotificationCenter, SenderFilterAndRemovalByOwnerNameAndToken)
     center.addObserver(&ownerA, kName, [&](const KLNotification &) { calls << "A-any"; });
     center.addObserver(&ownerA, "Other", [&](const KLNotification &) { calls << "A-other"; });
     center.addObserver(&ownerB, kName, [&](const KLNotification &) { calls << "B-x"; }, &senderX);
-    const quint64 token =
-        center.addObserver(&ownerB, kName, [&](const KLNotification &) { calls << "B-token"; });
+    const quint64 token = center.addObserver(&ownerB, kName, [&](const KLNotification &) { calls << "B-token"; });
 
     center.postNotification(kName, &senderY);
     EXPECT_EQ(calls, QStringList({"A-any", "B-token"}));

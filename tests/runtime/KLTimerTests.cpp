@@ -22,10 +22,7 @@ protected:
     void TearDown() override { KLTimeScale::setFactor(1.0); }
 };
 
-struct Counter {
-    void tick() { ++ticks; }
-    std::atomic<int> ticks{0};
-};
+struct Counter { void tick() { ++ticks; } std::atomic<int> ticks{0}; };
 
 } // namespace
 
@@ -48,12 +45,8 @@ TEST_F(MainThreadTimer, RepeatsOnTheMainThreadUntilStopped)
     std::atomic<int> fires{0};
     std::atomic<bool> offMain{false};
     QThread *mainThread = QThread::currentThread();
-    KLTimer timer(2.0, true, [&]() {
-        offMain = offMain || QThread::currentThread() != mainThread;
-        ++fires;
-    });
-    std::thread starter([&timer]() { timer.startTimer(); }); // started from another thread
-    starter.join();
+    KLTimer timer(2.0, true, [&]() { offMain = offMain || QThread::currentThread() != mainThread; ++fires; });
+    std::thread([&timer]() { timer.startTimer(); }).join(); // started from another thread
     EXPECT_TRUE(kltest::waitUntil([&]() { return fires.load() >= 3; }));
     timer.stopTimer();
     timer.stopTimer(); // safe when already stopped
@@ -79,14 +72,9 @@ TEST_F(QueueTimer, RepeatingTimerStopsOnceItsOwnerIsGone)
     KLDispatchQueue queue(QStringLiteral("test.timer.queue"));
     auto target = std::make_shared<Counter>();
     std::weak_ptr<Counter> weakTarget = target;
-    auto timer = KLSDKGCDTimer::scheduledTimerWithTimeInterval(2.0, target, &Counter::tick, &queue,
-                                                               QVariant(), true);
+    auto timer = KLSDKGCDTimer::scheduledTimerWithTimeInterval(2.0, target, &Counter::tick, &queue, QVariant(), true);
     target.reset(); // the timer keeps its target alive
-    EXPECT_TRUE(kltest::waitUntil([&]() {
-        auto live = weakTarget.lock();
-        return live && live->ticks.load() >= 3;
-    }));
-
+    EXPECT_TRUE(kltest::waitUntil([&]() { auto live = weakTarget.lock(); return live && live->ticks.load() >= 3; }));
     timer.reset(); // the owner lets go
     queue.sync([]() {});
     EXPECT_TRUE(weakTarget.expired());
@@ -97,13 +85,8 @@ TEST_F(QueueTimer, FiresOnItsQueueAndOneShotFiresOnce)
     KLDispatchQueue queue(QStringLiteral("test.oneshot.queue"));
     std::atomic<int> fires{0};
     std::atomic<bool> onQueue{true};
-    auto timer = KLSDKGCDTimer::scheduledTimerWithTimeInterval(
-        1.0, nullptr,
-        [&]() {
-            onQueue = onQueue && queue.isCurrent();
-            ++fires;
-        },
-        &queue, QVariant(), false);
+    const auto tick = [&]() { onQueue = onQueue && queue.isCurrent(); ++fires; };
+    auto timer = KLSDKGCDTimer::scheduledTimerWithTimeInterval(1.0, nullptr, tick, &queue, QVariant(), false);
     EXPECT_TRUE(kltest::waitUntil([&]() { return fires.load() == 1; }));
     kltest::pumpEvents(80);
     EXPECT_EQ(fires.load(), 1);
@@ -119,8 +102,7 @@ TEST_F(QueueTimer, InvalidateStopsARepeatingTimer)
 {
     KLDispatchQueue queue(QStringLiteral("test.invalidate.queue"));
     std::atomic<int> fires{0};
-    auto timer = KLSDKGCDTimer::scheduledTimerWithTimeInterval(1.0, nullptr, [&]() { ++fires; },
-                                                               &queue, QVariant(), true);
+    auto timer = KLSDKGCDTimer::scheduledTimerWithTimeInterval(1.0, nullptr, [&]() { ++fires; }, &queue, QVariant(), true);
     EXPECT_TRUE(kltest::waitUntil([&]() { return fires.load() >= 2; }));
     timer->invalidate();
     queue.sync([]() {});

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "KLTestSupport.h"
+
 #include <KelvoUISDK/KLSDKLogger.h>
 
 #include <QString>
-#include <QStringList>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -13,49 +15,48 @@ namespace kltest {
 /// A log printer that keeps every line it receives, for assertions on what was logged.
 class RecordingPrinter : public KLSDKLoggerProtocol {
 public:
-    struct Line {
-        QString kind; // "info", "debug", "warn", "error", "action", "event", "errorPoint"
-        QString tag;
-        QString text;
-    };
+    /// kind: "info", "debug", "warn", "error", "action", "event" or "errorPoint".
+    struct Line { QString kind, tag, text; };
+
+    /// A printer installed as the SDK's; `uninstall()` puts the console back.
+    static std::shared_ptr<RecordingPrinter> install()
+    {
+        auto printer = std::make_shared<RecordingPrinter>();
+        KLSDKLogger::setLoggerPrinter(printer);
+        return printer;
+    }
+    static void uninstall()
+    {
+        KLSDKLogger::setLoggerPrinter(nullptr);
+        drainLogger();
+    }
 
     void info(const QString &tag, const QString &msg) override { record("info", tag, msg); }
     void debug(const QString &tag, const QString &msg) override { record("debug", tag, msg); }
     void warn(const QString &tag, const QString &msg) override { record("warn", tag, msg); }
     void error(const QString &tag, const QString &msg) override { record("error", tag, msg); }
-    void action(const QString &tag, const QVariant &point, const QVariant &) override
-    {
-        record("action", tag, point.toString());
-    }
-    void event(const QString &tag, const QVariant &point, const QVariant &) override
-    {
-        record("event", tag, point.toString());
-    }
-    void error(const QString &tag, const QVariant &point, const QVariant &) override
-    {
-        record("errorPoint", tag, point.toString());
-    }
+    void action(const QString &tag, const QVariant &pt, const QVariant &) override { record("action", tag, pt.toString()); }
+    void event(const QString &tag, const QVariant &pt, const QVariant &) override { record("event", tag, pt.toString()); }
+    void error(const QString &tag, const QVariant &pt, const QVariant &) override { record("errorPoint", tag, pt.toString()); }
 
     /// Lines written under `tag`, oldest first.
     std::vector<Line> linesWithTag(const QString &tag) const
     {
         std::lock_guard lock(m_mutex);
         std::vector<Line> found;
-        for (const Line &line : m_lines) {
-            if (line.tag == tag)
-                found.push_back(line);
-        }
+        std::copy_if(m_lines.begin(), m_lines.end(), std::back_inserter(found),
+                     [&](const Line &line) { return line.tag == tag; });
         return found;
     }
 
-    /// True when some line under `tag` contains `fragment`.
-    bool contains(const QString &tag, const QString &fragment) const
+    /// Lines of `kind` under any tag containing `fragment`, once every line logged so far is in.
+    int count(const char *kind, const QString &fragment) const
     {
-        for (const Line &line : linesWithTag(tag)) {
-            if (line.text.contains(fragment))
-                return true;
-        }
-        return false;
+        drainLogger();
+        std::lock_guard lock(m_mutex);
+        return int(std::count_if(m_lines.begin(), m_lines.end(), [&](const Line &line) {
+            return line.kind == QLatin1String(kind) && line.text.contains(fragment);
+        }));
     }
 
 private:

@@ -21,16 +21,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     return true;
 }
 
-void pumpEvents(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-}
-
 void drainLogger()
 {
     KLSDKDispatcher::sharedDispatcher().ioQueue().sync([]() {});
