@@ -1,7 +1,8 @@
 #include "runtime/KLDispatchQueue.h"
 
+#include "runtime/KLTaskMailbox.h"
+
 #include <QEventLoop>
-#include <QMetaObject>
 #include <QObject>
 #include <QThread>
 #include <QTimer>
@@ -35,11 +36,10 @@ private:
 } // namespace
 
 KLDispatchQueue::KLDispatchQueue(const QString &label)
-    : m_label(label), m_thread(new KLQueueThread), m_context(new QObject)
+    : m_label(label), m_thread(new KLQueueThread), m_mailbox(new KLTaskMailbox(m_thread))
 {
     m_thread->setObjectName(label);
-    m_context->setObjectName(label);
-    m_context->moveToThread(m_thread);
+    m_mailbox->setObjectName(label);
     static_cast<KLQueueThread *>(m_thread)->startAndWaitForLoop();
 }
 
@@ -48,8 +48,13 @@ KLDispatchQueue::~KLDispatchQueue()
     m_thread->quit();
     if (!isCurrent())
         m_thread->wait();
-    delete m_context;
+    delete m_mailbox; // blocks still waiting are dropped with the queue
     delete m_thread;
+}
+
+QObject *KLDispatchQueue::context() const
+{
+    return m_mailbox;
 }
 
 bool KLDispatchQueue::isCurrent() const
@@ -61,12 +66,12 @@ void KLDispatchQueue::async(KLBlock block)
 {
     if (!block)
         return;
-    QMetaObject::invokeMethod(m_context, std::move(block), Qt::QueuedConnection);
+    m_mailbox->post(std::move(block));
 }
 
 void KLDispatchQueue::asyncAfter(qint64 milliseconds, KLBlock block)
 {
-    QObject *context = m_context;
+    QObject *context = m_mailbox;
     async([context, milliseconds, block = std::move(block)]() {
         QTimer::singleShot(milliseconds, Qt::PreciseTimer, context, [block]() {
             if (block)
@@ -83,5 +88,5 @@ void KLDispatchQueue::sync(KLBlock block)
         block();
         return;
     }
-    QMetaObject::invokeMethod(m_context, std::move(block), Qt::BlockingQueuedConnection);
+    m_mailbox->postAndWait(std::move(block));
 }

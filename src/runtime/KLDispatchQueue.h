@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class KLTaskMailbox;
 class QObject;
 class QThread;
 
@@ -28,10 +29,10 @@ public:
     /// Runs the block on the queue and waits for it; inline when already on the queue.
     void sync(KLBlock block);
     /// An object living on the queue's thread.
-    QObject *context() const { return m_context; }
+    QObject *context() const;
 
 private:
     QString m_label;
     QThread *m_thread;
-    QObject *m_context;
+    KLTaskMailbox *m_mailbox; // lives on the queue's thread; doubles as its context object
 };

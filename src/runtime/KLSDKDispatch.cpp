@@ -6,8 +6,6 @@
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLUtility.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 
 void SYNC_RUN_ON_MAIN_QUEUE_WITHOUT_DEAD_LOCKING(KLBlock block)
 {
@@ -42,11 +40,8 @@ void KLPerformBlockOnMainThread(KLBlock block)
         block();
         return;
     }
-    if (!KLMainThread::isAvailable()) {
+    if (!KLMainThread::post(std::move(block)))
         KL_LOG_ERROR("KLUtility", QStringLiteral("no application object: main-thread block dropped"));
-        return;
-    }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(block), Qt::QueuedConnection);
 }
 
 void KLPerformBlockSyncOnMainThread(KLBlock block)
@@ -58,8 +53,7 @@ void KLPerformBlockSyncOnMainThread(KLBlock block)
         block();
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(block),
-                              Qt::BlockingQueuedConnection);
+    KLMainThread::postAndWait(std::move(block));
 }
 
 void KLPerformBlockOnSerialQueue(KLBlock block)

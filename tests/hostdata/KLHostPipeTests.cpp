@@ -7,7 +7,6 @@
 #include "runtime/KLTimeScale.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
@@ -17,6 +16,9 @@
 #include <QtEndian>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <semaphore>
 
 namespace {
 
@@ -125,11 +127,16 @@ TEST_F(HostPipeTest, HostAppearingLateReceivesTheBacklogInOrder)
 TEST_F(HostPipeTest, AbsentHostDropsWithoutBlockingTheCaller)
 {
     makePipe(4);
-    queue.async([]() { QThread::msleep(200); }); // the pipe's thread is busy
-    QElapsedTimer clock;
-    clock.start();
+    // Hold the pipe's thread: sending must return while it is still held.
+    std::binary_semaphore gate{0};
+    std::atomic<bool> released{false};
+    queue.async([&]() {
+        (void)gate.try_acquire_for(std::chrono::seconds(5));
+        released = true;
+    });
     sendRange(0, 100);
-    EXPECT_LT(clock.elapsed(), 150);
+    EXPECT_FALSE(released.load());
+    gate.release();
     ASSERT_TRUE(kltest::waitUntil([&]() { return pipe->droppedCount() == 100; }));
     EXPECT_EQ(pipe->deliveredCount(), 0u);
     EXPECT_EQ(log->count("error", QStringLiteral("dropped 100 host message(s): host pipe")), 1);
