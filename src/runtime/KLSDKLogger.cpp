@@ -60,9 +60,11 @@ struct PendingLine {
     std::shared_ptr<KLSDKLoggerProtocol> printer;
 };
 
-// Lines wait here and one IO-queue job prints every line queued by the time it runs. A caller
-// posts that job only when the buffer was empty, so a burst of lines costs one wake-up of the
-// IO queue rather than one per line, and order is kept because everything goes through here.
+// Lines wait here as plain records and one IO-queue job prints every line queued by the time it
+// runs; a caller posts that job only when the buffer was empty. The queue's mailbox batches
+// wake-ups too, but a job per line would still cost two heap-allocated closures and one task
+// count each: measured, that doubles the caller's cost and halves throughput. Order is kept
+// because lines and printer switches all go through here.
 std::mutex &pendingMutex()
 {
     static auto *mutex = new std::mutex;
