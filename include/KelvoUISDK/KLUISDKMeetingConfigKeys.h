@@ -19,8 +19,16 @@
 
 /// "clientAppId" (string): the host application's id. Default: none.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigClientAppId;
-/// "qlsInfo" (string holding a JSON object): cloud-log settings with "project",
-/// "logServiceEndpoint" and "logstore". Text that is not a JSON object is ignored.
+/// "qlsInfo" (string holding a JSON object): cloud-log settings. Text that is not a JSON
+/// object is ignored. Its keys:
+/// - "project", "logServiceEndpoint", "logstore": the log service's project, regional endpoint
+///   domain and log store; records go to "https://<project>.<logServiceEndpoint>". Without all
+///   three nothing is uploaded.
+/// - "accessKeyId", "accessKeySecret" and optionally "securityToken": credentials for the
+///   signed upload used for internal users; without a key id and secret those uploads stay off.
+/// - "logServiceAddress" (optional, "host:port"): connect there instead of resolving the
+///   service's name, keeping the name in the Host header (a gateway or a local service). The
+///   certificate is verified for the address connected to.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigQlsInfo;
 /// "meetingUUID" (string, mandatory): the meeting to join.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigMeetingUUID;
@@ -46,6 +54,15 @@ extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigAllowNoMic;
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigAudioOnly;
 /// "speakerEnabled" (flag): loudspeaker enabled. Default: true.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigSpeakerEnabled;
+/// "apiBaseUrl" (string): the HTTPS base the meeting API's paths are resolved against.
+/// Default: "https://" followed by "meetingDomain".
+extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigApiBaseUrl;
+/// "itMonitorBaseUrl" (string): the HTTPS base of the IT-monitoring service that hears of
+/// projector casts. Default: "https://" followed by "meetingDomain".
+extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigItMonitorBaseUrl;
+/// "caFile" (string): a PEM file of certificate authorities trusted in addition to the
+/// system's, for a meeting service with a private CA. Certificates are always verified.
+extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigCaFile;
 /// "webRTCLogEnabled": reserved. The SDK does not read it; media-engine logging stays off.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingWebRTCLogEnabled;
 

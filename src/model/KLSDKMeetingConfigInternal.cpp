@@ -53,5 +53,16 @@ KLSDKMeetingConfigInternal::KLSDKMeetingConfigInternal(const QVariantMap &dic)
     m_allowNoMic = KL_boolForKey(dic, key(KLSDKMeetingConfigAllowNoMic), true);
     m_audioOnly = KL_boolForKey(dic, key(KLSDKMeetingConfigAudioOnly), false);
     m_speakerEnabled = KL_boolForKey(dic, key(KLSDKMeetingConfigSpeakerEnabled), true);
+    m_apiBaseUrl = KL_stringForKey(dic, key(KLSDKMeetingConfigApiBaseUrl));
+    m_itMonitorBaseUrl = KL_stringForKey(dic, key(KLSDKMeetingConfigItMonitorBaseUrl));
+    m_caFile = KL_stringForKey(dic, key(KLSDKMeetingConfigCaFile));
     m_sdkVersion = QString::fromLatin1(KLSDKVersion);
+}
+
+QString KLSDKMeetingConfigInternal::baseUrlOrDomain(const QString &base) const
+{
+    if (!base.isEmpty())
+        return base;
+    const QString domain = meetingDomain();
+    return domain.isEmpty() ? QString() : QStringLiteral("https://") + domain;
 }

@@ -79,10 +79,22 @@ public:
     {
         set(m_iceDetection, std::move(value));
     }
+    /// Base of the meeting API's request paths: "apiBaseUrl", else "https://" and the domain;
+    /// empty when neither is known.
+    QString apiBaseUrl() const { return baseUrlOrDomain(get(m_apiBaseUrl)); }
+    void setApiBaseUrl(QString value) { set(m_apiBaseUrl, std::move(value)); }
+    /// Base of the IT-monitoring service: "itMonitorBaseUrl", else as apiBaseUrl().
+    QString itMonitorBaseUrl() const { return baseUrlOrDomain(get(m_itMonitorBaseUrl)); }
+    void setItMonitorBaseUrl(QString value) { set(m_itMonitorBaseUrl, std::move(value)); }
+    /// Extra PEM certificate authorities to trust besides the system's; may be empty.
+    QString caFile() const { return get(m_caFile); }
+    void setCaFile(QString value) { set(m_caFile, std::move(value)); }
     QString sdkVersion() const { return get(m_sdkVersion); }
     void setSdkVersion(QString value) { set(m_sdkVersion, std::move(value)); }
 
 private:
+    QString baseUrlOrDomain(const QString &base) const;
+
     template <typename T>
     T get(const T &field) const
     {
@@ -116,5 +128,8 @@ private:
     QString m_userId;
     QString m_appointmentId;
     std::optional<QJsonObject> m_iceDetection;
+    QString m_apiBaseUrl;
+    QString m_itMonitorBaseUrl;
+    QString m_caFile;
     QString m_sdkVersion;
 };

@@ -32,6 +32,9 @@ const char *const KLSDKMeetingConfigAllowNoMic = kAllowNoMic;
 const char *const KLSDKMeetingConfigAudioOnly = kAudioOnly;
 const char *const KLSDKMeetingConfigSpeakerEnabled = kSpeakerEnabled;
 const char *const KLSDKMeetingWebRTCLogEnabled = "webRTCLogEnabled";
+const char *const KLSDKMeetingConfigApiBaseUrl = "apiBaseUrl";
+const char *const KLSDKMeetingConfigItMonitorBaseUrl = "itMonitorBaseUrl";
+const char *const KLSDKMeetingConfigCaFile = "caFile";
 
 const char *const KLUISDKGuiConfigAppLogo = "appLogo";
 const char *const KLUISDKGuiConfigLogoBanner = "logoBanner";

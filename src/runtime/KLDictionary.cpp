@@ -1,5 +1,8 @@
 #include "runtime/KLDictionary.h"
 
+#include <cmath>
+#include <limits>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMetaType>
@@ -142,4 +145,50 @@ QJsonValue KL_JSONObject(const QString &text)
     if (document.isObject())
         return document.object();
     return document.array();
+}
+
+namespace {
+
+qint64 leadingInteger(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-'))
+        negative = text.at(i++) == u'-';
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    qint64 magnitude = 0;
+    for (; i < text.size() && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
+        const int digit = text.at(i).unicode() - u'0';
+        if (magnitude > (kMax - digit) / 10)
+            return negative ? std::numeric_limits<qint64>::min() : kMax;
+        magnitude = magnitude * 10 + digit;
+    }
+    return negative ? -magnitude : magnitude;
+}
+
+qint64 numberToInteger(double number)
+{
+    if (std::isnan(number))
+        return 0;
+    if (number >= 9.2e18)
+        return std::numeric_limits<qint64>::max();
+    if (number <= -9.2e18)
+        return std::numeric_limits<qint64>::min();
+    return qint64(number);
+}
+
+} // namespace
+
+QString KL_integerText(const QJsonValue &value)
+{
+    qint64 integer = 0;
+    if (value.isDouble())
+        integer = numberToInteger(value.toDouble());
+    else if (value.isString())
+        integer = leadingInteger(value.toString());
+    else if (value.isBool())
+        integer = value.toBool() ? 1 : 0;
+    return QString::number(integer);
 }

@@ -30,6 +30,12 @@ qint64 KL_longLongForKey(const QJsonObject &dict, const QString &key, qint64 def
 int KL_integerForKey(const QJsonObject &dict, const QString &key, int defaultValue = 0);
 bool KL_boolForKey(const QJsonObject &dict, const QString &key, bool defaultValue = false);
 
+/// The "%ld" text of the value's integer reading, as identifiers travel: a number cut towards
+/// zero; a text read like a C integer (leading blanks, a sign, digits up to the first other
+/// character; "0" when there are none; saturated at the 64-bit limits); true/false as 1/0;
+/// anything else 0.
+QString KL_integerText(const QJsonValue &value);
+
 /// True for the variant types that stand for a number (booleans included).
 bool KL_isNumber(const QVariant &value);
 

@@ -1,0 +1,162 @@
+// The meeting API's request checks, driven with requests signed by the test's own code.
+
+#include "SimTestClient.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+using kelvosim::MeetingSim;
+using namespace simtest;
+
+namespace {
+
+const QString kToken = QStringLiteral("sim-access-token-7c41e9");
+const QString kMultiScreen = QStringLiteral("/conference/api/v2/notifyMultiScreen");
+
+class SimSigning : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+        client = std::make_unique<SimClient>(sim);
+    }
+
+    // Body sent in a shuffled order with a list, a map, a blank sent as "+", an escaped "+"
+    // and a value with brackets; `status` varies.
+    static QByteArray multiScreenBody(const QByteArray &status)
+    {
+        return "status=" + status
+            + "&memberUUID=3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01&members%5B%5D=8C1D4E2F-6B3A-4D59-9F70-2A1B3C4D5E02&appointmentId=880012345"
+              "&members%5B%5D=F1A2B3C4-3D4E-4F50-8A12-5D6E7F8A9B05&extra%5Bzeta%5D=z&extra%5BAlpha%5D=a"
+              "&note=two+words&plus=%2B1&ownerId=E10001&appcode=&clientid=&authAppCode=tandu_mac"
+              "&authContent=%7B%22timeStamp%22%3A%221735660800%22%2C%22appVer%22%3A%22v1.0.0%20%28100%29%22%7D"
+              "&authSign=dd4e7ed6f201151187b4c1d06dd496d2&clientVersion=v1.0.0%20%28100%29"
+              "&__appcode=&__accesstoken=sim-access-token-7c41e9";
+    }
+
+    // Written out by hand from the body above: keys sorted ignoring case, "_" before letters,
+    // the list as (a,b), the map as {k=v;...} with its keys in plain order, values unescaped.
+    static QString multiScreenText(const QString &status)
+    {
+        return QStringLiteral(
+                   "__accesstoken=sim-access-token-7c41e9&__appcode=&appcode=&appointmentId=880012345"
+                   "&authAppCode=tandu_mac&authContent={\"timeStamp\":\"1735660800\",\"appVer\":\"v1.0.0 (100)\"}"
+                   "&authSign=dd4e7ed6f201151187b4c1d06dd496d2&clientid=&clientVersion=v1.0.0 (100)"
+                   "&extra={Alpha=a;zeta=z}"
+                   "&members=(8C1D4E2F-6B3A-4D59-9F70-2A1B3C4D5E02,F1A2B3C4-3D4E-4F50-8A12-5D6E7F8A9B05)"
+                   "&memberUUID=3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01"
+                   "&note=two words&ownerId=E10001&plus=+1&status=")
+            + status;
+    }
+
+    MeetingSim sim;
+    std::unique_ptr<SimClient> client;
+};
+
+} // namespace
+
+TEST_F(SimSigning, HelpersReproduceKnownAnswers)
+{
+    // Values computed outside this code base (HMAC-SHA256 with an empty key, MD5 with the salt).
+    EXPECT_EQ(hmacSha256Base64("POST\n2025-01-01T00:00:00.000+08:00\n17356608000001234\n/x\na=1"),
+              QByteArray("ng5hM6KPyVBI1KA/eazidoxUnUOGG/tZF8k6cSGFfek="));
+    EXPECT_EQ(md5Hex(QByteArray(kAuthContent) + "5e2d94a1-7c3b-11e8-9f4a-0a1b2c3d4e5f"), QByteArray(kAuthSign));
+    EXPECT_EQ(freshNonce().size(), 17);
+}
+
+TEST_F(SimSigning, CorrectSignatureIsAcceptedAndEveryTamperingIsRejectedAndRecorded)
+{
+    const QString nonce = freshNonce();
+    const HttpResult ok = client->signedPost(kMultiScreen, multiScreenBody("5"), multiScreenText("5"), nonce);
+    ASSERT_TRUE(ok.finished);
+    EXPECT_EQ(ok.status, 200);
+    EXPECT_TRUE(ok.json().value("success").toBool()) << ok.body.toStdString();
+
+    auto recorded = sim.requests(kMultiScreen);
+    ASSERT_EQ(recorded.size(), 1);
+    EXPECT_FALSE(recorded[0].rejected) << recorded[0].rejectReason.toStdString();
+    EXPECT_EQ(recorded[0].form.value(QStringLiteral("members[]")),
+              QStringLiteral("8C1D4E2F-6B3A-4D59-9F70-2A1B3C4D5E02,F1A2B3C4-3D4E-4F50-8A12-5D6E7F8A9B05"));
+    EXPECT_EQ(recorded[0].params.value("members").toArray().size(), 2);
+    EXPECT_EQ(recorded[0].form.value(QStringLiteral("note")), QStringLiteral("two words"));
+    EXPECT_EQ(recorded[0].form.value(QStringLiteral("plus")), QStringLiteral("+1"));
+    EXPECT_EQ(recorded[0].headers.value("x-hmac-auth-nonce"), nonce.toLatin1());
+
+    struct Case {
+        const char *name;
+        QByteArray body;
+        QString text;
+        QString nonce;
+        const char *reason;
+    };
+    const QString wrongSign = multiScreenText("5").replace(QLatin1String(kAuthSign), QStringLiteral("0123"));
+    QByteArray wrongSignBody = multiScreenBody("5");
+    wrongSignBody.replace(kAuthSign, "0123");
+    const QList<Case> cases{
+        // Signed over status 5, sent with status 4.
+        {"tampered parameter", multiScreenBody("4"), multiScreenText("5"), {}, "Signature"},
+        {"replayed nonce", multiScreenBody("5"), multiScreenText("5"), nonce, "replayed"},
+        {"wrong authSign", wrongSignBody, wrongSign, {}, "authSign"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const HttpResult refused = client->signedPost(kMultiScreen, c.body, c.text, c.nonce);
+        ASSERT_TRUE(refused.finished);
+        EXPECT_EQ(refused.status, 200);
+        EXPECT_FALSE(refused.json().value("success").toBool());
+        EXPECT_EQ(refused.json().value("errorCode").toString(), QStringLiteral("401"));
+        EXPECT_TRUE(refused.json().value("errorMsg").toString().contains(QLatin1String(c.reason)))
+            << refused.body.toStdString();
+        const auto last = sim.requests(kMultiScreen).last();
+        EXPECT_TRUE(last.rejected);
+        EXPECT_TRUE(last.rejectReason.contains(QLatin1String(c.reason))) << last.rejectReason.toStdString();
+    }
+    EXPECT_EQ(sim.requests(kMultiScreen).size(), 4);
+}
+
+TEST_F(SimSigning, AccessTokenAndAddMemberShapeAreEnforced)
+{
+    const QString path = QStringLiteral("/conference/api/v2/getCallInNumberByLetter");
+    Pairs pairs = commonParameters(QStringLiteral("stale-token"));
+    HttpResult refused = client->signedPost(path, formBody(pairs), flatParameterText(pairs));
+    EXPECT_EQ(refused.json().value("errorMsg").toString(), QStringLiteral("invalid access token"));
+
+    pairs = commonParameters(kToken);
+    const HttpResult dialIn = client->signedPost(path, formBody(pairs), flatParameterText(pairs));
+    EXPECT_TRUE(dialIn.json().value("success").toBool()) << dialIn.body.toStdString();
+    EXPECT_EQ(dialIn.json().value("content").toArray().size(), 7);
+
+    // addMember carries only data, __appcode and __accesstoken.
+    const QString addMember = QStringLiteral("/conference/api/addMember");
+    const QString data = QStringLiteral("{\"appointmentId\":\"880012345\",\"roomIds\":\"R-SH-3F-02\","
+                                        "\"memberList\":[{\"empId\":\"E10005\"}]}");
+    Pairs add{{QStringLiteral("data"), data}, {QStringLiteral("__appcode"), QString()}, {QStringLiteral("__accesstoken"), kToken}};
+    const HttpResult added = client->signedPost(addMember, formBody(add), flatParameterText(add));
+    ASSERT_TRUE(added.json().value("success").toBool()) << added.body.toStdString();
+    EXPECT_EQ(added.json().value("content").toObject().value("added").toArray().size(), 2);
+
+    // Every path containing "addMember" has this shape, the route's parameters inside data.
+    const QString multiScreen = QStringLiteral("/conference/api/v2/addMemberMultiScreen");
+    Pairs screens{{QStringLiteral("data"), QStringLiteral("{\"appointmentId\":\"880012345\",\"ownerId\":\"E10001\","
+                                                          "\"startAudio\":\"true\",\"members\":[\"R-SH-3F-01\"]}")},
+                  {QStringLiteral("__appcode"), QString()}, {QStringLiteral("__accesstoken"), kToken}};
+    EXPECT_TRUE(client->signedPost(multiScreen, formBody(screens), flatParameterText(screens)).json().value("success").toBool());
+    screens[0].second = QStringLiteral("{\"appointmentId\":\"880012345\"}");
+    EXPECT_TRUE(client->signedPost(multiScreen, formBody(screens), flatParameterText(screens))
+                    .json().value("errorMsg").toString().contains(QLatin1String("startAudio")));
+
+    add.append({QStringLiteral("authAppCode"), QStringLiteral("tandu_mac")});
+    refused = client->signedPost(addMember, formBody(add), flatParameterText(add));
+    EXPECT_TRUE(refused.json().value("errorMsg").toString().contains(QLatin1String("authAppCode")))
+        << refused.body.toStdString();
+
+    Pairs notJson{{QStringLiteral("data"), QStringLiteral("{not json")}, {QStringLiteral("__appcode"), QString()},
+                  {QStringLiteral("__accesstoken"), kToken}};
+    refused = client->signedPost(addMember, formBody(notJson), flatParameterText(notJson));
+    EXPECT_EQ(refused.json().value("errorCode").toString(), QStringLiteral("401"));
+    EXPECT_TRUE(sim.requests(addMember).last().rejected);
+}

@@ -1,0 +1,187 @@
+#include "MeetingSim.h"
+
+#include "SimCertificates.h"
+#include "SimScenario.h"
+#include "SimServerWorker.h"
+
+#include <QMetaObject>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <openssl/crypto.h>
+
+namespace kelvosim {
+
+MeetingSim::MeetingSim(Options options) : m_options(std::move(options)) {}
+
+MeetingSim::~MeetingSim()
+{
+    stop();
+}
+
+bool MeetingSim::start(QString *error)
+{
+    auto failWith = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_thread)
+            return true;
+    }
+
+    QJsonObject scenario;
+    QString why;
+    if (!SimScenario::load(m_options.scenarioPath, &scenario, &why))
+        return failWith(why);
+
+    QString dir = m_options.certDir;
+    std::unique_ptr<QTemporaryDir> tempDir;
+    if (dir.isEmpty()) {
+        tempDir = std::make_unique<QTemporaryDir>();
+        if (!tempDir->isValid())
+            return failWith(QStringLiteral("cannot create a temporary certificate folder: %1").arg(tempDir->errorString()));
+        dir = tempDir->path();
+    }
+    SimCertificateFiles files;
+    QSslConfiguration tls;
+    if (!SimCertificates::ensure(dir, &files, &why) || !SimCertificates::serverConfiguration(files, &tls, &why))
+        return failWith(why);
+
+    auto *thread = new QThread;
+    thread->setObjectName(QStringLiteral("kelvo-meeting-sim"));
+    auto *worker = new SimServerWorker(&m_control);
+    worker->moveToThread(thread);
+    QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    thread->start();
+
+    bool listening = false;
+    quint16 port = 0;
+    QJsonObject served;
+    QMetaObject::invokeMethod(
+        worker,
+        [&] {
+            listening = worker->listen(tls, m_options.port, &why);
+            if (!listening)
+                return;
+            port = worker->port();
+            served = SimScenario::substitute(scenario, port).toObject();
+            worker->setScenario(served);
+        },
+        Qt::BlockingQueuedConnection);
+    if (!listening) {
+        thread->quit();
+        thread->wait();
+        delete thread;
+        return failWith(why);
+    }
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_thread = thread;
+    m_worker = worker;
+    m_port = port;
+    m_scenario = served;
+    m_certDir = files.dir;
+    m_caFile = files.caFile;
+    m_tempDir = std::move(tempDir);
+    return true;
+}
+
+void MeetingSim::stop()
+{
+    QThread *thread = nullptr;
+    SimServerWorker *worker = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        thread = m_thread;
+        worker = m_worker;
+        m_thread = nullptr;
+        m_worker = nullptr;
+        m_port = 0;
+    }
+    if (!thread)
+        return;
+    if (QThread::currentThread() == thread) {
+        // Not supported: stop() must come from outside the simulator's own thread.
+        qFatal("MeetingSim::stop() called on the simulator thread");
+    }
+    QMetaObject::invokeMethod(
+        worker,
+        [worker] {
+            worker->shutdown();
+            // Free OpenSSL's per-thread state now: QThread::wait() returns before the thread's
+            // exit handlers run, and a process that exits right after stop() would otherwise
+            // still hold that state at exit.
+            OPENSSL_thread_stop();
+        },
+        Qt::BlockingQueuedConnection);
+    thread->quit();
+    thread->wait(); // the worker is deleted as the thread finishes
+    delete thread;
+}
+
+quint16 MeetingSim::port() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_port;
+}
+
+QString MeetingSim::caFile() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_caFile;
+}
+
+QString MeetingSim::certDir() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_certDir;
+}
+
+QString MeetingSim::baseUrl() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_port ? QStringLiteral("https://127.0.0.1:%1").arg(m_port) : QString();
+}
+
+QJsonObject MeetingSim::scenario() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_scenario;
+}
+
+void MeetingSim::setFault(const QString &path, const Fault &fault)
+{
+    m_control.setFault(path, fault);
+}
+
+void MeetingSim::clearFaults()
+{
+    m_control.clearFaults();
+}
+
+void MeetingSim::releaseHeld(const QString &path)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_worker)
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker, path] { worker->releaseHeld(path); }, Qt::QueuedConnection);
+}
+
+QList<RecordedRequest> MeetingSim::requests(const QString &path) const
+{
+    return m_control.requests(path);
+}
+
+void MeetingSim::clearRequests()
+{
+    m_control.clearRequests();
+}
+
+QList<QJsonObject> MeetingSim::logEntries(const QString &logstore) const
+{
+    return m_control.logEntries(logstore);
+}
+
+} // namespace kelvosim

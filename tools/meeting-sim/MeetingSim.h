@@ -1,0 +1,75 @@
+#pragma once
+
+// kelvo-meeting-sim: a local meeting service for tests and the demo. It serves the meeting
+// HTTP API, the cloud log service and the IT-monitor endpoint over TLS on 127.0.0.1, with a
+// certificate authority of its own (clients trust caFile()). The server runs on its own
+// thread; every member function here may be called from any thread.
+
+#include "SimControl.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+class QTemporaryDir;
+class QThread;
+
+namespace kelvosim {
+
+class SimServerWorker;
+
+struct MeetingSimOptions {
+    QString scenarioPath; ///< empty: the built-in default scenario
+    QString certDir;      ///< empty: a fresh temporary folder, removed with the simulator
+    quint16 port = 0;     ///< 0: any free port
+};
+
+class MeetingSim
+{
+public:
+    using Options = MeetingSimOptions;
+
+    explicit MeetingSim(Options options = {});
+    ~MeetingSim();
+    MeetingSim(const MeetingSim &) = delete;
+    MeetingSim &operator=(const MeetingSim &) = delete;
+
+    /// Loads the scenario, makes (or reuses) the certificates and listens; returns once
+    /// listening, or false with the reason.
+    bool start(QString *error = nullptr);
+    /// Closes every connection (held answers are dropped unanswered) and stops the thread.
+    void stop();
+
+    quint16 port() const;
+    QString caFile() const;
+    QString certDir() const;
+    QString baseUrl() const; ///< "https://127.0.0.1:<port>"
+    /// The loaded scenario, placeholders ("{{port}}", ...) filled in once started.
+    QJsonObject scenario() const;
+
+    // Control
+    void setFault(const QString &path, const Fault &fault); ///< path matched exactly (no query)
+    void clearFaults();
+    void releaseHeld(const QString &path = {}); ///< answers held requests (all when empty)
+    QList<RecordedRequest> requests(const QString &path = {}) const; ///< in arrival order
+    void clearRequests(); ///< forgets recorded requests and log entries
+    /// Entries kept by the log service: each log's fields plus "__logstore__", "__project__",
+    /// "__route__" ("track" or "post"); posted entries also carry "__topic__" and "__source__".
+    QList<QJsonObject> logEntries(const QString &logstore = {}) const;
+
+private:
+    Options m_options;
+    mutable std::mutex m_mutex;
+    SimControl m_control;
+    QJsonObject m_scenario;
+    QString m_certDir;
+    QString m_caFile;
+    quint16 m_port = 0;
+    std::unique_ptr<QTemporaryDir> m_tempDir;
+    QThread *m_thread = nullptr;
+    SimServerWorker *m_worker = nullptr;
+};
+
+} // namespace kelvosim

@@ -1,0 +1,170 @@
+#include "SimServerWorker.h"
+
+#include "SimControl.h"
+#include "SimForm.h"
+#include "SimLog.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+
+namespace kelvosim {
+
+namespace {
+
+SimHttpResponse apiError(int status, const QString &code, const QString &message)
+{
+    return SimHttpResponse::json({{QStringLiteral("success"), false},
+                                  {QStringLiteral("errorCode"), code},
+                                  {QStringLiteral("errorMsg"), message}},
+                                 status);
+}
+
+} // namespace
+
+bool SimServerWorker::listen(const QSslConfiguration &tls, quint16 port, QString *error)
+{
+    m_server = new SimHttpServer(this);
+    m_server->setRequestHandler([this](const SimHttpRequest &request) { return handle(request); });
+    // WebSocket upgrades ("Upgrade: websocket") get a handler here once the signalling side
+    // exists: m_server->setUpgradeHandler(...) passing the socket to QWebSocketServer.
+    if (!m_server->listen(tls, port, error)) {
+        delete m_server;
+        m_server = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void SimServerWorker::setScenario(const QJsonObject &scenario)
+{
+    m_api = std::make_unique<SimMeetingApi>(scenario);
+    m_checks = std::make_unique<SimRequestChecks>(scenario.value(QLatin1String("accessToken")).toString());
+    m_logService = std::make_unique<SimLogService>(scenario.value(QLatin1String("logService")).toObject());
+}
+
+void SimServerWorker::releaseHeld(const QString &path)
+{
+    if (m_server)
+        m_server->releaseHeld(path);
+}
+
+void SimServerWorker::shutdown()
+{
+    if (m_server) {
+        m_server->shutdown();
+        delete m_server;
+        m_server = nullptr;
+    }
+}
+
+SimOutcome SimServerWorker::meetingApi(const SimHttpRequest &request, RecordedRequest *record)
+{
+    SimOutcome outcome;
+    if (request.method != "POST") {
+        outcome.response = apiError(405, QStringLiteral("405"),
+                                    QStringLiteral("%1 takes POST, not %2").arg(request.path, QString::fromLatin1(request.method)));
+        return outcome;
+    }
+    const QByteArray contentType = request.header("content-type");
+    if (!contentType.isEmpty() && !contentType.startsWith("application/x-www-form-urlencoded")) {
+        outcome.rejected = true;
+        outcome.rejectReason = QStringLiteral("Content-Type %1 is not application/x-www-form-urlencoded")
+                                   .arg(QString::fromLatin1(contentType));
+        outcome.response = apiError(400, QStringLiteral("400"), outcome.rejectReason);
+        return outcome;
+    }
+    record->formPairs = decodeForm(request.body);
+    for (const auto &pair : record->formPairs) {
+        if (record->form.contains(pair.first))
+            record->form[pair.first] += QLatin1Char(',') + pair.second;
+        else
+            record->form.insert(pair.first, pair.second);
+    }
+    record->params = structureForm(record->formPairs);
+    if (!m_api->hasRoute(request.path)) {
+        outcome.response = apiError(404, QStringLiteral("404"), QStringLiteral("no route %1").arg(request.path));
+        return outcome;
+    }
+    const SimCheckResult check = m_checks->check(request, record->params, QDateTime::currentDateTimeUtc());
+    if (!check.ok) {
+        qCInfo(lcSim) << "rejected" << request.path << ":" << check.reason;
+        outcome.rejected = true;
+        outcome.rejectReason = check.reason;
+        outcome.response = apiError(200, QStringLiteral("401"), check.reason);
+        return outcome;
+    }
+    return m_api->handle(request, record->params);
+}
+
+SimDispatch SimServerWorker::handle(const SimHttpRequest &request)
+{
+    RecordedRequest record;
+    record.method = QString::fromLatin1(request.method);
+    record.path = request.path;
+    record.host = request.host();
+    record.query = QUrlQuery(QString::fromUtf8(request.rawQuery));
+    record.headers = request.headers;
+    record.body = request.body;
+
+    SimOutcome outcome;
+    if (!m_api) {
+        outcome.response = apiError(503, QStringLiteral("503"), QStringLiteral("the simulator is starting"));
+    } else if (SimMeetingApi::isApiPath(request.path)) {
+        outcome = meetingApi(request, &record);
+    } else if (SimLogService::isLogPath(request.path)) {
+        outcome = m_logService->handle(request, QDateTime::currentDateTimeUtc());
+    } else if (SimItMonitor::isMonitorPath(request.path)) {
+        outcome = m_itMonitor.handle(request);
+    } else {
+        qCInfo(lcSim) << "no route for" << request.method << request.path;
+        outcome.response = apiError(404, QStringLiteral("404"), QStringLiteral("no route %1").arg(request.path));
+    }
+    record.rejected = outcome.rejected;
+    record.rejectReason = outcome.rejectReason;
+    m_control->record(record, outcome.logEntries);
+
+    if (const std::optional<Fault> fault = m_control->takeFault(request.path))
+        return applyFault(*fault, outcome.response);
+    SimDispatch dispatch;
+    dispatch.response = outcome.response;
+    return dispatch;
+}
+
+SimDispatch SimServerWorker::applyFault(const Fault &fault, const SimHttpResponse &response)
+{
+    SimDispatch dispatch;
+    dispatch.response = response;
+    switch (fault.kind) {
+    case Fault::Kind::ErrorCode:
+        dispatch.response = apiError(200, fault.errorCode, fault.errorMsg);
+        break;
+    case Fault::Kind::ErrorList:
+        dispatch.response = SimHttpResponse::json(
+            {{QStringLiteral("success"), false},
+             {QStringLiteral("errorList"),
+              QJsonArray{QJsonObject{{QStringLiteral("code"), fault.errorCode}, {QStringLiteral("message"), fault.errorMsg}}}}});
+        break;
+    case Fault::Kind::HttpStatus:
+        dispatch.response = apiError(fault.httpStatus, QString::number(fault.httpStatus),
+                                     fault.errorMsg.isEmpty() ? QStringLiteral("injected HTTP status") : fault.errorMsg);
+        break;
+    case Fault::Kind::NotJson:
+        dispatch.response = SimHttpResponse::empty(200);
+        dispatch.response.contentType = "text/html";
+        dispatch.response.body = "<html>not json</html>";
+        break;
+    case Fault::Kind::Hold:
+        dispatch.action = SimDispatch::Action::Hold;
+        break;
+    case Fault::Kind::Delay:
+        dispatch.action = SimDispatch::Action::Delay;
+        dispatch.delayMs = fault.delayMs;
+        break;
+    case Fault::Kind::Close:
+        dispatch.action = SimDispatch::Action::Close;
+        break;
+    }
+    return dispatch;
+}
+
+} // namespace kelvosim

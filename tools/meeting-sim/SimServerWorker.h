@@ -1,0 +1,47 @@
+#pragma once
+
+// The simulator's server side, living on the simulator thread: the HTTPS server and the
+// services behind it. It routes each request to its service, records it, then applies the
+// fault set for its path.
+
+#include "SimControl.h"
+#include "SimHttpServer.h"
+#include "SimItMonitor.h"
+#include "SimLogService.h"
+#include "SimMeetingApi.h"
+#include "SimRequestChecks.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace kelvosim {
+
+
+class SimServerWorker : public QObject
+{
+public:
+    explicit SimServerWorker(SimControl *control) : m_control(control) {}
+
+    /// Builds the services from `scenario` (placeholders already filled) and listens.
+    bool listen(const QSslConfiguration &tls, quint16 port, QString *error);
+    /// Gives the services their scenario once the port is known.
+    void setScenario(const QJsonObject &scenario);
+    quint16 port() const { return m_server ? m_server->port() : 0; }
+    void releaseHeld(const QString &path);
+    void shutdown();
+
+private:
+    SimDispatch handle(const SimHttpRequest &request);
+    SimOutcome meetingApi(const SimHttpRequest &request, RecordedRequest *record);
+    static SimDispatch applyFault(const Fault &fault, const SimHttpResponse &response);
+
+    SimControl *m_control;
+    SimHttpServer *m_server = nullptr;
+    std::unique_ptr<SimMeetingApi> m_api;
+    std::unique_ptr<SimRequestChecks> m_checks;
+    std::unique_ptr<SimLogService> m_logService;
+    SimItMonitor m_itMonitor;
+};
+
+} // namespace kelvosim
