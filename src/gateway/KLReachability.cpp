@@ -1,6 +1,8 @@
 #include "gateway/KLReachability.h"
 
 #include "runtime/KLMainThread.h"
+#include "runtime/KLNotificationCenter.h"
+#include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimer.h"
 
@@ -119,4 +121,28 @@ std::unique_ptr<KLReachability> KLReachability::create()
 std::unique_ptr<KLReachability> KLReachability::createInterfaceProbe()
 {
     return std::make_unique<InterfaceProbe>();
+}
+
+void KLReachability::startUpdating(std::weak_ptr<std::atomic<bool>> networkAvailable)
+{
+    startMonitoring([networkAvailable](Status status) {
+        const std::shared_ptr<std::atomic<bool>> flag = networkAvailable.lock();
+        if (!flag)
+            return;
+        switch (status) {
+        case Status::Unknown:
+            KL_LOG_INFO(kLogTag, QStringLiteral("未知网络"));
+            break;
+        case Status::NotReachable:
+            KL_LOG_INFO(kLogTag, QStringLiteral("没有网络(断网)"));
+            flag->store(false);
+            break;
+        case Status::ReachableViaWWAN:
+        case Status::ReachableViaWiFi:
+            flag->store(true);
+            KLNotificationCenter::defaultCenter().postNotification(
+                KLNotificationNames::NetWorkAvaliable);
+            break;
+        }
+    });
 }

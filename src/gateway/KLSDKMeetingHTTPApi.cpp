@@ -111,27 +111,8 @@ KLSDKMeetingHTTPApi::~KLSDKMeetingHTTPApi() = default;
 void KLSDKMeetingHTTPApi::startReachability(std::unique_ptr<KLReachability> reachability)
 {
     m_reachability = std::move(reachability);
-    std::weak_ptr<Shared> weak = m_shared;
-    m_reachability->startMonitoring([weak](KLReachability::Status status) {
-        const std::shared_ptr<Shared> shared = weak.lock();
-        if (!shared)
-            return;
-        switch (status) {
-        case KLReachability::Status::Unknown:
-            KL_LOG_INFO(kLogTag, QStringLiteral("未知网络"));
-            break;
-        case KLReachability::Status::NotReachable:
-            KL_LOG_INFO(kLogTag, QStringLiteral("没有网络(断网)"));
-            shared->netWorkAvaliable.store(false);
-            break;
-        case KLReachability::Status::ReachableViaWWAN:
-        case KLReachability::Status::ReachableViaWiFi:
-            shared->netWorkAvaliable.store(true);
-            KLNotificationCenter::defaultCenter().postNotification(
-                KLNotificationNames::NetWorkAvaliable);
-            break;
-        }
-    });
+    m_reachability->startUpdating(
+        std::shared_ptr<std::atomic<bool>>(m_shared, &m_shared->netWorkAvaliable));
 }
 
 bool KLSDKMeetingHTTPApi::isNetWorkAvailable() const

@@ -184,4 +184,73 @@ QList<QJsonObject> MeetingSim::logEntries(const QString &logstore) const
     return m_control.logEntries(logstore);
 }
 
+void MeetingSim::onSignalling(std::function<void(SimSignallingServer *)> work)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_worker)
+        return;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, work = std::move(work)] {
+            if (SimSignallingServer *signalling = worker->signalling())
+                work(signalling);
+        },
+        Qt::QueuedConnection);
+}
+
+QList<SignallingFrame> MeetingSim::signallingFrames(int connection) const
+{
+    return m_control.signallingFrames(connection);
+}
+
+int MeetingSim::signallingConnections() const
+{
+    return m_control.signallingConnections();
+}
+
+int MeetingSim::openSignallingConnections() const
+{
+    return m_control.openSignallingConnections();
+}
+
+void MeetingSim::pushEvent(int eventId, const QString &memberUUID, const QJsonObject &fields, const QString &meetingUUID)
+{
+    onSignalling([=](SimSignallingServer *s) { s->pushEvent(eventId, memberUUID, fields, meetingUUID); });
+}
+
+void MeetingSim::pushSummary(const QString &sessionId, const QJsonObject &fields, const QString &meetingUUID)
+{
+    onSignalling([=](SimSignallingServer *s) { s->pushSummary(sessionId, fields, meetingUUID); });
+}
+
+void MeetingSim::pushFrame(const QByteArray &payload, bool binary)
+{
+    onSignalling([=](SimSignallingServer *s) { s->pushFrame(payload, binary); });
+}
+
+void MeetingSim::closeSignalling(int code, const QString &reason)
+{
+    onSignalling([=](SimSignallingServer *s) { s->closeAll(code, reason); });
+}
+
+void MeetingSim::setRegisterMode(RegisterMode mode, int refuseCode)
+{
+    m_control.setRegisterMode(mode, refuseCode);
+}
+
+void MeetingSim::releaseHeldRegisters()
+{
+    onSignalling([](SimSignallingServer *s) { s->releaseHeldRegisters(); });
+}
+
+void MeetingSim::setSignallingFault(const QString &messageType, const Fault &fault)
+{
+    m_control.setSignallingFault(messageType, fault);
+}
+
+void MeetingSim::releaseHeldSignalling(const QString &messageType)
+{
+    onSignalling([=](SimSignallingServer *s) { s->releaseHeld(messageType); });
+}
+
 } // namespace kelvosim

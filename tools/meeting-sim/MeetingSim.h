@@ -1,7 +1,8 @@
 #pragma once
 
 // kelvo-meeting-sim: a local meeting service for tests and the demo. It serves the meeting
-// HTTP API, the cloud log service and the IT-monitor endpoint over TLS on 127.0.0.1, with a
+// HTTP API, the signalling WebSocket, the cloud log service and the IT-monitor endpoint over
+// TLS on 127.0.0.1, with a
 // certificate authority of its own (clients trust caFile()). The server runs on its own
 // thread; every member function here may be called from any thread.
 
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -19,6 +21,7 @@ class QThread;
 namespace kelvosim {
 
 class SimServerWorker;
+class SimSignallingServer;
 
 struct MeetingSimOptions {
     QString scenarioPath; ///< empty: the built-in default scenario
@@ -59,7 +62,39 @@ public:
     /// "__route__" ("track" or "post"); posted entries also carry "__topic__" and "__source__".
     QList<QJsonObject> logEntries(const QString &logstore = {}) const;
 
+    // Signalling WebSocket ("/nimbrameeting/websocket/channelwithauth"). Pushes, closes and
+    // releases are queued to the simulator thread and happen in call order.
+    using RegisterMode = SignallingRegisterMode;
+
+    /// Every frame received (of `connection`, or of all when -1), in order.
+    QList<SignallingFrame> signallingFrames(int connection = -1) const;
+    int signallingConnections() const; ///< connections accepted so far (ids 1, 2, ...)
+    int openSignallingConnections() const;
+    /// Push event `eventId` about `memberUUID` to every connection registered to the scenario's
+    /// first meeting (or `meetingUUID`), body = realistic default fields for that event from the
+    /// scenario (e.g. "callState" for online/offline/mute events) merged with `fields`.
+    void pushEvent(int eventId, const QString &memberUUID, const QJsonObject &fields = {},
+                   const QString &meetingUUID = {});
+    /// A caption line {"data": {"type": "summary", "body": {"sessionId": sessionId, ...}}}.
+    void pushSummary(const QString &sessionId, const QJsonObject &fields = {}, const QString &meetingUUID = {});
+    void pushFrame(const QByteArray &payload, bool binary = false); ///< any frame, to every open connection
+    /// Close every open signalling connection with `code` and `reason`; 1006 aborts the TCP
+    /// connection without a close frame (that is how a client sees 1006).
+    void closeSignalling(int code, const QString &reason = {});
+    /// Accept (check the token), Refuse (answer `refuseCode`) or Hold (no answer until
+    /// releaseHeldRegisters()) register requests, internal registers included.
+    void setRegisterMode(RegisterMode mode, int refuseCode = 91207);
+    void releaseHeldRegisters(); ///< answers the held registers as Accept would
+    /// Faults for replies to signalling requests by messageType ("register", "memberlist",
+    /// "mute", ...): Hold (no reply until releaseHeldSignalling or stop), Delay, ErrorCode
+    /// (responseCode = errorCode.toInt(), responseMsg = errorMsg), Close (abort that connection).
+    void setSignallingFault(const QString &messageType, const Fault &fault);
+    void releaseHeldSignalling(const QString &messageType = {}); ///< all held replies when empty
+
 private:
+    /// Runs `work` on the simulator thread with its signalling endpoint (queued; dropped when stopped).
+    void onSignalling(std::function<void(SimSignallingServer *)> work);
+
     Options m_options;
     mutable std::mutex m_mutex;
     SimControl m_control;

@@ -15,6 +15,9 @@ void SimControl::clearFaults()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.clear();
+    m_signallingFaults.clear();
+    m_registerMode = SignallingRegisterMode::Accept;
+    m_refuseCode = 91207;
 }
 
 std::optional<Fault> SimControl::takeFault(const QString &path)
@@ -54,6 +57,7 @@ void SimControl::clearRequests()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_requests.clear();
     m_logEntries.clear();
+    m_frames.clear();
 }
 
 QList<QJsonObject> SimControl::logEntries(const QString &logstore) const
@@ -67,6 +71,87 @@ QList<QJsonObject> SimControl::logEntries(const QString &logstore) const
             matching.append(entry);
     }
     return matching;
+}
+
+void SimControl::setSignallingFault(const QString &messageType, const Fault &fault)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (fault.times == 0)
+        m_signallingFaults.remove(messageType);
+    else
+        m_signallingFaults.insert(messageType, fault);
+}
+
+std::optional<Fault> SimControl::takeSignallingFault(const QString &messageType)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_signallingFaults.find(messageType);
+    if (it == m_signallingFaults.end())
+        return std::nullopt;
+    const Fault fault = it.value();
+    if (it->times > 0 && --it->times == 0)
+        m_signallingFaults.erase(it);
+    return fault;
+}
+
+void SimControl::setRegisterMode(SignallingRegisterMode mode, int refuseCode)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_registerMode = mode;
+    m_refuseCode = refuseCode;
+}
+
+SignallingRegisterMode SimControl::registerMode(int *refuseCode) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (refuseCode)
+        *refuseCode = m_refuseCode;
+    return m_registerMode;
+}
+
+void SimControl::recordFrame(const SignallingFrame &frame)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_frames.append(frame);
+}
+
+QList<SignallingFrame> SimControl::signallingFrames(int connection) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (connection < 0)
+        return m_frames;
+    QList<SignallingFrame> matching;
+    for (const SignallingFrame &frame : m_frames) {
+        if (frame.connection == connection)
+            matching.append(frame);
+    }
+    return matching;
+}
+
+int SimControl::signallingConnectionOpened()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_connectionsOpen;
+    return ++m_connectionsAccepted;
+}
+
+void SimControl::signallingConnectionClosed()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_connectionsOpen > 0)
+        --m_connectionsOpen;
+}
+
+int SimControl::signallingConnections() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_connectionsAccepted;
+}
+
+int SimControl::openSignallingConnections() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_connectionsOpen;
 }
 
 } // namespace kelvosim

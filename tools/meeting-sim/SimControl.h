@@ -1,7 +1,7 @@
 #pragma once
 
-// What tests steer and read: faults per path, the record of every request received and the
-// log entries the log service accepted. Thread-safe: the server thread writes, any thread reads.
+// What tests steer and read: faults per path (and per signalling messageType), the record of
+// every request and signalling frame received and the log entries the log service accepted. Thread-safe: the server thread writes, any thread reads.
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -33,6 +33,18 @@ struct RecordedRequest {
     QString rejectReason;
 };
 
+/// One frame received on a signalling WebSocket connection.
+struct SignallingFrame {
+    int connection = 0;  ///< connection id (1, 2, ... in order of acceptance)
+    QByteArray text;     ///< the payload as received (UTF-8 for text frames)
+    bool binary = false; ///< a binary frame
+    QJsonObject json;    ///< the payload parsed, when it is a JSON object
+    bool isJson = false;
+};
+
+/// How the signalling endpoint answers register requests.
+enum class SignallingRegisterMode { Accept, Refuse, Hold };
+
 struct Fault {
     enum class Kind { ErrorCode, ErrorList, HttpStatus, NotJson, Hold, Delay, Close };
     Kind kind = Kind::ErrorCode;
@@ -56,11 +68,30 @@ public:
     void clearRequests();
     QList<QJsonObject> logEntries(const QString &logstore) const;
 
+    // Signalling: faults by messageType, the register mode, received frames, connection counts.
+    void setSignallingFault(const QString &messageType, const Fault &fault);
+    std::optional<Fault> takeSignallingFault(const QString &messageType);
+    void setRegisterMode(SignallingRegisterMode mode, int refuseCode);
+    SignallingRegisterMode registerMode(int *refuseCode) const;
+    void recordFrame(const SignallingFrame &frame);
+    QList<SignallingFrame> signallingFrames(int connection) const;
+    /// Counts a newly accepted connection and returns its id.
+    int signallingConnectionOpened();
+    void signallingConnectionClosed();
+    int signallingConnections() const;
+    int openSignallingConnections() const;
+
 private:
     mutable std::mutex m_mutex;
     QMap<QString, Fault> m_faults;
     QList<RecordedRequest> m_requests;
     QList<QJsonObject> m_logEntries;
+    QMap<QString, Fault> m_signallingFaults;
+    SignallingRegisterMode m_registerMode = SignallingRegisterMode::Accept;
+    int m_refuseCode = 91207;
+    QList<SignallingFrame> m_frames;
+    int m_connectionsAccepted = 0;
+    int m_connectionsOpen = 0;
 };
 
 } // namespace kelvosim

@@ -25,9 +25,15 @@ bool SimServerWorker::listen(const QSslConfiguration &tls, quint16 port, QString
 {
     m_server = new SimHttpServer(this);
     m_server->setRequestHandler([this](const SimHttpRequest &request) { return handle(request); });
-    // WebSocket upgrades ("Upgrade: websocket") get a handler here once the signalling side
-    // exists: m_server->setUpgradeHandler(...) passing the socket to QWebSocketServer.
+    // WebSocket upgrades ("Upgrade: websocket") go to the signalling endpoint, which takes
+    // only its own path.
+    m_signalling = new SimSignallingServer(m_control, this);
+    m_server->setUpgradeHandler([this](QSslSocket *socket, const SimHttpRequest &head) {
+        return m_signalling && m_signalling->accept(socket, head);
+    });
     if (!m_server->listen(tls, port, error)) {
+        delete m_signalling;
+        m_signalling = nullptr;
         delete m_server;
         m_server = nullptr;
         return false;
@@ -40,6 +46,8 @@ void SimServerWorker::setScenario(const QJsonObject &scenario)
     m_api = std::make_unique<SimMeetingApi>(scenario);
     m_checks = std::make_unique<SimRequestChecks>(scenario.value(QLatin1String("accessToken")).toString());
     m_logService = std::make_unique<SimLogService>(scenario.value(QLatin1String("logService")).toObject());
+    if (m_signalling)
+        m_signalling->setApi(m_api.get());
 }
 
 void SimServerWorker::releaseHeld(const QString &path)
@@ -50,6 +58,11 @@ void SimServerWorker::releaseHeld(const QString &path)
 
 void SimServerWorker::shutdown()
 {
+    if (m_signalling) {
+        m_signalling->shutdown();
+        delete m_signalling;
+        m_signalling = nullptr;
+    }
     if (m_server) {
         m_server->shutdown();
         delete m_server;

@@ -2,7 +2,7 @@
 
 // The simulator's server side, living on the simulator thread: the HTTPS server and the
 // services behind it. It routes each request to its service, records it, then applies the
-// fault set for its path.
+// fault set for its path. WebSocket upgrades go to the signalling endpoint.
 
 #include "SimControl.h"
 #include "SimHttpServer.h"
@@ -10,6 +10,7 @@
 #include "SimLogService.h"
 #include "SimMeetingApi.h"
 #include "SimRequestChecks.h"
+#include "SimSignallingServer.h"
 
 #include <QObject>
 
@@ -30,6 +31,8 @@ public:
     quint16 port() const { return m_server ? m_server->port() : 0; }
     void releaseHeld(const QString &path);
     void shutdown();
+    /// The signalling endpoint (null before listen() and after shutdown()).
+    SimSignallingServer *signalling() const { return m_signalling; }
 
 private:
     SimDispatch handle(const SimHttpRequest &request);
@@ -38,6 +41,7 @@ private:
 
     SimControl *m_control;
     SimHttpServer *m_server = nullptr;
+    SimSignallingServer *m_signalling = nullptr;
     std::unique_ptr<SimMeetingApi> m_api;
     std::unique_ptr<SimRequestChecks> m_checks;
     std::unique_ptr<SimLogService> m_logService;
