@@ -45,16 +45,6 @@ struct Outcome {
 
 using Operation = std::function<void(KLApiSuccessBlock, KLApiFailureBlock)>;
 
-kelvosim::Fault fault(kelvosim::Fault::Kind kind, const QString &code = {},
-                      const QString &message = {})
-{
-    kelvosim::Fault made;
-    made.kind = kind;
-    made.errorCode = code;
-    made.errorMsg = message;
-    return made;
-}
-
 class KLSDKMeetingHTTPApiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -228,24 +218,24 @@ TEST_F(KLSDKMeetingHTTPApiTest, ServerErrorsReachTheFailureBlockAndAreRecorded)
     const KLParticipantPtr member = firstMember();
 
     sim->setFault("/conference/api/callMeetingMember",
-                  fault(kelvosim::Fault::Kind::ErrorCode, "-20", "room busy"));
+                  kelvosim::Fault::of(kelvosim::Fault::Kind::ErrorCode, "-20", "room busy"));
     Outcome outcome = run([&](auto s, auto f) { api->callMeetingMemberWithAppointment(member, "1", "1", s, f); });
     EXPECT_TRUE(outcome.failed);
     EXPECT_EQ(outcome.code, "-20");
     EXPECT_EQ(outcome.message, "room busy");
 
     sim->setFault("/conference/api/hangUpMeetingMember",
-                  fault(kelvosim::Fault::Kind::ErrorCode, "-20", "room busy"));
+                  kelvosim::Fault::of(kelvosim::Fault::Kind::ErrorCode, "-20", "room busy"));
     outcome = run([&](auto s, auto f) { api->hangUpMeetingMemberWithAppointment(member, "1", s, f); });
     EXPECT_EQ(outcome.code, "-20");
 
-    sim->setFault("/conference/api/robRoom", fault(kelvosim::Fault::Kind::ErrorList, "E7", "listed"));
+    sim->setFault("/conference/api/robRoom", kelvosim::Fault::of(kelvosim::Fault::Kind::ErrorList, "E7", "listed"));
     outcome = run([&](auto s, auto f) { api->robRoomWithAppointment(1, "m", s, f); });
     EXPECT_EQ(outcome.code, "E7");
     EXPECT_EQ(outcome.message, "listed");
 
     // The client configuration is passed on whatever its status says.
-    sim->setFault("/conference/api/getClientConfig", fault(kelvosim::Fault::Kind::ErrorCode, "-1", "no"));
+    sim->setFault("/conference/api/getClientConfig", kelvosim::Fault::of(kelvosim::Fault::Kind::ErrorCode, "-1", "no"));
     outcome = run([&](auto s, auto f) { api->getClientConfigWithConfig(config, s, f); });
     EXPECT_TRUE(outcome.succeeded);
 
@@ -291,7 +281,7 @@ TEST_F(KLSDKMeetingHTTPApiTest, TransportFailuresFollowTheNetworkFlag)
 
     // After one response it does: the failure block gets the error code and no message.
     EXPECT_TRUE(run([&](auto s, auto f) { api->getMeetingContactWithSuccessBlock(s, f); }).succeeded);
-    sim->setFault("/conference/api/v2/checkPassword", fault(kelvosim::Fault::Kind::NotJson));
+    sim->setFault("/conference/api/v2/checkPassword", kelvosim::Fault::of(kelvosim::Fault::Kind::NotJson));
     const Outcome outcome = run([&](auto s, auto f) { api->getMeetingInfoByPassword("1", s, f); });
     EXPECT_TRUE(outcome.failed);
     EXPECT_EQ(outcome.code, "3840");
@@ -324,7 +314,7 @@ TEST_F(KLSDKMeetingHTTPApiTest, SilentEndsCallNoBlock)
     bool called = false;
     api->finishAppointmentWithConfig(config, [&](const QJsonValue &) { called = true; },
                                      [&](const QString &, const QString &) { called = true; });
-    sim->setFault("/openapi/ProjectorUsedApi.json", fault(kelvosim::Fault::Kind::Close));
+    sim->setFault("/openapi/ProjectorUsedApi.json", kelvosim::Fault::of(kelvosim::Fault::Kind::Close));
     reachability->report(KLReachability::Status::ReachableViaWiFi);
     const auto printer = kltest::RecordingPrinter::install();
     const auto pending = begin([&](auto s, auto f) { api->notifyItMonitorForMultiProjectorWithType("stop", "P", "M", "1", s, f); });

@@ -62,15 +62,6 @@ public:
     Recorded<KLSignalingMessage> messages;
 };
 
-kelvosim::Fault fault(kelvosim::Fault::Kind kind, const QString &code = {}, const QString &msg = {})
-{
-    kelvosim::Fault made;
-    made.kind = kind;
-    made.errorCode = code;
-    made.errorMsg = msg;
-    return made;
-}
-
 class KLSignalChannelTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -284,7 +275,7 @@ TEST_F(KLSignalChannelTest, MeetingApiRunsOverTheChannel)
     api.finishAppointmentWithConfig(cfg, nullptr, nullptr);
     api.findMemberWithKeywords("x", nullptr, nullptr);
 
-    sim->setSignallingFault("mute", fault(kelvosim::Fault::Kind::ErrorCode, "500", "busy"));
+    sim->setSignallingFault("mute", kelvosim::Fault::of(kelvosim::Fault::Kind::ErrorCode, "500", "busy"));
     auto refused = run([&](auto s, auto f) { api.muteMemberWithAppointment(participant, true, s, f); });
     EXPECT_EQ(refused->failed, 1);
     EXPECT_EQ(refused->code, "500");
@@ -292,14 +283,14 @@ TEST_F(KLSignalChannelTest, MeetingApiRunsOverTheChannel)
 
     // A reply that never comes fails the request once with -1, here after 30 s scaled down.
     KLTimeScale::setFactor(0.02);
-    sim->setSignallingFault("vmute", fault(kelvosim::Fault::Kind::Hold));
+    sim->setSignallingFault("vmute", kelvosim::Fault::of(kelvosim::Fault::Kind::Hold));
     auto expired = run([&](auto s, auto f) { api.vmuteMemberWithAppointment(participant, true, s, f); });
     EXPECT_EQ(expired->code, "-1");
     sim->releaseHeldSignalling("vmute");
     kltest::pumpEvents(300);
     EXPECT_EQ(expired->failed + expired->ok, 1);
 
-    sim->setSignallingFault("hangup", fault(kelvosim::Fault::Kind::Hold));
+    sim->setSignallingFault("hangup", kelvosim::Fault::of(kelvosim::Fault::Kind::Hold));
     KLTimeScale::setFactor(1.0);
     auto stopped = std::make_shared<std::atomic<int>>(0);
     api.hangUpMeetingMemberWithAppointment(participant, "1", nullptr,

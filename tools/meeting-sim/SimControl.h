@@ -53,6 +53,16 @@ struct Fault {
     int httpStatus = 500;
     int delayMs = 0;
     int times = -1; ///< how many matching requests it applies to; -1 = until cleared
+
+    /// A fault of `kind` with an error code and message (used by ErrorCode and ErrorList).
+    static Fault of(Kind kind, const QString &code = {}, const QString &message = {})
+    {
+        Fault fault;
+        fault.kind = kind;
+        fault.errorCode = code;
+        fault.errorMsg = message;
+        return fault;
+    }
 };
 
 class SimControl
