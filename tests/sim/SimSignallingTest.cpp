@@ -297,8 +297,8 @@ TEST_F(SimSignalling, BadInputIsRecordedAndAnsweredWithoutHarm)
     sim.clearRequests();
     EXPECT_TRUE(sim.signallingFrames().isEmpty());
 
-    Client elsewhere(sim, kSelf, QStringLiteral("/kelvo-media/signaling"));
-    EXPECT_FALSE(elsewhere.opened) << "only the signalling path upgrades";
+    Client elsewhere(sim, kSelf, QStringLiteral("/kelvo-media/unknown"));
+    EXPECT_FALSE(elsewhere.opened) << "only the signalling and media paths upgrade";
 
     // An upgrade without a WebSocket key is refused by the handshake and costs nothing.
     QSslSocket raw;

@@ -52,7 +52,7 @@ bool MeetingSim::start(QString *error)
 
     auto *thread = new QThread;
     thread->setObjectName(QStringLiteral("kelvo-meeting-sim"));
-    auto *worker = new SimServerWorker(&m_control);
+    auto *worker = new SimServerWorker(&m_control, &m_mediaRecord);
     worker->moveToThread(thread);
     QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
     thread->start();
@@ -251,6 +251,62 @@ void MeetingSim::setSignallingFault(const QString &messageType, const Fault &fau
 void MeetingSim::releaseHeldSignalling(const QString &messageType)
 {
     onSignalling([=](SimSignallingServer *s) { s->releaseHeld(messageType); });
+}
+
+void MeetingSim::onMedia(std::function<void(SimMediaServer *)> work)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_worker)
+        return;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, work = std::move(work)] {
+            if (SimMediaServer *media = worker->media())
+                work(media);
+        },
+        Qt::QueuedConnection);
+}
+
+int MeetingSim::mediaClients() const
+{
+    return m_mediaRecord.openClients();
+}
+
+int MeetingSim::mediaConnections() const
+{
+    return m_mediaRecord.clientsSoFar();
+}
+
+QList<SimMediaFrame> MeetingSim::mediaFrames(int connection) const
+{
+    return m_mediaRecord.frames(connection);
+}
+
+void MeetingSim::pushMediaEvent(const QJsonObject &message)
+{
+    onMedia([=](SimMediaServer *m) { m->pushToAll(message); });
+}
+
+void MeetingSim::addRemoteStream(const QString &streamId, const QString &display, bool screen)
+{
+    onMedia([=](SimMediaServer *m) { m->addRemoteStream(streamId, display, screen); });
+}
+
+void MeetingSim::removeRemoteStream(const QString &streamId)
+{
+    onMedia([=](SimMediaServer *m) { m->removeRemoteStream(streamId); });
+}
+
+void MeetingSim::hangUpMedia(int causeCode)
+{
+    onMedia([=](SimMediaServer *m) {
+        m->pushToAll({{QStringLiteral("type"), QStringLiteral("hangup")}, {QStringLiteral("causeCode"), causeCode}});
+    });
+}
+
+void MeetingSim::closeMedia(int code)
+{
+    onMedia([=](SimMediaServer *m) { m->closeAll(code); });
 }
 
 } // namespace kelvosim

@@ -1,12 +1,13 @@
 #pragma once
 
 // kelvo-meeting-sim: a local meeting service for tests and the demo. It serves the meeting
-// HTTP API, the signalling WebSocket, the cloud log service and the IT-monitor endpoint over
-// TLS on 127.0.0.1, with a
-// certificate authority of its own (clients trust caFile()). The server runs on its own
-// thread; every member function here may be called from any thread.
+// HTTP API, the signalling WebSocket, the media server, the cloud log service and the
+// IT-monitor endpoint over TLS on 127.0.0.1, with a certificate authority of its own
+// (clients trust caFile()). The server runs on its own thread; every member function here
+// may be called from any thread.
 
 #include "SimControl.h"
+#include "SimMediaServer.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -91,13 +92,33 @@ public:
     void setSignallingFault(const QString &messageType, const Fault &fault);
     void releaseHeldSignalling(const QString &messageType = {}); ///< all held replies when empty
 
+    // Media server ("/kelvo-media/signaling", docs/media-server-protocol.md). Pushes and closes
+    // are queued to the simulator thread and happen in call order.
+
+    int mediaClients() const;            ///< media connections open now
+    int mediaConnections() const;        ///< media connections accepted so far (ids 1, 2, ...)
+    /// Every frame media clients sent (of `connection`, or of all when -1), in order.
+    QList<SimMediaFrame> mediaFrames(int connection = -1) const;
+    /// Sends `message` (any server message, e.g. {"type":"grade",...}) to every registered client.
+    void pushMediaEvent(const QJsonObject &message);
+    /// Announces a remote stream to every client (and to clients registering later).
+    void addRemoteStream(const QString &streamId, const QString &display, bool screen);
+    void removeRemoteStream(const QString &streamId);
+    /// {"type":"hangup","causeCode":causeCode} to every registered client.
+    void hangUpMedia(int causeCode);
+    /// Closes every media connection with `code`; 1006 aborts without a close frame.
+    void closeMedia(int code);
+
 private:
+    /// Runs `work` on the simulator thread with its media server (queued; dropped when stopped).
+    void onMedia(std::function<void(SimMediaServer *)> work);
     /// Runs `work` on the simulator thread with its signalling endpoint (queued; dropped when stopped).
     void onSignalling(std::function<void(SimSignallingServer *)> work);
 
     Options m_options;
     mutable std::mutex m_mutex;
     SimControl m_control;
+    SimMediaRecord m_mediaRecord;
     QJsonObject m_scenario;
     QString m_certDir;
     QString m_caFile;

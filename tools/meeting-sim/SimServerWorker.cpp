@@ -25,15 +25,21 @@ bool SimServerWorker::listen(const QSslConfiguration &tls, quint16 port, QString
 {
     m_server = new SimHttpServer(this);
     m_server->setRequestHandler([this](const SimHttpRequest &request) { return handle(request); });
-    // WebSocket upgrades ("Upgrade: websocket") go to the signalling endpoint, which takes
-    // only its own path.
+    // WebSocket upgrades ("Upgrade: websocket") go to the media server or the signalling
+    // endpoint by path; each takes only its own.
     m_signalling = new SimSignallingServer(m_control, this);
+    if (m_mediaRecord)
+        m_media = new SimMediaServer(m_mediaRecord, this);
     m_server->setUpgradeHandler([this](QSslSocket *socket, const SimHttpRequest &head) {
+        if (m_media && head.path == SimMediaServer::path())
+            return m_media->accept(socket, head);
         return m_signalling && m_signalling->accept(socket, head);
     });
     if (!m_server->listen(tls, port, error)) {
         delete m_signalling;
         m_signalling = nullptr;
+        delete m_media;
+        m_media = nullptr;
         delete m_server;
         m_server = nullptr;
         return false;
@@ -48,6 +54,8 @@ void SimServerWorker::setScenario(const QJsonObject &scenario)
     m_logService = std::make_unique<SimLogService>(scenario.value(QLatin1String("logService")).toObject());
     if (m_signalling)
         m_signalling->setApi(m_api.get());
+    if (m_media)
+        m_media->setScenario(scenario);
 }
 
 void SimServerWorker::releaseHeld(const QString &path)
@@ -58,6 +66,11 @@ void SimServerWorker::releaseHeld(const QString &path)
 
 void SimServerWorker::shutdown()
 {
+    if (m_media) {
+        m_media->shutdown();
+        delete m_media;
+        m_media = nullptr;
+    }
     if (m_signalling) {
         m_signalling->shutdown();
         delete m_signalling;

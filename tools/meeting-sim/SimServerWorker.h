@@ -2,12 +2,14 @@
 
 // The simulator's server side, living on the simulator thread: the HTTPS server and the
 // services behind it. It routes each request to its service, records it, then applies the
-// fault set for its path. WebSocket upgrades go to the signalling endpoint.
+// fault set for its path. WebSocket upgrades go to the signalling endpoint or the
+// media server, by path.
 
 #include "SimControl.h"
 #include "SimHttpServer.h"
 #include "SimItMonitor.h"
 #include "SimLogService.h"
+#include "SimMediaServer.h"
 #include "SimMeetingApi.h"
 #include "SimRequestChecks.h"
 #include "SimSignallingServer.h"
@@ -22,7 +24,8 @@ namespace kelvosim {
 class SimServerWorker : public QObject
 {
 public:
-    explicit SimServerWorker(SimControl *control) : m_control(control) {}
+    explicit SimServerWorker(SimControl *control, SimMediaRecord *mediaRecord = nullptr)
+        : m_control(control), m_mediaRecord(mediaRecord) {}
 
     /// Builds the services from `scenario` (placeholders already filled) and listens.
     bool listen(const QSslConfiguration &tls, quint16 port, QString *error);
@@ -33,6 +36,8 @@ public:
     void shutdown();
     /// The signalling endpoint (null before listen() and after shutdown()).
     SimSignallingServer *signalling() const { return m_signalling; }
+    /// The media server endpoint (null before listen(), after shutdown() and without a record).
+    SimMediaServer *media() const { return m_media; }
 
 private:
     SimDispatch handle(const SimHttpRequest &request);
@@ -42,6 +47,8 @@ private:
     SimControl *m_control;
     SimHttpServer *m_server = nullptr;
     SimSignallingServer *m_signalling = nullptr;
+    SimMediaRecord *m_mediaRecord = nullptr;
+    SimMediaServer *m_media = nullptr;
     std::unique_ptr<SimMeetingApi> m_api;
     std::unique_ptr<SimRequestChecks> m_checks;
     std::unique_ptr<SimLogService> m_logService;

@@ -1,0 +1,110 @@
+#pragma once
+
+// The built-in engine's media connection: a WebSocket, on a queue of its own, to the media
+// server named by connectionParam["rtcWsRegInfo"]["signalingServer"], verified against the
+// system's authorities plus connectionParam["caFile"]. It registers with
+// rtcWsRegInfo["regInfo"], publishes the local streams, subscribes remote ones and turns what
+// the server says into connection events. The wire protocol is in docs/media-server-protocol.md.
+
+#include "media/KLRTCMediaConnection.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QUrl>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class KLBuiltinMediaStream;
+class KLBuiltinMessageManager;
+class KLDispatchQueue;
+class QWebSocket;
+
+class KLBuiltinMediaConnection final : public KLRTCMediaConnection {
+public:
+    static std::shared_ptr<KLBuiltinMediaConnection>
+    create(const QJsonObject &connectionParam, bool openDataChannel, bool useSimulcast,
+           std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
+           std::shared_ptr<KLDispatchQueue> engineQueue, std::shared_ptr<KLBuiltinMessageManager> messages);
+    ~KLBuiltinMediaConnection() override;
+
+    void setAecDumpFlagForTest(bool enabled) override;
+    void connect() override;
+    void disconnect() override;
+    void connectIceRestart() override;
+    void publishStream(const std::shared_ptr<KLRTCMediaStream> &stream) override;
+    void unPublishStream(const std::shared_ptr<KLRTCMediaStream> &stream) override;
+    void subscribe(const std::shared_ptr<KLRTCMediaStream> &stream) override;
+    void unsubscribe(const std::shared_ptr<KLRTCMediaStream> &stream) override;
+    void muteSpeaker(bool muted) override;
+    void enableHDVideo(const QString &streamId) override;
+    void streamVideo(const std::shared_ptr<KLRTCMediaStream> &stream, bool enabled) override;
+    void changeAudioInputDevice(const QString &deviceId) override;
+    void changeAudioOutputDevice(const QString &deviceId) override;
+    void changeVideoInputDevice(const QString &deviceId, int width, int height) override;
+    void sendData(const QJsonObject &data) override;
+    void videoStreamActionWithMain(bool main, bool small, bool hasScreen, const QJsonValue &screen) override;
+    void setConfigIntVar(int variable, int value) override;
+    QJsonObject getSpeakerDeviceStatus() override;
+    void getStatusForMedia(const QString &media, KLRTCMediaStatusHandler completionHandler) override;
+
+    /// The own display name used for published streams: connectionParam "displayName", else
+    /// bizInfo "displayName", else regInfo "displayName", else the member uuid.
+    QString displayName() const { return m_displayName; }
+    QString memberUuid() const;
+
+private:
+    KLBuiltinMediaConnection(const QJsonObject &connectionParam, bool openDataChannel, bool useSimulcast,
+                             std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
+                             std::shared_ptr<KLDispatchQueue> engineQueue,
+                             std::shared_ptr<KLBuiltinMessageManager> messages);
+
+    std::shared_ptr<KLBuiltinMediaConnection> self();
+    /// Runs `work` on the connection's queue while the connection exists.
+    void onQueue(std::function<void(KLBuiltinMediaConnection &)> work);
+    void openSocket(bool restart);
+    void send(const QJsonObject &message);
+    void sendRegister();
+    void sendPublish(const std::shared_ptr<KLBuiltinMediaStream> &stream);
+    void didOpen(quint64 generation);
+    void didReceive(quint64 generation, const QString &text);
+    void didDrop(quint64 generation, const QString &why);
+    void handle(const QJsonObject &message);
+    void handleStreamAdded(const QJsonObject &message);
+    void handleEngineMessage(const QString &type, const QJsonObject &message);
+    std::shared_ptr<KLBuiltinMediaStream> remote(const QString &streamId) const;
+    void raise(int event, const KLRTCMediaEventInfo &info = KLRTCMediaEventInfo::none());
+    QJsonObject statistics(const QString &media) const;
+
+    // Fixed at creation.
+    const QUrl m_url;
+    const QString m_caFile;
+    const QJsonObject m_regInfo;
+    const QJsonObject m_bizInfo;
+    const QString m_displayName;
+    const bool m_openDataChannel;
+    const bool m_useSimulcast;
+    const std::weak_ptr<KLRTCMediaConnectionDelegate> m_delegate;
+    const std::shared_ptr<KLDispatchQueue> m_engineQueue;
+    const std::shared_ptr<KLBuiltinMessageManager> m_messages;
+    const std::shared_ptr<KLDispatchQueue> m_queue;
+
+    // The connection's queue only.
+    QWebSocket *m_socket = nullptr;
+    quint64 m_generation = 0;
+    quint64 m_droppedGeneration = 0;
+    bool m_registered = false;
+    bool m_everConnected = false;
+    bool m_channelOpen = false;
+    bool m_webrtcUp = false;
+    bool m_released = false;
+    bool m_speakerMuted = false;
+    QString m_mediaSessionId;
+    QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_published; // by stream id
+    QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_remote;    // announced, by stream id
+
+    mutable std::mutex m_mutex; // guards the copies read from other threads
+    QString m_audioInput, m_audioOutput, m_videoInput;
+};
