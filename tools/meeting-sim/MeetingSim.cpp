@@ -184,18 +184,22 @@ QList<QJsonObject> MeetingSim::logEntries(const QString &logstore) const
     return m_control.logEntries(logstore);
 }
 
-void MeetingSim::onSignalling(std::function<void(SimSignallingServer *)> work)
+void MeetingSim::onWorker(std::function<void(SimServerWorker *)> work)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_worker)
         return;
     QMetaObject::invokeMethod(
-        m_worker,
-        [worker = m_worker, work = std::move(work)] {
-            if (SimSignallingServer *signalling = worker->signalling())
-                work(signalling);
-        },
+        m_worker, [worker = m_worker, work = std::move(work)] { work(worker); },
         Qt::QueuedConnection);
+}
+
+void MeetingSim::onSignalling(std::function<void(SimSignallingServer *)> work)
+{
+    onWorker([work = std::move(work)](SimServerWorker *worker) {
+        if (SimSignallingServer *signalling = worker->signalling())
+            work(signalling);
+    });
 }
 
 QList<SignallingFrame> MeetingSim::signallingFrames(int connection) const
@@ -255,16 +259,10 @@ void MeetingSim::releaseHeldSignalling(const QString &messageType)
 
 void MeetingSim::onMedia(std::function<void(SimMediaServer *)> work)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_worker)
-        return;
-    QMetaObject::invokeMethod(
-        m_worker,
-        [worker = m_worker, work = std::move(work)] {
-            if (SimMediaServer *media = worker->media())
-                work(media);
-        },
-        Qt::QueuedConnection);
+    onWorker([work = std::move(work)](SimServerWorker *worker) {
+        if (SimMediaServer *media = worker->media())
+            work(media);
+    });
 }
 
 int MeetingSim::mediaClients() const

@@ -111,6 +111,8 @@ public:
 
 private:
     /// Runs `work` on the simulator thread with its media server (queued; dropped when stopped).
+    /// Runs `work` on the simulator's thread, after the control calls made before it.
+    void onWorker(std::function<void(SimServerWorker *)> work);
     void onMedia(std::function<void(SimMediaServer *)> work);
     /// Runs `work` on the simulator thread with its signalling endpoint (queued; dropped when stopped).
     void onSignalling(std::function<void(SimSignallingServer *)> work);
