@@ -77,16 +77,14 @@ void KLSDKMeetingHTTPApi::notifyItMonitorForMultiProjectorWithType(
               .arg(status)
               .arg(QDateTime::currentMSecsSinceEpoch())
               .arg(type, KLHostUtils::appVersion());
-    QString base = m_shared->itMonitorBaseUrl;
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    const QString endpoint = base + kEndpointPath;
+    const std::shared_ptr<KLHttpManager> manager = KLHttpManager::manager();
+    manager->setBaseUrl(m_shared->itMonitorBaseUrl);
+    manager->setCaFile(m_shared->caFile);
+    const QString endpoint = manager->resolvedUrl(kEndpointPath).toString();
     const QString url = QStringLiteral("%1?%2").arg(endpoint, signedQuery(query));
 
     QElapsedTimer built;
     built.start();
-    const std::shared_ptr<KLHttpManager> manager = KLHttpManager::manager();
-    manager->setCaFile(m_shared->caFile);
     manager->GET(url, [endpoint, built, success = std::move(success),
                        failure = std::move(failure)](const KLHttpResult &result) {
         handleMonitorReply(result, endpoint, built.elapsed() / 1000.0, success, failure);

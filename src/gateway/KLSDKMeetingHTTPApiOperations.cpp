@@ -23,10 +23,6 @@ QString boolText(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-QString orEmpty(const QString &text)
-{
-    return text.isNull() ? QString(QLatin1String("")) : text;
-}
 
 /// The appointment id, member UUID and member id of a participant, as member operations send
 /// them.
@@ -37,7 +33,7 @@ QJsonObject memberKeys(const KLParticipantPtr &appointment)
                 {QStringLiteral("member_uuid"), QString(QLatin1String(""))},
                 {QStringLiteral("member_id"), QStringLiteral("0")}};
     return {{QStringLiteral("appointment_id"), KL_integerText(appointment->appointmentId)},
-            {QStringLiteral("member_uuid"), orEmpty(appointment->memberUUID)},
+            {QStringLiteral("member_uuid"), KL_textOrEmpty(appointment->memberUUID)},
             {QStringLiteral("member_id"), KL_integerText(appointment->memberId)}};
 }
 
@@ -48,16 +44,16 @@ QString appointmentIdText(const KLParticipantPtr &appointment)
 
 QString memberUuidText(const KLParticipantPtr &appointment)
 {
-    return appointment ? orEmpty(appointment->memberUUID) : QString(QLatin1String(""));
+    return appointment ? KL_textOrEmpty(appointment->memberUUID) : QString(QLatin1String(""));
 }
 
 QJsonObject invitee(const KLParticipant &member)
 {
     if (KL_integerText(member.memberType) == QLatin1String("1"))
-        return {{QStringLiteral("empId"), orEmpty(member.empId)}};
-    return {{QStringLiteral("email"), orEmpty(member.email)},
-            {QStringLiteral("cellPhone"), orEmpty(member.cellPhone)},
-            {QStringLiteral("extensionPhone"), orEmpty(member.extensionPhone)}};
+        return {{QStringLiteral("empId"), KL_textOrEmpty(member.empId)}};
+    return {{QStringLiteral("email"), KL_textOrEmpty(member.email)},
+            {QStringLiteral("cellPhone"), KL_textOrEmpty(member.cellPhone)},
+            {QStringLiteral("extensionPhone"), KL_textOrEmpty(member.extensionPhone)}};
 }
 
 void commitProjectorAction(const QJsonObject &record)
@@ -78,7 +74,7 @@ void KLSDKMeetingHTTPApi::addMeetingMemberWithAppointment(
             continue;
         const QString type = KL_integerText(member->memberType);
         if (type == QLatin1String("2"))
-            roomIds << orEmpty(member->roomId);
+            roomIds << KL_textOrEmpty(member->roomId);
         else if (type == QLatin1String("1") || type == QLatin1String("3"))
             members.append(invitee(*member));
     }
@@ -94,7 +90,7 @@ void KLSDKMeetingHTTPApi::getAppointmentDetailById(const QString &appointmentId,
                                                    KLApiFailureBlock failure)
 {
     httpPostRequestFunction(QStringLiteral("/conference/api/v2/detailAppointment"),
-                            {{QStringLiteral("appointmentId"), orEmpty(appointmentId)},
+                            {{QStringLiteral("appointmentId"), KL_textOrEmpty(appointmentId)},
                              {QStringLiteral("checkMemberState"), 0},
                              {QStringLiteral("language"), QStringLiteral("0")}},
                             std::move(success), std::move(failure));
@@ -127,7 +123,7 @@ void KLSDKMeetingHTTPApi::findMemberWithKeywords(const QString &keyword,
                                                  KLApiFailureBlock failure)
 {
     httpPostRequestFunction(QStringLiteral("/conference/api/findMember"),
-                            {{QStringLiteral("keyword"), orEmpty(keyword)}}, std::move(success),
+                            {{QStringLiteral("keyword"), KL_textOrEmpty(keyword)}}, std::move(success),
                             std::move(failure));
 }
 
@@ -138,8 +134,8 @@ void KLSDKMeetingHTTPApi::getMeetingInfoWithConfig(const KLMeetingConfigPtr &con
                                                    KLApiFailureBlock failure)
 {
     QJsonObject params{
-        {QStringLiteral("meetingId"), config ? orEmpty(config->meetingUUID()) : QString()},
-        {QStringLiteral("clientUuid"), orEmpty(KLHostUtils::wiFiInterface())},
+        {QStringLiteral("meetingId"), config ? KL_textOrEmpty(config->meetingUUID()) : QString()},
+        {QStringLiteral("clientUuid"), KL_textOrEmpty(KLHostUtils::wiFiInterface())},
         {QStringLiteral("meetingClientType"), QStringLiteral("pc_mac")}};
     if (iceServers) {
         const QByteArray json = QJsonDocument(*iceServers).toJson(QJsonDocument::Indented);
@@ -148,8 +144,8 @@ void KLSDKMeetingHTTPApi::getMeetingInfoWithConfig(const KLMeetingConfigPtr &con
     }
     if (!KLClientConfigManager::sharedInstance().isStaff()) {
         params.insert(QStringLiteral("outerMemberUUID"),
-                      config ? orEmpty(config->memberUUID()) : QString());
-        params.insert(QStringLiteral("outerAliasName"), orEmpty(vanNames));
+                      config ? KL_textOrEmpty(config->memberUUID()) : QString());
+        params.insert(QStringLiteral("outerAliasName"), KL_textOrEmpty(vanNames));
     }
     httpPostRequestFunction(QStringLiteral("/conference/api/meetingInfo"), params,
                             std::move(success), std::move(failure));
@@ -162,8 +158,8 @@ void KLSDKMeetingHTTPApi::callMeetingMemberWithAppointment(const KLParticipantPt
                                                            KLApiFailureBlock failure)
 {
     QJsonObject params = memberKeys(appointment);
-    params.insert(QStringLiteral("callnumber"), orEmpty(callNumber));
-    params.insert(QStringLiteral("type"), orEmpty(type));
+    params.insert(QStringLiteral("callnumber"), KL_textOrEmpty(callNumber));
+    params.insert(QStringLiteral("type"), KL_textOrEmpty(type));
     httpPostRequestFunction(QStringLiteral("/conference/api/callMeetingMember"), params,
                             std::move(success), std::move(failure));
 }
@@ -188,7 +184,7 @@ void KLSDKMeetingHTTPApi::hangUpMeetingMemberWithAppointment(const KLParticipant
                                                              KLApiFailureBlock failure)
 {
     QJsonObject params = memberKeys(appointment);
-    params.insert(QStringLiteral("type"), orEmpty(type));
+    params.insert(QStringLiteral("type"), KL_textOrEmpty(type));
     httpPostRequestFunction(QStringLiteral("/conference/api/hangUpMeetingMember"), params,
                             std::move(success), std::move(failure));
 }
@@ -200,7 +196,7 @@ void KLSDKMeetingHTTPApi::getMeetingRoomStatusWithAppointment(const QJsonValue &
 {
     httpPostRequestFunction(QStringLiteral("/conference/api/getRoomsStatus"),
                             {{QStringLiteral("appointmentId"), KL_integerText(appointmentId)},
-                             {QStringLiteral("roomIds"), orEmpty(rooms)}},
+                             {QStringLiteral("roomIds"), KL_textOrEmpty(rooms)}},
                             std::move(success), std::move(failure));
 }
 
@@ -211,7 +207,7 @@ void KLSDKMeetingHTTPApi::robRoomWithAppointment(const QJsonValue &appointmentId
 {
     httpPostRequestFunction(QStringLiteral("/conference/api/robRoom"),
                             {{QStringLiteral("appointmentId"), KL_integerText(appointmentId)},
-                             {QStringLiteral("memberUuid"), orEmpty(memberUuid)}},
+                             {QStringLiteral("memberUuid"), KL_textOrEmpty(memberUuid)}},
                             std::move(success), std::move(failure));
 }
 
@@ -223,7 +219,7 @@ void KLSDKMeetingHTTPApi::openSummaryWithAppointment(const KLParticipantPtr &app
     httpPostRequestFunction(QStringLiteral("/conference/api/v3/openSummary"),
                             {{QStringLiteral("appointmentId"), appointmentIdText(appointment)},
                              {QStringLiteral("memberUUID"), memberUuidText(appointment)},
-                             {QStringLiteral("lang"), orEmpty(language)},
+                             {QStringLiteral("lang"), KL_textOrEmpty(language)},
                              {QStringLiteral("isTrain"), boolText(isTrain)},
                              {QStringLiteral("sendMail"), boolText(sendMail)}},
                             std::move(success), std::move(failure));
@@ -236,7 +232,7 @@ void KLSDKMeetingHTTPApi::changeMemberSummaryLangWithAppointment(
     httpPostRequestFunction(QStringLiteral("/conference/api/v3/changeMemberSummaryLang"),
                             {{QStringLiteral("appointmentId"), appointmentIdText(appointment)},
                              {QStringLiteral("memberUUID"), memberUuidText(appointment)},
-                             {QStringLiteral("lang"), orEmpty(language)}},
+                             {QStringLiteral("lang"), KL_textOrEmpty(language)}},
                             std::move(success), std::move(failure));
 }
 
@@ -281,8 +277,8 @@ void KLSDKMeetingHTTPApi::savePcJumpStatusWithUuid(const QString &uuid, const QS
     const bool staff = KLClientConfigManager::sharedInstance().isStaff();
     httpPostRequestFunction(
         QStringLiteral("/webvc/savePcJumpStatus"),
-        {{QStringLiteral("uuid"), orEmpty(uuid)},
-         {QStringLiteral("random"), orEmpty(random)},
+        {{QStringLiteral("uuid"), KL_textOrEmpty(uuid)},
+         {QStringLiteral("random"), KL_textOrEmpty(random)},
          {QStringLiteral("clienttype"), staff ? QStringLiteral("tandu") : QStringLiteral("kelvoPc")}},
         std::move(success), std::move(failure));
 }
@@ -308,8 +304,8 @@ void KLSDKMeetingHTTPApi::getMeetingInfoByPassword(const QString &password,
                                                    KLApiFailureBlock failure)
 {
     httpPostRequestFunction(QStringLiteral("/conference/api/v2/checkPassword"),
-                            {{QStringLiteral("password"), orEmpty(password)},
-                             {QStringLiteral("uuid"), orEmpty(KLHostUtils::wiFiInterface())}},
+                            {{QStringLiteral("password"), KL_textOrEmpty(password)},
+                             {QStringLiteral("uuid"), KL_textOrEmpty(KLHostUtils::wiFiInterface())}},
                             std::move(success), std::move(failure));
 }
 
@@ -332,11 +328,11 @@ void KLSDKMeetingHTTPApi::multiScreenRobRoomWithAppointmentId(const QJsonValue &
 {
     // The record always says "without audio", whatever the call flag.
     commitProjectorAction({{QStringLiteral("value"), QStringLiteral("RobRoomInProject")},
-                           {QStringLiteral("callee"), orEmpty(memberUuid)},
+                           {QStringLiteral("callee"), KL_textOrEmpty(memberUuid)},
                            {QStringLiteral("WithAudio"), false}});
     const QJsonObject params{{QStringLiteral("appointmentId"), appointmentId},
                              {QStringLiteral("ownerId"), workId()},
-                             {QStringLiteral("targetMemberUUID"), orEmpty(memberUuid)},
+                             {QStringLiteral("targetMemberUUID"), KL_textOrEmpty(memberUuid)},
                              {QStringLiteral("enableCall"), boolText(enableCall)}};
     KL_LOG_INFO(kLogTag, QStringLiteral("rob room param:%1")
                              .arg(QString::fromUtf8(QJsonDocument(params).toJson())));
@@ -361,10 +357,10 @@ void KLSDKMeetingHTTPApi::shareMultiScreenMemberForMemberUuid(const QString &mem
     commitProjectorAction(
         {{QStringLiteral("value"),
           enableShare ? QStringLiteral("callInProject") : QStringLiteral("hangupInProject")},
-         {QStringLiteral("callee"), orEmpty(memberUuid)},
+         {QStringLiteral("callee"), KL_textOrEmpty(memberUuid)},
          {QStringLiteral("WithAudio"), enableCall}});
     httpPostRequestFunction(QStringLiteral("/conference/api/v2/shareMultiScreenMember"),
-                            {{QStringLiteral("targetMemberUUID"), orEmpty(memberUuid)},
+                            {{QStringLiteral("targetMemberUUID"), KL_textOrEmpty(memberUuid)},
                              {QStringLiteral("ownerId"), workId()},
                              {QStringLiteral("type"), type},
                              {QStringLiteral("enableShare"), boolText(enableShare)},
@@ -411,7 +407,7 @@ void KLSDKMeetingHTTPApi::notifyMultiScreenWithAppointmentId(const QJsonValue &a
 {
     httpPostRequestFunction(QStringLiteral("/conference/api/v2/notifyMultiScreen"),
                             {{QStringLiteral("appointmentId"), appointmentId},
-                             {QStringLiteral("memberUUID"), orEmpty(memberUuid)},
+                             {QStringLiteral("memberUUID"), KL_textOrEmpty(memberUuid)},
                              {QStringLiteral("status"), status}},
                             std::move(success), std::move(failure));
 }
@@ -420,7 +416,7 @@ void KLSDKMeetingHTTPApi::findUserAndRoomWithKey(const QString &key, KLApiSucces
                                                  KLApiFailureBlock failure)
 {
     httpPostRequestFunction(QStringLiteral("/conference/api/v2/findUserAndRoom"),
-                            {{QStringLiteral("key"), orEmpty(key)},
+                            {{QStringLiteral("key"), KL_textOrEmpty(key)},
                              {QStringLiteral("ownerId"), workId()}},
                             std::move(success), std::move(failure));
 }

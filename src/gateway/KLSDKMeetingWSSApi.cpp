@@ -17,14 +17,10 @@ namespace {
 const QString kLogTag = QStringLiteral("KLSDKMeetingWSSApi");
 const QString kClientVersion = QStringLiteral("1.0.0");
 
-QString orEmpty(const QString &text)
-{
-    return text.isNull() ? QString(QLatin1String("")) : text;
-}
 
 QString userIdOf(const KLMeetingConfigPtr &config)
 {
-    return config ? orEmpty(config->userId()) : QString(QLatin1String(""));
+    return config ? KL_textOrEmpty(config->userId()) : QString(QLatin1String(""));
 }
 
 QJsonObject memberBody(const KLParticipantPtr &appointment)
@@ -32,7 +28,7 @@ QJsonObject memberBody(const KLParticipantPtr &appointment)
     return {{QStringLiteral("appointmentId"),
              appointment ? KL_integerText(appointment->appointmentId) : QStringLiteral("0")},
             {QStringLiteral("memberUuid"),
-             appointment ? orEmpty(appointment->memberUUID) : QString(QLatin1String(""))}};
+             appointment ? KL_textOrEmpty(appointment->memberUUID) : QString(QLatin1String(""))}};
 }
 
 void recordFailure(const QString &messageType, const KLSDKApiChannelResponse &response)
@@ -128,7 +124,7 @@ void KLSDKMeetingWSSApi::hangUpMeetingMemberWithAppointment(const KLParticipantP
                                                             KLApiFailureBlock failure)
 {
     QJsonObject body = memberBody(appointment);
-    body.insert(QStringLiteral("type"), orEmpty(type));
+    body.insert(QStringLiteral("type"), KL_textOrEmpty(type));
     request(QStringLiteral("hangup"), body, std::move(success), std::move(failure));
 }
 
@@ -151,9 +147,9 @@ void KLSDKMeetingWSSApi::getMeetingInfoWithConfig(const KLMeetingConfigPtr &conf
                                                   const QString &, KLApiSuccessBlock success,
                                                   KLApiFailureBlock failure)
 {
-    QJsonObject body{{QStringLiteral("meetingUuid"), config ? orEmpty(config->meetingUUID()) : QString()},
+    QJsonObject body{{QStringLiteral("meetingUuid"), config ? KL_textOrEmpty(config->meetingUUID()) : QString()},
                      {QStringLiteral("userId"), userIdOf(config)},
-                     {QStringLiteral("clientUuid"), orEmpty(KLHostUtils::wiFiInterface())},
+                     {QStringLiteral("clientUuid"), KL_textOrEmpty(KLHostUtils::wiFiInterface())},
                      {QStringLiteral("meetingClientType"), QStringLiteral("pc_mac")},
                      {QStringLiteral("clientVersion"), kClientVersion}};
     if (iceServers) {

@@ -36,6 +36,13 @@ bool KL_boolForKey(const QJsonObject &dict, const QString &key, bool defaultValu
 /// anything else 0.
 QString KL_integerText(const QJsonValue &value);
 
+/// The text, or an empty (non-null) text for a null one: what the wire sends for an absent
+/// string.
+inline QString KL_textOrEmpty(const QString &text)
+{
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
 /// True for the variant types that stand for a number (booleans included).
 bool KL_isNumber(const QVariant &value);
 

@@ -1,5 +1,7 @@
 #include "runtime/KLDispatchQueue.h"
 
+#include "runtime/KLMainThread.h"
+
 #include "runtime/KLTaskMailbox.h"
 
 #include <QEventLoop>
@@ -41,6 +43,19 @@ KLDispatchQueue::KLDispatchQueue(const QString &label)
     m_thread->setObjectName(label);
     m_mailbox->setObjectName(label);
     static_cast<KLQueueThread *>(m_thread)->startAndWaitForLoop();
+}
+
+std::shared_ptr<KLDispatchQueue> KLDispatchQueue::makeShared(const QString &label)
+{
+    return std::shared_ptr<KLDispatchQueue>(new KLDispatchQueue(label), [](KLDispatchQueue *queue) {
+        if (!queue->isCurrent()) {
+            delete queue;
+            return;
+        }
+        // On its own thread: the main thread joins it. Without an application object the
+        // queue is left to the end of the process rather than destroyed from inside itself.
+        KLMainThread::post([queue] { delete queue; });
+    });
 }
 
 KLDispatchQueue::~KLDispatchQueue()

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class KLTaskMailbox;
 class QObject;
 class QThread;
@@ -14,6 +16,10 @@ class QThread;
 class KLDispatchQueue {
 public:
     explicit KLDispatchQueue(const QString &label);
+    /// A queue shared by the objects that run work on it. The last owner may let go on the
+    /// queue's own thread (inside one of its blocks), where a queue cannot be destroyed; such a
+    /// queue is handed to the main thread to be taken down there.
+    static std::shared_ptr<KLDispatchQueue> makeShared(const QString &label);
     ~KLDispatchQueue();
     KLDispatchQueue(const KLDispatchQueue &) = delete;
     KLDispatchQueue &operator=(const KLDispatchQueue &) = delete;

@@ -45,7 +45,7 @@ KLConferenceChannelWebSocket::KLConferenceChannelWebSocket(
     , m_caFile(transportParam.value(QStringLiteral("caFile")).toString())
     , m_bizType(bizType)
     , m_appDelegate(std::move(appDelegate))
-    , m_queue(std::make_unique<KLDispatchQueue>(QStringLiteral("com.kelvo.conferencechannel.ws")))
+    , m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.conferencechannel.ws")))
 {
 }
 
@@ -54,12 +54,6 @@ KLConferenceChannelWebSocket::~KLConferenceChannelWebSocket()
     m_reconnectTimer.reset();
     QWebSocket *socket = m_socket;
     m_queue->sync([socket] { delete socket; });
-    if (m_queue->isCurrent()) {
-        // The last owner let go inside one of our own callbacks: a queue cannot join its own
-        // thread, so the main thread takes it down.
-        std::shared_ptr<KLDispatchQueue> queue(m_queue.release());
-        KLMainThread::post([queue] {});
-    }
 }
 
 void KLConferenceChannelWebSocket::connect()

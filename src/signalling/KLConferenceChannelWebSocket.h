@@ -84,7 +84,7 @@ private:
     std::atomic<quint64> m_generation{0};  ///< of the current socket; older sockets are ignored
     mutable std::mutex m_delegateMutex;
     std::weak_ptr<KLConferenceChannelDelegate> m_appDelegate;
-    std::unique_ptr<KLDispatchQueue> m_queue;
+    std::shared_ptr<KLDispatchQueue> m_queue;
     QWebSocket *m_socket = nullptr;        ///< lives on the queue; touched only there
     std::unique_ptr<KLTimer> m_reconnectTimer;
 };

@@ -3,6 +3,7 @@
 #include "conference/KLClientConfigManager.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "runtime/KLDispatchQueue.h"
+#include "runtime/KLDictionary.h"
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimeScale.h"
 #include "runtime/KLTimer.h"
@@ -19,10 +20,6 @@ constexpr int kEventMemberList = 10001;
 constexpr qint64 kCodeSuccess = 200;
 constexpr qint64 kCodeTokenRefused = 91207;
 
-QString orEmpty(const QString &text)
-{
-    return text.isNull() ? QString(QLatin1String("")) : text;
-}
 
 } // namespace
 
@@ -103,7 +100,7 @@ void KLConferenceSignalChannel::sendRequest(const std::shared_ptr<KLSDKApiChanne
         return;
     if (request->from.isEmpty())
         request->from = {{QStringLiteral("sessionId"),
-                          m_meetingConfig ? orEmpty(m_meetingConfig->memberUUID()) : QString()}};
+                          m_meetingConfig ? KL_textOrEmpty(m_meetingConfig->memberUUID()) : QString()}};
     if (request->to.isEmpty())
         request->to = {{QStringLiteral("sessionId"), QStringLiteral("system")}};
     if (request->callbackable) {
@@ -218,7 +215,7 @@ void KLConferenceSignalChannel::runRegisterBlockOnce()
 
 void KLConferenceSignalChannel::doRegister()
 {
-    const QString token = m_meetingConfig ? orEmpty(m_meetingConfig->meetingToken()) : QString();
+    const QString token = m_meetingConfig ? KL_textOrEmpty(m_meetingConfig->meetingToken()) : QString();
     auto request = KLSDKApiChannelRequest::make(KLSDKApiChannelTopicWS, QStringLiteral("register"),
                                                 {{QStringLiteral("token"), token}});
     std::weak_ptr<KLConferenceSignalChannel> weak = weak_from_this();
@@ -258,9 +255,9 @@ void KLConferenceSignalChannel::onRegistered()
 QJsonObject KLConferenceSignalChannel::internalBody(int eventId) const
 {
     return {{QStringLiteral("appointmentId"),
-             m_meetingConfig ? orEmpty(m_meetingConfig->appointmentId()) : QString()},
+             m_meetingConfig ? KL_textOrEmpty(m_meetingConfig->appointmentId()) : QString()},
             {QStringLiteral("memberUUID"),
-             m_meetingConfig ? orEmpty(m_meetingConfig->memberUUID()) : QString()},
+             m_meetingConfig ? KL_textOrEmpty(m_meetingConfig->memberUUID()) : QString()},
             {QStringLiteral("eventId"), eventId}};
 }
 

@@ -3,7 +3,7 @@
 #include "media/KLRTCMediaLogging.h"
 #include "media/builtin/KLBuiltinMediaStream.h"
 #include "media/builtin/KLBuiltinMessageManager.h"
-#include "media/builtin/KLBuiltinEngineQueue.h"
+#include "runtime/KLDispatchQueue.h"
 #include "runtime/KLDispatchQueue.h"
 #include "runtime/KLHttpSession.h"
 
@@ -77,7 +77,7 @@ KLBuiltinMediaConnection::KLBuiltinMediaConnection(const QJsonObject &param, boo
       m_delegate(std::move(delegate)),
       m_engineQueue(std::move(engineQueue)),
       m_messages(std::move(messages)),
-      m_queue(KLBuiltinMakeEngineQueue(QStringLiteral("com.kelvo.media.connection")))
+      m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.media.connection")))
 {
 }
 

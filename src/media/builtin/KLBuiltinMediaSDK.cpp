@@ -2,7 +2,7 @@
 
 #include "media/KLRTCMediaLogging.h"
 #include "media/builtin/KLBuiltinDeviceManager.h"
-#include "media/builtin/KLBuiltinEngineQueue.h"
+#include "runtime/KLDispatchQueue.h"
 #include "media/builtin/KLBuiltinLocalTurnDetect.h"
 #include "media/builtin/KLBuiltinMediaConnection.h"
 #include "media/builtin/KLBuiltinMediaStream.h"
@@ -20,7 +20,7 @@ void KLBuiltinMediaSDK::registerAsDefault()
 }
 
 KLBuiltinMediaSDK::KLBuiltinMediaSDK()
-    : m_queue(KLBuiltinMakeEngineQueue(QStringLiteral("com.kelvo.media.engine"))),
+    : m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.media.engine"))),
       m_devices(std::make_shared<KLBuiltinDeviceManager>(m_queue)),
       m_settings(std::make_shared<KLBuiltinSettingStore>()),
       m_messages(std::make_shared<KLBuiltinMessageManager>(m_queue))
