@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaType>
+
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -59,3 +61,5 @@ private:
     template <class Self, class Mapper>
     static void mapFields(Self &self, Mapper &mapper);
 };
+
+Q_DECLARE_METATYPE(std::shared_ptr<KLConferenceItemModel>)

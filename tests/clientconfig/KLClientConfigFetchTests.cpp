@@ -2,6 +2,8 @@
 #include "conference/KLClientConfiguration.h"
 #include "media/fake/KLFakeMediaSDK.h"
 
+#include "KLSilentMeetingApi.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonObject>
@@ -10,7 +12,7 @@
 namespace {
 
 /// Keeps the blocks of the two configuration requests; every other operation does nothing.
-class ConfigOnlyApi final : public KLSDKMeetingApiProtocol {
+class ConfigOnlyApi final : public kltest::SilentMeetingApi {
 public:
     struct Pending { KLApiSuccessBlock success; KLApiFailureBlock failure; };
     QStringList sent;
@@ -29,42 +31,6 @@ public:
         configRequest = {std::move(s), std::move(f)};
     }
 
-    using S = KLApiSuccessBlock;
-    using F = KLApiFailureBlock;
-    using P = const KLParticipantPtr &;
-    using V = const QJsonValue &;
-    using T = const QString &;
-    void addMeetingMemberWithAppointment(V, const QList<KLParticipantPtr> &, S, F) override {}
-    void getAppointmentDetailById(T, S, F) override {}
-    void muteMemberWithAppointment(P, bool, S, F) override {}
-    void vmuteMemberWithAppointment(P, bool, S, F) override {}
-    void findMemberWithKeywords(T, S, F) override {}
-    void getMeetingInfoWithConfig(const KLMeetingConfigPtr &, const std::optional<QJsonObject> &,
-                                  T, S, F) override {}
-    void callMeetingMemberWithAppointment(P, T, T, S, F) override {}
-    void finishAppointmentWithConfig(const KLMeetingConfigPtr &, S, F) override {}
-    void hangUpMeetingMemberWithAppointment(P, T, S, F) override {}
-    void getMeetingRoomStatusWithAppointment(V, T, S, F) override {}
-    void robRoomWithAppointment(V, T, S, F) override {}
-    void openSummaryWithAppointment(P, T, bool, bool, S, F) override {}
-    void changeMemberSummaryLangWithAppointment(P, T, S, F) override {}
-    void stopSummaryWithAppointment(P, S, F) override {}
-    void getCallInNumberByLetterWithSuccessBlock(S, F) override {}
-    void savePcJumpStatusWithUuid(T, T, S, F) override {}
-    void getMeetingContactWithSuccessBlock(S, F) override {}
-    void getIceServerListWithConfig(const KLMeetingConfigPtr &, S, F) override {}
-    void getMeetingInfoByPassword(T, S, F) override {}
-    void notifyItMonitorForMultiProjectorWithType(T, T, T, T, S, F) override {}
-    void openAudioForMultiProjector(V, S, F) override {}
-    void multiScreenRobRoomWithAppointmentId(V, T, bool, S, F) override {}
-    void getStartMultiScreenRoomStatusWithAppointmentId(V, S, F) override {}
-    void shareMultiScreenMemberForMemberUuid(T, V, bool, bool, S, F) override {}
-    void shareMultiScreenAllWithAppointmentId(V, V, bool, bool, bool, S, F) override {}
-    void addMemberMultiScreenAppointmentId(V, bool, const QJsonArray &, S, F) override {}
-    void notifyMultiScreenWithAppointmentId(V, T, V, S, F) override {}
-    void findUserAndRoomWithKey(T, S, F) override {}
-    bool isNetWorkAvailable() const override { return true; }
-    void setConferenceChannel(std::shared_ptr<KLConferenceSignalChannel>) override {}
 };
 
 /// What the handlers received, as text, in arrival order.

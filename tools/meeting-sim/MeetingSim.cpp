@@ -3,7 +3,9 @@
 #include "SimCertificates.h"
 #include "SimScenario.h"
 #include "SimServerWorker.h"
+#include "SimSignallingEvents.h"
 
+#include <QJsonDocument>
 #include <QMetaObject>
 #include <QTemporaryDir>
 #include <QThread>
@@ -225,6 +227,16 @@ void MeetingSim::pushEvent(int eventId, const QString &memberUUID, const QJsonOb
 void MeetingSim::pushSummary(const QString &sessionId, const QJsonObject &fields, const QString &meetingUUID)
 {
     onSignalling([=](SimSignallingServer *s) { s->pushSummary(sessionId, fields, meetingUUID); });
+}
+
+void MeetingSim::pushTips(const QJsonObject &tips)
+{
+    // Tips carry their own event number: clients dispatch pushes by "data.body.eventId".
+    constexpr int kTipsEventId = 10002;
+    QJsonObject body = tips;
+    body.insert(QStringLiteral("eventId"), kTipsEventId);
+    const QJsonObject message = signalling::push(QStringLiteral("tips"), body);
+    pushFrame(QJsonDocument(message).toJson(QJsonDocument::Compact));
 }
 
 void MeetingSim::pushFrame(const QByteArray &payload, bool binary)

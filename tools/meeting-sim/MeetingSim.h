@@ -78,6 +78,9 @@ public:
                    const QString &meetingUUID = {});
     /// A caption line {"data": {"type": "summary", "body": {"sessionId": sessionId, ...}}}.
     void pushSummary(const QString &sessionId, const QJsonObject &fields = {}, const QString &meetingUUID = {});
+    /// A tips push {"data": {"type": "tips", "body": tips + {"eventId": 10002}}} to every open
+    /// connection; clients show "errorMsgEn"/"errorMsgZh" by "errorLevel" (1 dialog, 3 toast).
+    void pushTips(const QJsonObject &tips);
     void pushFrame(const QByteArray &payload, bool binary = false); ///< any frame, to every open connection
     /// Close every open signalling connection with `code` and `reason`; 1006 aborts the TCP
     /// connection without a close frame (that is how a client sees 1006).

@@ -1,11 +1,15 @@
 #include "SimServerWorker.h"
 
+#include "SimCaptionPage.h"
 #include "SimControl.h"
 #include "SimForm.h"
 #include "SimLog.h"
+#include "SimScenario.h"
+#include "SimSignallingServer.h"
 
 #include <QDateTime>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace kelvosim {
 
@@ -17,6 +21,40 @@ SimHttpResponse apiError(int status, const QString &code, const QString &message
                                   {QStringLiteral("errorCode"), code},
                                   {QStringLiteral("errorMsg"), message}},
                                  status);
+}
+
+// Projector casts: what the meeting service announces to the meeting's members once it has
+// accepted a cast operation. Receiving starts (30) and sending starts (32) follow the client's
+// own status report, receiving ends (31) follows ending the cast for members, and opening the
+// accompanying audio meeting is announced as 35.
+void pushProjectorEvents(SimSignallingServer *signalling, const QJsonObject &state, const QString &path,
+                         const QJsonObject &form, const SimHttpResponse &response)
+{
+    const QJsonObject reply = QJsonDocument::fromJson(response.body).object();
+    if (!signalling || response.status != 200 || !reply.value(QLatin1String("success")).toBool(true)
+        || (!reply.contains(QLatin1String("content")) && !reply.contains(QLatin1String("data"))))
+        return;
+    const QString appointmentId = SimScenario::text(form.value(QLatin1String("appointmentId")));
+    const QString meetingUUID = appointmentId.isEmpty()
+        ? QString()
+        : SimScenario::findMeeting(state, appointmentId, true).value(QLatin1String("meetingUUID")).toString();
+    if (path == QLatin1String("/conference/api/v2/notifyMultiScreen")) {
+        const QString status = SimScenario::text(form.value(QLatin1String("status")));
+        const QString member = SimScenario::text(form.value(QLatin1String("memberUUID")));
+        if (status == QLatin1String("3"))
+            signalling->pushEvent(30, member, {}, meetingUUID);
+        else if (status == QLatin1String("5"))
+            signalling->pushEvent(32, member, {}, meetingUUID);
+    } else if (path == QLatin1String("/conference/api/v2/shareMultiScreenMember")) {
+        if (SimScenario::text(form.value(QLatin1String("type"))) != QLatin1String("2"))
+            return;
+        const QStringList targets = SimScenario::text(form.value(QLatin1String("targetMemberUUID")))
+                                        .split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString &target : targets)
+            signalling->pushEvent(31, target, {}, QString());
+    } else if (path == QLatin1String("/conference/api/v2/openAudioForMultiScreen")) {
+        signalling->pushEvent(35, QString(), {}, meetingUUID);
+    }
 }
 
 } // namespace
@@ -119,7 +157,9 @@ SimOutcome SimServerWorker::meetingApi(const SimHttpRequest &request, RecordedRe
         outcome.response = apiError(200, QStringLiteral("401"), check.reason);
         return outcome;
     }
-    return m_api->handle(request, record->params);
+    SimOutcome answered = m_api->handle(request, record->params);
+    pushProjectorEvents(m_signalling, m_api->state(), request.path, record->params, answered.response);
+    return answered;
 }
 
 SimDispatch SimServerWorker::handle(const SimHttpRequest &request)
@@ -141,6 +181,8 @@ SimDispatch SimServerWorker::handle(const SimHttpRequest &request)
         outcome = m_logService->handle(request, QDateTime::currentDateTimeUtc());
     } else if (SimItMonitor::isMonitorPath(request.path)) {
         outcome = m_itMonitor.handle(request);
+    } else if (SimCaptionPage::isCaptionPagePath(request.path)) {
+        outcome = SimCaptionPage::handle(request);
     } else {
         qCInfo(lcSim) << "no route for" << request.method << request.path;
         outcome.response = apiError(404, QStringLiteral("404"), QStringLiteral("no route %1").arg(request.path));

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <KelvoUISDK/KelvoUISDKExport.h>
+
+#include <QVariantMap>
+
+#include <memory>
+
+class KLUISDKMeetingEventDelegate;
+
+/// The entry object: one per meeting. Build it with the display dictionary and the meeting
+/// dictionary (keys in <KelvoUISDK/KLUISDKMeetingConfigKeys.h>) and a delegate, then call
+/// `joinMeeting()`. Everything that follows reaches the delegate.
+///
+/// Create, join and destroy it on the thread that runs the application's event loop (the
+/// main thread). Destroying it closes the meeting window and leaves the meeting.
+class KELVOUISDK_EXPORT KLUISDKMeetingMainWindow {
+public:
+    /// Reads both dictionaries into their typed records and keeps the delegate; no checks yet.
+    KLUISDKMeetingMainWindow(const QVariantMap &uiConfig, const QVariantMap &meetingConfig,
+                             std::shared_ptr<KLUISDKMeetingEventDelegate> delegate);
+    ~KLUISDKMeetingMainWindow();
+    KLUISDKMeetingMainWindow(const KLUISDKMeetingMainWindow &) = delete;
+    KLUISDKMeetingMainWindow &operator=(const KLUISDKMeetingMainWindow &) = delete;
+
+    /// Checks the credentials (meeting UUID; user id or member UUID; meeting token) and starts
+    /// the meeting. A missing credential is reported as `onError(0, reason)` and nothing else
+    /// happens.
+    void joinMeeting();
+
+    /// True once a meeting window exists (after a `joinMeeting` whose credentials passed) and
+    /// until it has closed.
+    bool hasMeetingWindow() const;
+
+    struct Private;
+
+private:
+    std::unique_ptr<Private> d;
+};

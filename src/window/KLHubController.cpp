@@ -1,0 +1,367 @@
+#include "window/KLHubController.h"
+
+#include "cloudlog/KLQLSLogger.h"
+#include "conference/KLConferenceService.h"
+#include "conference/KLFeedClient.h"
+#include "host/KLMessageMode.h"
+#include "model/KLCallState.h"
+#include "model/KLParticipant.h"
+#include "model/KLUISDKGuiConfigInternal.h"
+#include "presentation/KLToastManager.h"
+#include "runtime/KLLocalization.h"
+#include "runtime/KLNotificationCenter.h"
+#include "runtime/KLNotificationNames.h"
+#include "runtime/KLSDKLog.h"
+#include "runtime/KLTimer.h"
+#include "window/KLMeetingLayoutController.h"
+
+#include <KelvoUISDK/KLSDKDispatch.h>
+
+namespace {
+const char *const kTag = "KLHubController";
+
+bool isWebAddress(const QString &url)
+{
+    return url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://"));
+}
+
+// The microphone, camera and speaker share one pair of looks, told apart by their icons.
+KLHubButtonState mediaLook(const char *normalIcon, const char *mutedIcon, bool muted)
+{
+    KLHubButtonState state;
+    state.icon = QLatin1String(muted ? mutedIcon : normalIcon);
+    state.backgroundColor = QLatin1String(muted ? "#FF6910" : "#EDF0F5");
+    state.hoverColor = QLatin1String(muted ? "#FF6910" : "#E7F2FC");
+    state.pressedColor = QLatin1String(muted ? "#F26900" : "#D1E5FA");
+    state.cornerRadius = 90;
+    return state;
+}
+
+bool isSameFeed(const KLHubFeedPtr &a, const KLHubFeedPtr &b)
+{
+    return a && b && a->uuid() == b->uuid();
+}
+} // namespace
+
+// --- Looks -------------------------------------------------------------------------------------
+
+KLHubButtonState KLHubController::microphoneLook(bool muted)
+{
+    return mediaLook("conf_tool_audio_normal", "conf_tool_audio_mute", muted);
+}
+
+KLHubButtonState KLHubController::cameraLook(bool muted, bool videoMeeting)
+{
+    if (videoMeeting)
+        return mediaLook("conf_tool_camera_normal", "conf_tool_camera_mute", muted);
+    KLHubButtonState state;
+    state.icon = QStringLiteral("conf_video_disabled");
+    state.label = KLLocalizedString(QStringLiteral("Camera_Tips"));
+    state.labelColor = QStringLiteral("#C9CFD7");
+    state.labelAlpha = 0.6;
+    state.backgroundColor = QStringLiteral("#F8F9FB");
+    state.enabled = false;
+    return state;
+}
+
+KLHubButtonState KLHubController::speakerLook(bool muted)
+{
+    return mediaLook("conf_tool_speaker_normal", "conf_tool_speaker_mute", muted);
+}
+
+KLHubButtonState KLHubController::shareLook(bool sharing)
+{
+    KLHubButtonState state;
+    state.label = KLLocalizedString(QLatin1String(sharing ? "STOP_SHARE_HUB" : "Share_Tips"));
+    return state;
+}
+
+KLHubButtonState KLHubController::meetingNoteLook(bool available, bool running)
+{
+    KLHubButtonState state;
+    state.visible = available;
+    state.busy = running;
+    state.tooltip = KLLocalizedString(QLatin1String(running ? "NOTE_OPEN_TOOLTIPS" : "NOTE_CLOSE_TOOLTIPS"));
+    if (!running)
+        state.icon = QStringLiteral("conf_caption_not_open");
+    return state;
+}
+
+// --- Creation ----------------------------------------------------------------------------------
+
+std::shared_ptr<KLHubController>
+KLHubController::create(std::shared_ptr<KLConferenceService> service,
+                        std::shared_ptr<KLMeetingLayoutController> layout,
+                        std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+                        std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
+{
+    Setup setup;
+    std::weak_ptr<KLMeetingLayoutController> weakLayout = layout;
+    setup.leaveRoom = [weakLayout](bool userInitiated) {
+        if (auto layout = weakLayout.lock())
+            layout->leaveRoom(userInitiated);
+    };
+    setup.meetingWindow = std::move(meetingWindow);
+    setup.meetingRateUrl = guiConfig ? guiConfig->meetingRateUrl() : QString();
+    return create(std::make_shared<KLHubMeetingAdapter>(service), std::move(setup));
+}
+
+std::shared_ptr<KLHubController> KLHubController::create(std::shared_ptr<KLHubMeeting> meeting, Setup setup)
+{
+    std::shared_ptr<KLHubController> hub(new KLHubController(std::move(meeting), std::move(setup)));
+    hub->observeNotifications();
+    hub->refreshButtons();
+    return hub;
+}
+
+KLHubController::KLHubController(std::shared_ptr<KLHubMeeting> meeting, Setup setup)
+    : m_meeting(std::move(meeting)),
+      m_setup(std::move(setup)),
+      m_showRate(!m_meeting->isInternal() && isWebAddress(m_setup.meetingRateUrl))
+{
+    if (!m_setup.actionLog)
+        m_setup.actionLog = [](const QString &control) { KLMessageMode::sharedInstance().actionLog(control); };
+    if (!m_setup.now)
+        m_setup.now = [] { return QDateTime::currentDateTimeUtc(); };
+    if (!m_setup.leaveRoom)
+        m_setup.leaveRoom = [](bool) { KL_LOG_WARN(kTag, QStringLiteral("no leave-room step")); };
+}
+
+KLHubController::~KLHubController()
+{
+    KLNotificationCenter::defaultCenter().removeObserver(this);
+    if (m_minimiseTimer)
+        m_minimiseTimer->stopTimer();
+}
+
+void KLHubController::observeNotifications()
+{
+    auto &center = KLNotificationCenter::defaultCenter();
+    auto on = [this, &center](QLatin1String name, std::function<void(KLHubController &, const QVariantMap &)> work) {
+        std::weak_ptr<KLHubController> weak = weak_from_this();
+        center.addObserver(this, name, [weak, work](const KLNotification &note) {
+            const QVariantMap userInfo = note.userInfo;
+            KLPerformBlockOnMainThread([weak, work, userInfo] {
+                if (auto self = weak.lock())
+                    work(*self, userInfo);
+            });
+        });
+    };
+    on(KLNotificationNames::STOP_SHARE_INTERNAL, [](KLHubController &hub, const QVariantMap &) { hub.stopShareAction(); });
+    on(KLNotificationNames::STOP_SHARE_ALREADY, [](KLHubController &hub, const QVariantMap &) {
+        hub.withView([](KLHubView &view) { view.closeShareNotice(); });
+    });
+    on(KLNotificationNames::WhistlingNoise, [](KLHubController &hub, const QVariantMap &) {
+        hub.noiseDetected(QStringLiteral("HOWLING_DETECTED_TIPS"));
+    });
+    on(KLNotificationNames::RingToneDetected, [](KLHubController &hub, const QVariantMap &) {
+        hub.noiseDetected(QStringLiteral("RINGTONE_DETECTED_TIPS"));
+    });
+    on(KLNotificationNames::SELF_WEAK_CLOSE_VIDEO, [](KLHubController &hub, const QVariantMap &) { hub.weakNetworkCloseVideo(); });
+    auto refreshForOwnFeed = [](KLHubController &hub, const QVariantMap &userInfo) {
+        const auto feed = userInfo.value(KLNotificationKeys::client).value<KLHubFeedPtr>();
+        if (hub.isOwnFeed(feed))
+            hub.refreshButtons();
+    };
+    on(KLNotificationNames::AudioVideoChangeNotification, refreshForOwnFeed);
+    on(KLNotificationNames::OnlineOfflineChangeNotification, refreshForOwnFeed);
+    auto noteSwitched = [](KLHubController &hub, const QVariantMap &userInfo) {
+        const QVariant start = userInfo.value(KLNotificationKeys::start);
+        if (start.isValid())
+            hub.meetingNoteSwitched(start.toBool());
+    };
+    on(KLNotificationNames::MeetingNoteSummaryStart, noteSwitched);
+    on(KLNotificationNames::MeetingNoteSummaryStop, noteSwitched);
+}
+
+void KLHubController::setView(std::shared_ptr<KLHubView> view)
+{
+    m_view = std::move(view);
+    if (!m_view)
+        return;
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it)
+        m_view->setButtonState(static_cast<KLHubButton>(it.key()), it.value());
+}
+
+void KLHubController::withView(const std::function<void(KLHubView &)> &work)
+{
+    if (m_view)
+        work(*m_view);
+}
+
+void KLHubController::setButton(KLHubButton which, const KLHubButtonState &state)
+{
+    m_buttons.insert(static_cast<int>(which), state);
+    withView([which, &state](KLHubView &view) { view.setButtonState(which, state); });
+}
+
+KLHubButtonState KLHubController::buttonState(KLHubButton which) const
+{
+    return m_buttons.value(static_cast<int>(which));
+}
+
+void KLHubController::log(const QString &control)
+{
+    m_setup.actionLog(control);
+}
+
+bool KLHubController::isOwnFeed(const KLHubFeedPtr &feed) const
+{
+    return isSameFeed(feed, m_meeting->publisher());
+}
+
+// The own screen share is a feed of its own whose uuid is the own uuid with "screen-" added.
+bool KLHubController::isOwnShare(const KLHubFeedPtr &shared) const
+{
+    const auto own = m_meeting->publisher();
+    return shared && (shared->isPublisher() || (own && shared->participantUUID() == own->uuid()));
+}
+
+void KLHubController::refreshButtons()
+{
+    const auto own = m_meeting->publisher();
+    const bool audioOn = own && own->audioEnabled() && m_meeting->isMicrophoneAvailable();
+    setButton(KLHubButton::Microphone, microphoneLook(!audioOn));
+    const bool videoMeeting = m_meeting->isVideoMeeting();
+    setButton(KLHubButton::Camera, cameraLook(!(own && own->videoEnabled()), videoMeeting));
+    setButton(KLHubButton::Speaker, speakerLook(!m_meeting->isSpeakerOpen()));
+    if (!m_buttons.contains(static_cast<int>(KLHubButton::Share)))
+        setButton(KLHubButton::Share, shareLook(false));
+    KLHubButtonState leave;
+    leave.backgroundColor = QStringLiteral("#F03118");
+    setButton(KLHubButton::Leave, leave);
+    setButton(KLHubButton::MeetingNote,
+              meetingNoteLook(m_meeting->isShowMeetingSummaryModule(), m_meeting->isOpenSummary()));
+}
+
+// --- Microphone, camera, speaker ----------------------------------------------------------------
+
+void KLHubController::muteClicked()
+{
+    log(QStringLiteral("hub-mute-button"));
+    toggleMicrophone();
+}
+
+// A participant who is in the call by extension and cell phone at once is muted on the server
+// only while both its local audio and its call state already say muted; otherwise the
+// server's state would fight the phones'.
+void KLHubController::toggleMicrophone()
+{
+    const auto feed = m_meeting->publisher();
+    if (!feed) {
+        KL_LOG_WARN(kTag, QStringLiteral("no own feed to mute"));
+        return;
+    }
+    bool toServer = true;
+    if (feed->isExtensionAndCellPhoneOnline()) {
+        const auto participant = feed->participant();
+        const auto state = participant ? participant->callState() : nullptr;
+        toServer = !feed->audioEnabled() && state && state->mute == 1;
+    }
+    m_meeting->muteAudio(feed, feed->audioEnabled(), toServer);
+    KLNotificationCenter::defaultCenter().postNotification(
+        KLNotificationNames::AudioVideoChangeNotification, nullptr,
+        {{KLNotificationKeys::client, QVariant::fromValue(feed)}});
+    if (m_meeting->isMuteInitStage())
+        m_meeting->setIsMuteInitStage(false);
+}
+
+void KLHubController::cameraClicked()
+{
+    log(QStringLiteral("hub-video-mute-button"));
+    if (!m_meeting->isVideoMeeting())
+        return;
+    const auto feed = m_meeting->publisher();
+    if (!feed)
+        return;
+    const bool mute = feed->videoEnabled();
+    m_meeting->muteVideo(feed, mute, true);
+    setButton(KLHubButton::Camera, cameraLook(mute, true));
+    KLNotificationCenter::defaultCenter().postNotification(
+        KLNotificationNames::AudioVideoChangeNotification, nullptr,
+        {{KLNotificationKeys::client, QVariant::fromValue(feed)}});
+}
+
+void KLHubController::speakerClicked()
+{
+    log(QStringLiteral("hub-speaker-button"));
+    if (m_meeting->isMuteInitStage())
+        m_meeting->setIsMuteInitStage(false);
+    const bool open = !m_meeting->isSpeakerOpen();
+    m_meeting->setIsSpeakerOpen(open);
+    m_meeting->muteSpeaker(!open);
+    setButton(KLHubButton::Speaker, speakerLook(!open));
+    KLQLSLogger::sharedInstance().commitMonitorLevel(
+        3, 1, {{"value", open ? QStringLiteral("speakerUnmute") : QStringLiteral("speakerMute")}});
+}
+
+// --- Share -------------------------------------------------------------------------------------
+
+void KLHubController::shareClicked()
+{
+    log(QStringLiteral("hub-share-button"));
+    const auto shared = m_meeting->sharedFeed();
+    if (isOwnShare(shared)) {
+        stopShareAction();
+        return;
+    }
+    if (shared && !m_meeting->isPallasMeeting())
+        m_meeting->closeClient(shared);
+    shareAction();
+}
+
+void KLHubController::shareAction()
+{
+    if (!m_meeting->isValidToVisitScreenRecording()) {
+        withView([](KLHubView &view) { view.showScreenRecordingPermissionDialog(); });
+        return;
+    }
+    const auto own = m_meeting->publisher();
+    const QString name = own ? own->display() : QString();
+    withView([&name](KLHubView &view) { view.showShareNotice(name); });
+    m_meeting->desktopShare();
+    setButton(KLHubButton::Share, shareLook(true));
+    minimiseForShare();
+}
+
+// A window in full screen cannot be minimised at once: it leaves full screen first.
+void KLHubController::minimiseForShare()
+{
+    if (!m_setup.exitFullScreen || !m_setup.exitFullScreen()) {
+        withView([](KLHubView &view) { view.minimiseWindow(); });
+        return;
+    }
+    std::weak_ptr<KLHubController> weak = weak_from_this();
+    m_minimiseTimer = std::make_unique<KLTimer>(kMinimiseAfterFullScreenSeconds, false, [weak] {
+        if (auto self = weak.lock())
+            self->withView([](KLHubView &view) { view.minimiseWindow(); });
+    });
+    m_minimiseTimer->startTimer();
+}
+
+void KLHubController::stopShareAction()
+{
+    if (isOwnShare(m_meeting->sharedFeed()))
+        m_meeting->stopShare();
+    withView([](KLHubView &view) { view.closeShareNotice(); });
+    setButton(KLHubButton::Share, shareLook(false));
+}
+
+// --- Meeting note, popovers -----------------------------------------------------------------------
+
+void KLHubController::meetingNoteClicked()
+{
+    log(QStringLiteral("hub-meetingNote-button"));
+    KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::ShowCaptionView);
+}
+
+void KLHubController::popoverClicked(const QString &control)
+{
+    log(control);
+}
+
+void KLHubController::meetingNoteSwitched(bool started)
+{
+    const QString key = started ? QStringLiteral("NOTE_OPEN_BY_MASTER") : QStringLiteral("NOTE_CLOSE_BY_MASTER");
+    KLToastManager::shared().pushToastMessage(KLToastMessage::custom(KLLocalizedString(key)));
+}

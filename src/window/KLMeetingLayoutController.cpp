@@ -1,0 +1,390 @@
+#include "window/KLMeetingLayoutController.h"
+
+#include "cloudlog/KLQLSLogger.h"
+#include "conference/KLClientConfigManager.h"
+#include "conference/KLConferenceService.h"
+#include "conference/KLFeedClient.h"
+#include "conference/KLParticipantRegistry.h"
+#include "host/KLHostUtils.h"
+#include "host/KLMessageMode.h"
+#include "model/KLSDKMeetingConfigInternal.h"
+#include "model/KLSDKMeetingEventDelegate.h"
+#include "model/KLUISDKGuiConfigInternal.h"
+#include "presentation/KLDialogQueue.h"
+#include "presentation/KLToastManager.h"
+#include "runtime/KLLocalization.h"
+#include "runtime/KLNotificationCenter.h"
+#include "runtime/KLNotificationNames.h"
+#include "runtime/KLSDKLog.h"
+#include "runtime/KLTimer.h"
+
+#include <KelvoUISDK/KLSDKDispatch.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+const char *const kTag = "KLMeetingLayoutController";
+const char *const kEvaluateComplete = "kelvo-evaluate-complete";
+// The desktop's privacy panels, as its settings program names them.
+const char *const kMicrophoneSettings = "privacy";
+const char *const kCameraSettings = "camera";
+constexpr int kRateFinishReason = 9;
+
+// Opens a panel of the desktop's settings program when there is one; elsewhere the user is only
+// told by the dialog where to look.
+void openDesktopSettings(const QString &panel)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("gnome-control-center"));
+    if (program.isEmpty() || !QProcess::startDetached(program, {panel}))
+        KL_LOG_INFO(kTag, QStringLiteral("no settings program to open \"%1\"").arg(panel));
+}
+
+bool isWebAddress(const QString &url)
+{
+    return url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://"));
+}
+} // namespace
+
+std::shared_ptr<KLMeetingLayoutController>
+KLMeetingLayoutController::create(std::shared_ptr<KLConferenceService> service,
+                                  std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+                                  std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
+{
+    std::shared_ptr<KLMeetingLayoutController> layout(new KLMeetingLayoutController(
+        std::move(service), std::move(guiConfig), std::move(meetingWindow)));
+    layout->m_service->setDataSource(layout);
+    layout->observeNotifications();
+    return layout;
+}
+
+KLMeetingLayoutController::KLMeetingLayoutController(
+    std::shared_ptr<KLConferenceService> service, std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+    std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
+    : m_service(std::move(service)),
+      m_guiConfig(std::move(guiConfig)),
+      m_meetingWindow(std::move(meetingWindow)),
+      m_isInternal(m_service->meetingConfig()->isVanInternal()),
+      m_urlOpener(openDesktopSettings)
+{
+}
+
+KLMeetingLayoutController::~KLMeetingLayoutController()
+{
+    KLNotificationCenter::defaultCenter().removeObserver(this);
+    if (m_internalCloseTimer)
+        m_internalCloseTimer->stopTimer();
+}
+
+void KLMeetingLayoutController::observeNotifications()
+{
+    std::weak_ptr<KLMeetingLayoutController> weak = shared_from_this();
+    auto &center = KLNotificationCenter::defaultCenter();
+    center.addObserver(this, KLNotificationNames::GetAppointmentRateUrl, [weak](const KLNotification &) {
+        if (auto self = weak.lock())
+            self->prepareRateUrl();
+    });
+    center.addObserver(this, QStringLiteral("NetWorkUnAvaliable"), [weak](const KLNotification &) {
+        if (auto self = weak.lock())
+            self->networkLost();
+    });
+    center.addObserver(this, QStringLiteral("LockClickMember"), [weak](const KLNotification &) {
+        if (auto self = weak.lock())
+            self->lockDisplayedClient();
+    });
+    center.addObserver(this, QStringLiteral("lockMember"), [weak](const KLNotification &note) {
+        auto self = weak.lock();
+        const auto feed = note.userInfo.value(QStringLiteral("client")).value<std::shared_ptr<KLFeedClient>>();
+        if (self && feed)
+            self->toggleLock(feed);
+    });
+}
+
+void KLMeetingLayoutController::setView(std::shared_ptr<KLMeetingLayoutView> view)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_view = std::move(view);
+}
+
+void KLMeetingLayoutController::setUrlOpener(std::function<void(const QString &)> opener)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_urlOpener = std::move(opener);
+}
+
+void KLMeetingLayoutController::onView(std::function<void(KLMeetingLayoutView &)> work)
+{
+    std::weak_ptr<KLMeetingLayoutController> weak = weak_from_this();
+    KLPerformBlockOnMainThread([weak, work = std::move(work)] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        std::shared_ptr<KLMeetingLayoutView> view;
+        {
+            std::lock_guard<std::mutex> lock(self->m_mutex);
+            view = self->m_view;
+        }
+        if (view)
+            work(*view);
+    });
+}
+
+// --- Leave reasons ----------------------------------------------------------------------------
+
+KLLeaveReasonOutcome KLMeetingLayoutController::outcomeForReason(int reason, bool isInternal)
+{
+    using Report = KLLeaveReasonOutcome::Report;
+    switch (reason) {
+    case KLLeaveReasonRemoved:
+        return {"LEAVE_ROOM_BY_KICK_TOAST_DIALOG", Report::Finish, KLSDKMeetingFinishRemoved, {}, {}};
+    case KLLeaveReasonJoinedElsewhere:
+        return {"LEAVE_ROOM_BY_OTHER_CLIENT", Report::Finish, KLSDKMeetingFinishJoinedElsewhere,
+                "Other client join the meeting with same userId", {}};
+    case KLLeaveReasonRegisterFailed:
+        return {"LEAVE_ROOM_BY_SIGNAL_REGISTER_FAILED", Report::None, 0, {}, {}};
+    case KLLeaveReasonMediaFailed:
+    case KLLeaveReasonNetworkLost:
+        return {"NO_NETWEAK_TIPS", Report::None, 0, {}, {}};
+    case KLLeaveReasonSystemSleep:
+        return {"SYSTEM_WILL_SLEEP_TIPS", Report::Finish, KLSDKMeetingFinishSystemSleep, "nil", {}};
+    case KLLeaveReasonRoomFull:
+        return {isInternal ? "ROOM_FULL" : "ROOM_FULL_EXTERNAL", Report::None, 0, {}, {}};
+    case KLLeaveReasonRoomLocked:
+        return {"ROOM_LOCKED", Report::None, 0, {}, {}};
+    case KLLeaveReasonMicrophoneDenied:
+        return {"NO_MICROPHONE_ACCESS_RIGHT", Report::Error, KLSDKMeetingErrorDevicePermission,
+                "Microphone Device Permission Not Grant", kMicrophoneSettings};
+    case KLLeaveReasonCameraDenied:
+        return {"NO_CAMERA_ACCESS_RIGHT", Report::Error, KLSDKMeetingErrorDevicePermission,
+                "Camera Device Permission Not Grant", kCameraSettings};
+    case KLLeaveReasonEnterTimeout:
+        return {"ENTER_ROOM_FAILED", Report::Error, KLSDKMeetingErrorJoinTimeout,
+                "join meeting timeout, please check local network", {}};
+    default:
+        return {};
+    }
+}
+
+void KLMeetingLayoutController::leaveRoomWithReason(int reason)
+{
+    KL_LOG_INFO(kTag, QStringLiteral("leave room with reason %1").arg(reason));
+    leaveRoom(false);
+    onView([](KLMeetingLayoutView &view) { view.showLeavePage(); });
+    const KLLeaveReasonOutcome outcome = outcomeForReason(reason, m_isInternal);
+    if (reason == KLLeaveReasonRoomFull && m_isInternal)
+        showRoomFullCallDialog();
+    else
+        showLeaveDialog(reason, outcome);
+    if (m_isInternal && reason != KLLeaveReasonRoomFull)
+        scheduleInternalClose();
+}
+
+void KLMeetingLayoutController::showLeaveDialog(int reason, const KLLeaveReasonOutcome &outcome)
+{
+    Q_UNUSED(reason);
+    std::weak_ptr<KLMeetingLayoutController> weak = weak_from_this();
+    KLDialogRequest request;
+    request.title = outcome.messageKey.isEmpty() ? QString() : KLLocalizedString(outcome.messageKey);
+    request.firstButtonText = KLLocalizedString(QStringLiteral("LEAVE_ROOM_BY_KICK_TOAST_KNOW"));
+    request.firstBlock = [weak, outcome] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        if (!outcome.settingsUrl.isEmpty()) {
+            std::function<void(const QString &)> opener;
+            {
+                std::lock_guard<std::mutex> lock(self->m_mutex);
+                opener = self->m_urlOpener;
+            }
+            if (opener)
+                opener(outcome.settingsUrl);
+        }
+        if (self->m_isInternal)
+            KLHostUtils::closeApp();
+        self->report(outcome);
+    };
+    KLToastManager::shared().showToastDialog(std::move(request));
+}
+
+// An internal user whose room is full may follow the meeting by phone instead.
+void KLMeetingLayoutController::showRoomFullCallDialog()
+{
+    std::weak_ptr<KLConferenceService> weakService = m_service;
+    KLDialogRequest request;
+    request.title = KLLocalizedString(QStringLiteral("ROOM_FULL"));
+    request.firstButtonText = KLLocalizedString(QStringLiteral("CONFIRM_YES"));
+    request.secondButtonText = KLLocalizedString(QStringLiteral("CONFIRM_NO"));
+    request.firstBlock = [weakService] {
+        auto service = weakService.lock();
+        auto own = service ? service->publisher() : nullptr;
+        if (!own) {
+            KLHostUtils::closeApp();
+            return;
+        }
+        own->makeCellPhoneCallWithSuccessBlock(
+            [](const QJsonValue &) {
+                auto timer = std::make_shared<std::unique_ptr<KLTimer>>();
+                *timer = std::make_unique<KLTimer>(3.0, false, [timer] {
+                    KLHostUtils::closeApp();
+                    KLPerformBlockOnMainThread([timer] { timer->reset(); });
+                });
+                (*timer)->startTimer();
+            },
+            [](const QString &, const QString &) {});
+    };
+    request.secondBlock = [] { KLHostUtils::closeApp(); };
+    KLToastManager::shared().showToastDialog(std::move(request));
+}
+
+void KLMeetingLayoutController::scheduleInternalClose()
+{
+    auto timer = std::make_unique<KLTimer>(kInternalCloseSeconds, false, [] { KLHostUtils::closeApp(); });
+    timer->startTimer();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_internalCloseTimer = std::move(timer);
+}
+
+void KLMeetingLayoutController::report(const KLLeaveReasonOutcome &outcome)
+{
+    auto window = m_meetingWindow.lock();
+    if (!window)
+        return;
+    if (outcome.report == KLLeaveReasonOutcome::Report::Finish)
+        window->onMeetingFinish(outcome.code, outcome.text);
+    else if (outcome.report == KLLeaveReasonOutcome::Report::Error)
+        window->onError(outcome.code, outcome.text);
+}
+
+void KLMeetingLayoutController::leaveRoom(bool userInitiated)
+{
+    if (userInitiated) {
+        KLQLSLogger::sharedInstance().commitMonitorLevel(
+            3, 1, {{"value", "leaveRoom"}, {"cause", "User Click Leave"}});
+    }
+    m_service->leave();
+    if (userInitiated)
+        KLHostUtils::closeApp();
+}
+
+void KLMeetingLayoutController::networkLost()
+{
+    std::weak_ptr<KLMeetingLayoutController> weak = weak_from_this();
+    KLDialogRequest request;
+    request.title = KLLocalizedString(QStringLiteral("NO_NETWEAK_TIPS"));
+    request.firstButtonText = KLLocalizedString(QStringLiteral("Ignore_tips"));
+    request.secondButtonText = KLLocalizedString(QStringLiteral("LEAVE_ROOM_BY_KICK_TOAST_KNOW"));
+    request.secondBlock = [weak] {
+        if (auto self = weak.lock())
+            self->leaveRoom(true);
+    };
+    KLToastManager::shared().showToastDialog(std::move(request));
+}
+
+// --- Room state -----------------------------------------------------------------------------
+
+void KLMeetingLayoutController::enterRoomSuccess()
+{
+    if (!m_roomEntered.exchange(true))
+        KL_LOG_INFO(kTag, QStringLiteral("room entered"));
+    onView([](KLMeetingLayoutView &view) { view.showLoading(false); });
+}
+
+void KLMeetingLayoutController::refreshRoom()
+{
+    onView([](KLMeetingLayoutView &view) { view.showLoading(true); });
+}
+
+void KLMeetingLayoutController::clientRendererViewOnMainScreen(const std::shared_ptr<KLFeedClient> &feed)
+{
+    onView([feed](KLMeetingLayoutView &view) { view.showMainClient(feed); });
+}
+
+void KLMeetingLayoutController::clientRendererViewOnSmallScreen()
+{
+    onView([](KLMeetingLayoutView &view) { view.refreshSmallClients(); });
+}
+
+void KLMeetingLayoutController::updateRendererViewContent(const std::shared_ptr<KLFeedClient> &feed)
+{
+    clientRendererViewOnMainScreen(feed);
+}
+
+std::shared_ptr<KLRTCMediaVideoRenderView>
+KLMeetingLayoutController::rendererViewForClient(const std::shared_ptr<KLFeedClient> &)
+{
+    return nullptr;
+}
+
+std::shared_ptr<KLRTCMediaVideoRenderView>
+KLMeetingLayoutController::previewRendererViewForClient(const std::shared_ptr<KLFeedClient> &)
+{
+    return nullptr;
+}
+
+// --- Lock, call-all, rating ------------------------------------------------------------------
+
+void KLMeetingLayoutController::lockDisplayedClient()
+{
+    m_service->lockClientFeed(m_service->registry().displayingClient());
+}
+
+void KLMeetingLayoutController::toggleLock(const std::shared_ptr<KLFeedClient> &feed)
+{
+    m_service->lockClientFeed(feed->isLocked() ? nullptr : feed);
+}
+
+void KLMeetingLayoutController::callAll()
+{
+    std::weak_ptr<KLConferenceService> weakService = m_service;
+    KLDialogRequest request;
+    request.title = KLLocalizedString(QStringLiteral("CALL_ALL_TOAST_DIALOG"));
+    request.desc = KLLocalizedString(QStringLiteral("CALL_ALL_TOAST_DIALOG_DESC"));
+    request.firstButtonText = KLLocalizedString(QStringLiteral("CONFIRM"));
+    request.secondButtonText = KLLocalizedString(QStringLiteral("CANCEL"));
+    request.firstBlock = [weakService] {
+        if (auto service = weakService.lock())
+            for (const auto &feed : service->registry().participantsWithOnline(false))
+                feed->makeConferenceCall();
+    };
+    KLToastManager::shared().showToastDialog(std::move(request));
+}
+
+void KLMeetingLayoutController::prepareRateUrl()
+{
+    QString base;
+    if (m_isInternal) {
+        if (!m_service->isShowRate() || m_service->meetingRateUrl().isEmpty())
+            return;
+        base = m_service->meetingRateUrl();
+    } else {
+        base = m_guiConfig ? m_guiConfig->meetingRateUrl() : QString();
+        if (!isWebAddress(base))
+            return;
+    }
+    const QString language =
+        KLLocalizedString(QStringLiteral("Language")) == QLatin1String("english") ? QStringLiteral("en")
+                                                                                 : QStringLiteral("zh-cn");
+    QString url = QStringLiteral("%1?lang=%2&meetingId=%3&memberUUid=%4")
+                      .arg(base, language, m_service->conferenceId(), m_service->uuid());
+    if (m_isInternal && !KLClientConfigManager::sharedInstance().isStaff())
+        url += QStringLiteral("&visitor=true");
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_rateUrl = url;
+    }
+    onView([url](KLMeetingLayoutView &view) { view.loadRatePage(url); });
+}
+
+QString KLMeetingLayoutController::rateUrl() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rateUrl;
+}
+
+void KLMeetingLayoutController::rateStatusReceived(const QString &status)
+{
+    if (status != QLatin1String(kEvaluateComplete))
+        return;
+    if (auto window = m_meetingWindow.lock())
+        window->onMeetingFinish(kRateFinishReason, QString());
+}

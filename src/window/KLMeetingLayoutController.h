@@ -1,0 +1,123 @@
+#pragma once
+
+// The meeting layout's decisions, without widgets: it is the conference service's data source,
+// turns every reason for which the meeting was left into a dialog, a follow-up and a report to
+// the meeting window, builds the rating page's address and answers the rating page. The
+// widgets that draw the loading view, the big view and the strip implement KLMeetingLayoutView
+// and only draw; with no view attached every decision is still taken.
+//
+// Threads: data-source calls arrive on the service's threads; view calls and dialogs are moved
+// to the main thread. Create and destroy it on the main thread.
+
+#include "conference/KLConferenceManagerDataSource.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class KLConferenceService;
+class KLSDKMeetingEventDelegate;
+class KLUISDKGuiConfigInternal;
+class KLTimer;
+
+/// What the layout's widgets show; every call arrives on the main thread.
+class KLMeetingLayoutView {
+public:
+    virtual ~KLMeetingLayoutView() = default;
+    /// The loading view while entering or refreshing (true), the meeting view once entered.
+    virtual void showLoading(bool loading) = 0;
+    /// The meeting was left: the leave page replaces the meeting view.
+    virtual void showLeavePage() = 0;
+    virtual void showMainClient(const std::shared_ptr<KLFeedClient> &feed) = 0;
+    virtual void refreshSmallClients() = 0;
+    /// The rating page's address, loaded hidden until it is shown.
+    virtual void loadRatePage(const QString &url) = 0;
+};
+
+/// One entry of the leave-reason table.
+struct KLLeaveReasonOutcome {
+    /// The dialog's message key; empty for reasons without a message.
+    QString messageKey;
+    enum class Report { None, Finish, Error } report = Report::None;
+    /// The internal finish reason or error code for the meeting window.
+    int code = 0;
+    /// The report's text; null for none.
+    QString text;
+    /// The privacy settings panel opened when the dialog is dismissed (reasons 8 and 9).
+    QString settingsUrl;
+};
+
+class KLMeetingLayoutController final : public KLConferenceManagerDataSource,
+                                        public std::enable_shared_from_this<KLMeetingLayoutController> {
+public:
+    /// How long an internal user's application stays after a forced leave, whatever the user
+    /// does with the dialog.
+    static constexpr double kInternalCloseSeconds = 30.0;
+
+    static std::shared_ptr<KLMeetingLayoutController>
+    create(std::shared_ptr<KLConferenceService> service,
+           std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+           std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow);
+    ~KLMeetingLayoutController() override;
+
+    void setView(std::shared_ptr<KLMeetingLayoutView> view);
+    /// Opens the desktop's privacy settings panel named by a leave reason; by default the
+    /// desktop's settings program when one is installed.
+    void setUrlOpener(std::function<void(const QString &url)> opener);
+
+    /// The table of leave reasons for a deployment (internal or not).
+    static KLLeaveReasonOutcome outcomeForReason(int reason, bool isInternal);
+
+    /// The leave-room step: records a user's leave, leaves the meeting and, for a user's own
+    /// leave, closes the application.
+    void leaveRoom(bool userInitiated);
+    /// The rating page's bridge: "kelvo-evaluate-complete" finishes the meeting (reason 9).
+    void rateStatusReceived(const QString &status);
+    /// The rating page's address for the current meeting, or empty when there is none.
+    QString rateUrl() const;
+    bool roomEntered() const { return m_roomEntered; }
+    /// Locks the feed shown on main, or toggles the lock of `feed`.
+    void lockDisplayedClient();
+    void toggleLock(const std::shared_ptr<KLFeedClient> &feed);
+    /// Asks to call everyone not online after a confirmation dialog.
+    void callAll();
+
+    // KLConferenceManagerDataSource
+    void clientRendererViewOnMainScreen(const std::shared_ptr<KLFeedClient> &feed) override;
+    void clientRendererViewOnSmallScreen() override;
+    void updateRendererViewContent(const std::shared_ptr<KLFeedClient> &feed) override;
+    std::shared_ptr<KLRTCMediaVideoRenderView>
+    rendererViewForClient(const std::shared_ptr<KLFeedClient> &feed) override;
+    std::shared_ptr<KLRTCMediaVideoRenderView>
+    previewRendererViewForClient(const std::shared_ptr<KLFeedClient> &feed) override;
+    void enterRoomSuccess() override;
+    void leaveRoomWithReason(int reason) override;
+    void refreshRoom() override;
+
+private:
+    KLMeetingLayoutController(std::shared_ptr<KLConferenceService> service,
+                              std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+                              std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow);
+    void observeNotifications();
+    void onView(std::function<void(KLMeetingLayoutView &)> work);
+    void report(const KLLeaveReasonOutcome &outcome);
+    void showLeaveDialog(int reason, const KLLeaveReasonOutcome &outcome);
+    void showRoomFullCallDialog();
+    void scheduleInternalClose();
+    void networkLost();
+    void prepareRateUrl();
+
+    std::shared_ptr<KLConferenceService> m_service;
+    const std::shared_ptr<KLUISDKGuiConfigInternal> m_guiConfig;
+    const std::weak_ptr<KLSDKMeetingEventDelegate> m_meetingWindow;
+    const bool m_isInternal;
+    std::atomic<bool> m_roomEntered{false};
+    mutable std::mutex m_mutex;
+    std::shared_ptr<KLMeetingLayoutView> m_view;
+    std::function<void(const QString &)> m_urlOpener;
+    QString m_rateUrl;
+    std::unique_ptr<KLTimer> m_internalCloseTimer;
+};

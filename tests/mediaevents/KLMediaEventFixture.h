@@ -1,0 +1,202 @@
+#pragma once
+
+#include "KLSilentMeetingApi.h"
+
+// A recording meeting for the media event handler: flags are plain fields, the registry is a
+// map, and every action is written to `actions` as "name arg…" in call order. The fixture
+// wires a handler to it with a test clock, a host message sink, its own toast manager and the
+// fake engine's connection.
+
+#include "../devices/KLRecordCapture.h"
+
+#include "conference/KLFeedClient.h"
+#include "conference/KLMediaEventHandler.h"
+#include "gateway/KLSDKMeetingApiProtocol.h"
+#include "host/KLMessageMode.h"
+#include "media/fake/KLFakeMediaSDK.h"
+#include "model/KLParticipant.h"
+#include "presentation/KLDialogQueue.h"
+#include "presentation/KLToastManager.h"
+#include "runtime/KLUtility.h"
+
+#include <QJsonDocument>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+
+namespace kltest {
+
+class FakeMediaEventContext final : public KLMediaEventContext {
+public:
+    int mode = 0;
+    bool receive = false, pallas = true, videoMeeting = true, entered = false, refreshing = false,
+         leaving = false, mediaUp = false, meetingUp = false, selfShare = false,
+         showBeauty = false, speakerOpen = true, muteInit = false, audioShouldMute = false,
+         videoShouldMute = false, vanInternal = false, staff = false;
+    QDateTime enterStarted;
+    QString shareCacheId;
+    std::shared_ptr<KLRTCMediaConnection> connection;
+    FeedPtr own, displaying, clicked, locked, remoteShare, localShare;
+    std::map<QString, FeedPtr> registry;
+    std::optional<KLRTCMediaDevice> mic, speaker, camera;
+    int cameras = 0;
+    std::shared_ptr<KLSDKMeetingApiProtocol> api;
+    std::vector<QJsonObject> localStreams;
+
+    QStringList takeActions() { std::lock_guard l(m_mutex); return std::exchange(m_actions, {}); }
+    void act(const QString &a) const { std::lock_guard l(m_mutex); m_actions << a; }
+
+    int conferenceMode() const override { return mode; }
+    bool multiProjectorReceive() const override { return receive; }
+    bool isPallasMeeting() const override { return pallas; }
+    bool isVideoMeeting() const override { return videoMeeting; }
+    bool enterRoomSuccess() const override { return entered; }
+    void setEnterRoomSuccess(bool v) override { entered = v; act(QStringLiteral("enterRoomSuccess %1").arg(v)); }
+    bool isRefreshStage() const override { return refreshing; }
+    void setIsRefreshStage(bool v) override { refreshing = v; act(QStringLiteral("isRefreshStage %1").arg(v)); }
+    bool isLeavingRoomBySelf() const override { return leaving; }
+    bool mediaChannelConnected() const override { return mediaUp; }
+    void setMediaChannelConnected(bool v) override { mediaUp = v; }
+    bool meetingChannelConnected() const override { return meetingUp; }
+    void setMeetingChannelConnected(bool v) override { meetingUp = v; }
+    bool isSelfShareForMultiProjector() const override { return selfShare; }
+    bool isShowBeauty() const override { return showBeauty; }
+    bool isSpeakerOpen() const override { return speakerOpen; }
+    bool isMuteInitStage() const override { return muteInit; }
+    bool isEnterRoomAudioShouldMute() const override { return audioShouldMute; }
+    bool isEnterRoomVideoShouldMute() const override { return videoShouldMute; }
+    bool isVanInternal() const override { return vanInternal; }
+    bool isStaff() const override { return staff; }
+    QDateTime startEnterTimer() const override { return enterStarted; }
+    QJsonValue appointmentId() const override { return 42; }
+    QString projectId() const override { return QStringLiteral("p-1"); }
+    void setShareScreenCacheId(const QString &uuid) override { shareCacheId = uuid; }
+
+    std::shared_ptr<KLRTCMediaConnection> mediaConnection() const override { return connection; }
+    void dropMediaConnection() override { connection.reset(); act("dropMediaConnection"); }
+
+    FeedPtr publisher() const override { return own; }
+    FeedPtr displayingClient() const override { return displaying; }
+    FeedPtr clickedFeed() const override { return clicked; }
+    void setClickedFeed(FeedPtr f) override { clicked = f; }
+    FeedPtr lockedFeed() const override { return locked; }
+    void setLockedFeed(FeedPtr f) override { locked = f; }
+    FeedPtr remoteShareScreenFeed() const override { return remoteShare; }
+    void setRemoteShareScreenFeed(FeedPtr f) override { remoteShare = f; }
+    FeedPtr clientWithUUID(const QString &uuid) const override
+    {
+        auto it = registry.find(uuid);
+        return it == registry.end() ? nullptr : it->second;
+    }
+    FeedPtr clientWithStreamId(const QString &id) const override { return clientWithUUID(id); }
+    void addClient(FeedPtr f) override { registry[f->uuid()] = f; act("addClient " + f->uuid()); }
+    void removeClient(FeedPtr f) override { registry.erase(f->uuid()); act("removeClient " + f->uuid()); }
+    void lockClientFeed(FeedPtr f) override { locked = f; act("lockClientFeed " + f->uuid()); }
+    void displayClientAutomatically() override { act("displayClientAutomatically"); }
+    FeedPtr shareScreenLocalClient() const override { return localShare; }
+    std::weak_ptr<KLConferenceManagerProtocol> feedManager() const override { return {}; }
+
+    std::optional<KLRTCMediaDevice> currentAudioInput() const override { return mic; }
+    std::optional<KLRTCMediaDevice> currentAudioOutput() const override { return speaker; }
+    std::optional<KLRTCMediaDevice> currentVideoInput() const override { return camera; }
+    int cameraCount() const override { return cameras; }
+
+    void hangupWithReason(int r) override { act(QStringLiteral("hangupWithReason %1").arg(r)); }
+    void refresh() override { act("refresh"); }
+    void iceConnectionRestart() override { act("iceConnectionRestart"); }
+    void checkForMeetingStatus() override { act("checkForMeetingStatus"); }
+    void stopShare() override { act("stopShare"); }
+    void desktopShare() override { act("desktopShare"); }
+    void noAudioVideoStream() override { act("noAudioVideoStream"); }
+    void stopEnterTimeoutCheck() override { act("stopEnterTimeoutCheck"); }
+    void muteSpeaker(bool m) override { act(QStringLiteral("muteSpeaker %1").arg(m)); }
+    void createLocalStream(const QJsonObject &d) override { localStreams.push_back(d); act("createLocalStream"); }
+    void startStatusReporters() override { act("startStatusReporters"); }
+    void stopSignaling() override { act("stopSignaling"); }
+    void onMeetingJoined() override { act("onMeetingJoined"); }
+    void onError(int c, const QString &r) override { act(QStringLiteral("onError %1 %2").arg(c).arg(r)); }
+    void dataSourceEnterRoomSuccess() override { act("dataSourceEnterRoomSuccess"); }
+    std::shared_ptr<KLSDKMeetingApiProtocol> meetingApi() const override { return api; }
+    void pushChatMessage(const QJsonValue &c) override { act("pushChatMessage " + c.toString()); }
+    void closeApp() override { act("closeApp"); }
+    const void *notificationObject() const override { return this; }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable QStringList m_actions;
+};
+
+/// Records the two multi-projector reports as "name arg…"; every other operation is inert.
+class ProjectorApi final : public kltest::SilentMeetingApi {
+public:
+    QStringList calls;
+    void notifyItMonitorForMultiProjectorWithType(T t, T p, T m, T s, S, F) override
+    {
+        calls << QStringList{"itMonitor", t, p, m, s}.join(' ');
+    }
+    void notifyMultiScreenWithAppointmentId(V a, T uuid, V status, S, F) override
+    {
+        calls << QStringLiteral("multiScreen %1 %2 %3").arg(a.toInt()).arg(uuid).arg(status.toInt());
+    }
+};
+
+class MediaEventTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engine = KLFakeMediaSDK::installNew();
+        ctx->connection = engine->createConnection({}, 1, 0, false, false, {});
+        ctx->own = feed(QStringLiteral("u-me"), QStringLiteral("Me"));
+        ctx->own->setIsPublisher(true);
+        ctx->api = api;
+        handler = KLMediaEventHandler::create(ctx, {[this] { std::lock_guard l(clockMutex); return clock; },
+                                                    &host, &toasts});
+    }
+    void TearDown() override
+    {
+        // Engine messages still in flight would outlive the clock and sinks they use.
+        KLUtility::shareInstance().concurrentQueue().waitForDone();
+        KLRTCMediaSDK::install(nullptr);
+    }
+
+    /// A registered-or-not feed whose participant shows `name`.
+    static std::shared_ptr<KLFeedClient> feed(const QString &uuid, const QString &name)
+    {
+        auto participant = KLParticipant::createWithDictionary({{"displayName", name}});
+        return KLFeedClient::create(42, uuid, {}, participant);
+    }
+    void raise(int event, const KLRTCMediaEventInfo &info = {}) { handler->handleConnectionEvent(event, info); }
+    void raise(int event, const QJsonObject &dict) { raise(event, KLRTCMediaEventInfo::fromDictionary(dict)); }
+    /// Host pipe bodies of "/projector/NotifyWorkStatus" as "status param-present".
+    QStringList hostStatuses()
+    {
+        std::lock_guard l(hostMutex);
+        QStringList found;
+        for (const QJsonObject &m : hostMessages) {
+            if (m.value("path") == "/projector/NotifyWorkStatus")
+                found << QString::number(m.value("body")["status"].toInt());
+        }
+        return found;
+    }
+    void advanceClock(double seconds) { std::lock_guard l(clockMutex); clock = clock.addMSecs(qint64(seconds * 1000)); }
+
+    RecordCapture records;
+    std::shared_ptr<KLFakeMediaSDK> engine;
+    std::shared_ptr<FakeMediaEventContext> ctx = std::make_shared<FakeMediaEventContext>();
+    std::shared_ptr<ProjectorApi> api = std::make_shared<ProjectorApi>();
+    std::mutex hostMutex, clockMutex;
+    std::vector<QJsonObject> hostMessages;
+    KLMessageMode host{[this](const QByteArray &m) {
+        std::lock_guard l(hostMutex);
+        hostMessages.push_back(QJsonDocument::fromJson(m).object());
+    }};
+    KLDialogQueue dialogs;
+    KLToastManager toasts{&dialogs};
+    QDateTime clock = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    std::shared_ptr<KLMediaEventHandler> handler;
+};
+
+} // namespace kltest

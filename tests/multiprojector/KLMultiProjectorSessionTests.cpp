@@ -1,0 +1,371 @@
+// The session's decisions against a hand-made meeting: what each end path sends and when the
+// app closes, the stop and call dialogs, sleep, and the server's end.
+
+#include "KLMultiProjectorTestFakes.h"
+#include "../devices/KLRecordCapture.h"
+
+#include "conference/KLConferenceService.h"
+#include "multiprojector/KLMultiProjectorSession.h"
+#include "presentation/KLToastManager.h"
+#include "runtime/KLLocalization.h"
+#include "runtime/KLNotificationCenter.h"
+#include "runtime/KLNotificationNames.h"
+#include "runtime/KLTimeScale.h"
+
+#include "KLTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+
+namespace {
+
+using namespace kltest;
+
+class MultiProjectorSession : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KLTimeScale::setFactor(0.01); // 2 s become 20 ms, 20 s become 200 ms
+        KLLocalization::setLanguage(KLLocalization::Language::English);
+        KLToastManager::shared().setView(nullptr);
+        KLDialogQueue::shared().setView(dialogs);
+        KLNotificationCenter::defaultCenter().addObserver(
+            this, KLNotificationNames::STOP_SHARE_INTERNAL, [this](const KLNotification &) { ++pauses; });
+    }
+    void TearDown() override
+    {
+        session.reset();
+        KLNotificationCenter::defaultCenter().removeObserver(this);
+        while (dialogs->visible)
+            KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, KLDialogButton::First);
+        KLDialogQueue::shared().setView(nullptr);
+        pumpEvents(50);
+        KLTimeScale::setFactor(1.0);
+    }
+
+    void start()
+    {
+        session = KLMultiProjectorSession::create(ctx, view, {&host.mode, [this] { ++closes; }});
+    }
+    /// A sender (or receiver) casting to one receiving room, optionally with a person whose
+    /// audio is connected.
+    void castingTo(bool sender, bool withAudioMember = false)
+    {
+        ctx->sender = sender;
+        ctx->addOwnFeed(true);
+        ctx->feeds.append(makeFeed("r-recv", 2, receiving()));
+        if (withAudioMember)
+            ctx->feeds.append(makeFeed("p-audio", 1, personAudio()));
+        start();
+    }
+    void press(KLDialogButton button)
+    {
+        ASSERT_TRUE(dialogs->visible);
+        KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, button);
+    }
+    std::vector<ProjectorCall> calls(const QString &name) const { return ctx->api->calls(name); }
+
+    std::shared_ptr<FakeProjectorContext> ctx = std::make_shared<FakeProjectorContext>();
+    std::shared_ptr<RecordingProjectorView> view = std::make_shared<RecordingProjectorView>();
+    std::shared_ptr<ProjectorDialogWindow> dialogs = std::make_shared<ProjectorDialogWindow>();
+    HostRecorder host;
+    std::shared_ptr<KLMultiProjectorSession> session;
+    int closes = 0;
+    int pauses = 0;
+};
+
+TEST_F(MultiProjectorSession, TheStopDialogEndsWithOrWithoutCallsPausesOrCancels)
+{
+    const struct {
+        const char *name;
+        bool audioOpen;
+        bool audioMember;
+        const char *firstButton;
+        const char *callFlag;
+    } cases[] = {
+        {"audio meeting with members", true, true, "MULTIPROJECTOR_STOP_PROJECTOR_AND_CALL", "YES"},
+        {"audio meeting nobody in it", true, false, "MULTIPROJECTOR_STOP_PROJECTOR_BUTTON", "NO"},
+        {"no audio meeting", false, true, "MULTIPROJECTOR_STOP_PROJECTOR_BUTTON", "NO"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ctx = std::make_shared<FakeProjectorContext>();
+        ctx->audioOpen = c.audioOpen;
+        castingTo(true, c.audioMember);
+        session->shareBarStopSharePressed();
+        EXPECT_EQ(dialogs->current.title, "MULTIPROJECTOR_STOP_PROJECTOR");
+        EXPECT_EQ(dialogs->current.first.text, c.firstButton);
+        EXPECT_EQ(dialogs->current.first.backgroundColor, "#F04631");
+        EXPECT_EQ(dialogs->current.second.text, "MULTIPROJECTOR_STOP_PROJECTOR_INTER");
+        EXPECT_TRUE(dialogs->current.third.visible);
+        press(KLDialogButton::First);
+        EXPECT_TRUE(ctx->stopping);
+        ASSERT_EQ(calls("shareMember").size(), 1u);
+        EXPECT_EQ(calls("shareMember")[0].args, (QStringList{"self,r-recv", "2", "YES", c.callFlag}));
+        // The end is reported twice to the IT monitor: once with the record, once more.
+        ASSERT_EQ(calls("itMonitor").size(), 2u);
+        EXPECT_EQ(calls("itMonitor")[0].args, (QStringList{"2", "P-77", "880012345", "1"}));
+        session.reset();
+    }
+    EXPECT_EQ(host.actions().count("dialog-stop-share-end"), 3);
+
+    ctx = std::make_shared<FakeProjectorContext>();
+    castingTo(true);
+    session->shareBarStopSharePressed();
+    press(KLDialogButton::Second);
+    EXPECT_EQ(pauses, 1);
+    EXPECT_FALSE(ctx->stopping);
+    EXPECT_TRUE(calls("shareMember").empty());
+    ASSERT_EQ(calls("notify").size(), 1u);
+    EXPECT_EQ(calls("notify")[0].args, (QStringList{"880012345", "self", "6"}));
+    EXPECT_EQ(calls("itMonitor").size(), 1u);
+
+    session->shareBarStopSharePressed();
+    press(KLDialogButton::Third);
+    EXPECT_EQ(ctx->api->calls().size(), 2u); // nothing new
+    EXPECT_EQ(closes, 0);
+    EXPECT_EQ(host.actions().mid(host.actions().size() - 2),
+              (QStringList{"sharebar-stop-share-button", "dialog-stop-share-cancel"}));
+}
+
+// Where 31 comes from: the sender tells the host its cast ended, and the host needs a moment.
+TEST_F(MultiProjectorSession, AReceiverQuitsAtOnceASenderTwoSecondsAfterStatus31)
+{
+    const struct {
+        const char *path;
+        const char *pendingCall;
+    } paths[] = {{"stop dialog end", "shareMember"}, {"viewer close", "notify"}};
+    for (const auto &path : paths) {
+        for (bool sender : {false, true}) {
+            SCOPED_TRACE(std::string(path.path) + (sender ? " sender" : " receiver"));
+            ctx = std::make_shared<FakeProjectorContext>();
+            closes = 0;
+            castingTo(sender);
+            const size_t before = host.workStatuses().size();
+            if (QLatin1String(path.pendingCall) == QLatin1String("shareMember")) {
+                session->shareBarStopSharePressed();
+                press(KLDialogButton::First);
+            } else {
+                session->viewerClosePressed();
+                EXPECT_EQ(ctx->leaves, 1);
+            }
+            EXPECT_EQ(closes, 0);
+            ASSERT_TRUE(ctx->api->answer(path.pendingCall, false)); // failure ends just the same
+            const auto statuses = host.workStatuses();
+            if (!sender) {
+                EXPECT_EQ(closes, 1);
+                EXPECT_EQ(statuses.size(), before);
+                continue;
+            }
+            ASSERT_EQ(statuses.size(), before + 1);
+            EXPECT_EQ(statuses.back(), 31);
+            EXPECT_EQ(closes, 0);
+            EXPECT_TRUE(waitUntil([&] { return closes == 1; }));
+            session.reset();
+        }
+    }
+}
+
+TEST_F(MultiProjectorSession, ASecondStopFromTheHostOnlyLeavesAndClosesAndSleepIgnoresIt)
+{
+    castingTo(true);
+    KLNotificationCenter::defaultCenter().postNotification("StopShareFromJS");
+    ASSERT_EQ(calls("shareMember").size(), 1u);
+    EXPECT_EQ(calls("shareMember")[0].args, (QStringList{"r-recv", "2", "YES", "YES"}));
+    EXPECT_EQ(calls("itMonitor").size(), 1u); // the user was sharing
+    EXPECT_EQ(closes, 0);
+    KLNotificationCenter::defaultCenter().postNotification("StopShareFromJS");
+    EXPECT_EQ(ctx->leaves, 1);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(calls("shareMember").size(), 1u);
+    EXPECT_TRUE(host.workStatuses().empty());
+
+    // With nobody to stop, a sender reports 31 and closes at once.
+    ctx = std::make_shared<FakeProjectorContext>();
+    ctx->addOwnFeed(false);
+    start();
+    session->stopShareFromHost();
+    EXPECT_EQ(host.workStatuses(), std::vector<int>{31});
+    EXPECT_EQ(closes, 2);
+
+    // During sleep the host's request is ignored altogether.
+    ctx = std::make_shared<FakeProjectorContext>();
+    ctx->sender = false;
+    ctx->addOwnFeed(false);
+    start();
+    session->systemWillSleep();
+    const size_t callsAfterSleep = ctx->api->calls().size();
+    const int leavesAfterSleep = ctx->leaves;
+    session->stopShareFromHost();
+    EXPECT_EQ(ctx->api->calls().size(), callsAfterSleep);
+    EXPECT_EQ(ctx->leaves, leavesAfterSleep);
+}
+
+TEST_F(MultiProjectorSession, SleepEndsACastForItsViewersAndAWatchWithAStatus)
+{
+    RecordCapture records;
+    castingTo(true);
+    session->systemWillSleep();
+    EXPECT_TRUE(ctx->stopping);
+    EXPECT_TRUE(session->isSleepStage());
+    EXPECT_EQ(calls("itMonitor").size(), 1u);
+    EXPECT_TRUE(calls("notify").empty());
+    ASSERT_TRUE(ctx->api->answer("shareMember", true));
+    const auto errors = host.bodies("/projector/NotifyWorkStatus");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].value("status").toInt(), 100);
+    EXPECT_TRUE(errors[0].value("param").toString().contains("system hibernation"));
+    EXPECT_EQ(closes, 1);
+    auto ends = records.withValue("projectEnd");
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].value("reason"), "systemSuspend");
+
+    // A sender that is not casting reports status 4 and quits at once.
+    ctx = std::make_shared<FakeProjectorContext>();
+    ctx->addOwnFeed(false);
+    start();
+    session->systemWillSleep();
+    ASSERT_EQ(calls("notify").size(), 1u);
+    EXPECT_EQ(calls("notify")[0].args.last(), "4");
+    EXPECT_EQ(closes, 2);
+    EXPECT_EQ(records.withValue("projectWatchEnd").size(), 1u);
+
+    // A receiver is told why, and the app closes by itself if nobody presses.
+    ctx = std::make_shared<FakeProjectorContext>();
+    ctx->sender = false;
+    ctx->addOwnFeed(false);
+    start();
+    session->systemWillSleep();
+    EXPECT_EQ(dialogs->current.title, "SYSTEM_WILL_SLEEP_TIPS");
+    EXPECT_EQ(host.bodies("/projector/NotifyWorkStatus").size(), 2u); // only the two senders'
+    EXPECT_EQ(closes, 2);
+    EXPECT_TRUE(waitUntil([&] { return closes == 3; }));
+}
+
+TEST_F(MultiProjectorSession, TheServersEndShowsItsMessageOnceAndCloses)
+{
+    const struct {
+        int reason;
+        bool sender;
+        const char *title;
+        const char *statusReported;
+    } cases[] = {
+        {KLLeaveReasonRemoved, false, "MULTIPROJECTOR_BY_KICK_TOAST_DIALOG", "4"},
+        {KLLeaveReasonRemoved, true, "MULTIPROJECTOR_BY_KICK_TOAST_DIALOG_MASTER", ""},
+        {KLLeaveReasonNetworkLost, true, "", ""},
+        {KLLeaveReasonJoinedElsewhere, false, "LEAVE_MULTIPROJECTOR_BY_OTHER_CLIENT", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.reason);
+        ctx = std::make_shared<FakeProjectorContext>();
+        closes = 0;
+        ctx->sender = c.sender;
+        ctx->addOwnFeed(c.sender); // a sender here is casting
+        start();
+        const size_t statusesBefore = host.workStatuses().size();
+        session->leaveRoomWithReason(c.reason);
+        EXPECT_EQ(ctx->leaves, 1);
+        EXPECT_EQ(view->kicks, 1);
+        EXPECT_EQ(dialogs->current.title, c.title);
+        const auto notifies = calls("notify");
+        EXPECT_EQ(notifies.empty() ? QString() : notifies[0].args.last(), c.statusReported);
+        press(KLDialogButton::First);
+        EXPECT_EQ(closes, 1);
+        EXPECT_EQ(host.workStatuses().size(), statusesBefore + (c.sender ? 1 : 0));
+        pumpEvents(300); // the 20-second close must not close a second time
+        EXPECT_EQ(closes, 1);
+        view->kicks = 0;
+        session.reset();
+    }
+
+    // Once the cast is being ended the server's word only leaves.
+    ctx = std::make_shared<FakeProjectorContext>();
+    ctx->addOwnFeed(true);
+    ctx->stopping = true;
+    start();
+    session->leaveRoomWithReason(KLLeaveReasonRemoved);
+    EXPECT_EQ(ctx->leaves, 1);
+    EXPECT_FALSE(dialogs->visible);
+    EXPECT_TRUE(ctx->api->calls().empty());
+}
+
+TEST_F(MultiProjectorSession, OpeningTheAudioMeetingLeadsToTheRightCallDialog)
+{
+    const struct {
+        const char *name;
+        bool withQuietRoom;
+        KLDialogButton button;
+        const char *action;
+        const char *uuids;
+    } cases[] = {
+        {"people only: confirm calls everyone", false, KLDialogButton::First, "dialog-call-other", "self,p-quiet"},
+        {"rooms: call the others", true, KLDialogButton::First, "dialog-call-other", "p-quiet,r-quiet"},
+        {"rooms: call all", true, KLDialogButton::Second, "dialog-call-all", "self,p-quiet,r-quiet"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Tips of the case before must be gone, or they could stand in for this one's.
+        ASSERT_TRUE(waitUntil([] {
+            return !KLToastManager::shared().currentToastMessage()
+                   && KLToastManager::shared().queuedMessages().isEmpty();
+        }));
+        ctx = std::make_shared<FakeProjectorContext>();
+        ctx->addOwnFeed(true);
+        ctx->feeds.append(makeFeed("p-quiet", 1, {{"online", 1}}));
+        if (c.withQuietRoom)
+            ctx->feeds.append(makeFeed("r-quiet", 2, {{"online", 1}}));
+        start();
+        session->shareBarOpenAudioPressed();
+        ASSERT_TRUE(ctx->api->answer("openAudio", true));
+        EXPECT_TRUE(ctx->audioOpen);
+        press(c.button);
+        EXPECT_EQ(host.actions().last(), c.action);
+        ASSERT_EQ(calls("shareMember").size(), 1u);
+        EXPECT_EQ(calls("shareMember")[0].args, (QStringList{c.uuids, "1", "NO", "YES"}));
+        ASSERT_TRUE(ctx->api->answer("shareMember", true));
+        const auto toast = KLToastManager::shared().currentToastMessage();
+        const QStringList texts = [&] {
+            QStringList all;
+            if (toast)
+                all.append(toast->text());
+            for (const auto &m : KLToastManager::shared().queuedMessages())
+                all.append(m.text());
+            return all;
+        }();
+        const int count = QString(c.uuids).split(',').size();
+        EXPECT_TRUE(texts.contains(QStringLiteral("MULTIPROJECTOR_CALL_HAS_SENT_FIRST%1MULTIPROJECTOR_CALL_HAS_SENT_Second")
+                                       .arg(count)))
+            << texts.join('|').toStdString();
+        session.reset();
+    }
+}
+
+TEST_F(MultiProjectorSession, EntryShowsTheContentAndOffersTheBusyRoomsToASender)
+{
+    ctx->addOwnFeed(false);
+    auto busy = makeFeed("r-busy", 2, {{"online", 0}});
+    ctx->feeds.append(busy);
+    start();
+    session->enterRoomSuccess();
+    EXPECT_EQ(view->contentShown, 1);
+    EXPECT_EQ(view->castViewStarted, 1);
+    ASSERT_TRUE(ctx->api->answer("roomStatus", true,
+                                 QJsonArray{QJsonObject{{"memberUUID", "r-busy"}, {"status", "inothermeeting"}},
+                                            QJsonObject{{"memberUUID", "unknown"}, {"status", "busy"}},
+                                            QJsonValue("not an object")}));
+    ASSERT_EQ(view->busyRooms.size(), 1);
+    EXPECT_EQ(view->busyRooms[0], busy);
+    EXPECT_TRUE(view->busyFlag);
+    EXPECT_EQ(busy->roomBusyStatusForMultiProjector(), "inothermeeting");
+
+    // A receiver asks for nothing.
+    ctx = std::make_shared<FakeProjectorContext>();
+    ctx->sender = false;
+    start();
+    session->enterRoomSuccess();
+    EXPECT_TRUE(ctx->api->calls().empty());
+    EXPECT_EQ(view->contentShown, 2);
+}
+
+} // namespace

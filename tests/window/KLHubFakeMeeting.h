@@ -1,0 +1,135 @@
+#pragma once
+
+// A meeting for the toolbar's and the member list's tests: the answers are fields, the
+// operations are written down as text ("muteAudio own 1 0"), the dialogs are pressed through
+// the shared dialog queue.
+
+#include "conference/KLFeedClient.h"
+#include "model/KLCallState.h"
+#include "model/KLParticipant.h"
+#include "presentation/KLDialogQueue.h"
+#include "window/KLHubMeeting.h"
+
+#include "KLTestSupport.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace kltest {
+
+/// A participant's feed with a call state; `mute` is the call state's mute value.
+inline KLHubFeedPtr makeFeed(const QString &uuid, qint64 mute = 0, const QJsonObject &extra = {},
+                             const QJsonObject &callState = {})
+{
+    QJsonObject person{{"memberUUID", uuid}, {"displayName", uuid}};
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        person.insert(it.key(), it.value());
+    auto participant = KLParticipant::createWithDictionary(person);
+    QJsonObject state{{"online", 1}, {"mute", mute}};
+    for (auto it = callState.begin(); it != callState.end(); ++it)
+        state.insert(it.key(), it.value());
+    participant->setCallState(KLCallState::createWithDictionary(state));
+    return KLFeedClient::create(QJsonValue(7), uuid, {}, participant);
+}
+
+class FakeHubMeeting final : public KLHubMeeting {
+public:
+    KLHubFeedPtr own = makeFeed(QStringLiteral("own"));
+    KLHubFeedPtr shared;
+    KLHubFeedPtr displaying;
+    QList<KLHubFeedPtr> online{own};
+    QList<KLHubFeedPtr> offline;
+    bool master = false, internal = false, staff = false, video = true, pallas = true;
+    bool microphone = true, screenRecording = true, summaryModule = false, summaryOpen = false;
+    bool muteInitStage = false, speakerOpen = true, leavingBySelf = false;
+    /// Answers the finish-for-all request; none leaves it unanswered.
+    std::optional<bool> finishSucceeds = true;
+
+    QStringList calls() const { std::lock_guard l(m); return m_calls; }
+    QList<int> callStatuses() const { std::lock_guard l(m); return m_statuses; }
+
+    KLHubFeedPtr publisher() const override { return own; }
+    KLHubFeedPtr sharedFeed() const override { return shared; }
+    KLHubFeedPtr displayingClient() const override { return displaying; }
+    QList<KLHubFeedPtr> participantsWithOnline(bool on) const override { return on ? online : offline; }
+    bool isMaster() const override { return master; }
+    bool isInternal() const override { return internal; }
+    bool isStaff() const override { return staff; }
+    bool isVideoMeeting() const override { return video; }
+    bool isPallasMeeting() const override { return pallas; }
+    bool isMicrophoneAvailable() const override { return microphone; }
+    bool isValidToVisitScreenRecording() const override { return screenRecording; }
+    bool isShowMeetingSummaryModule() const override { return summaryModule; }
+    bool isOpenSummary() const override { return summaryOpen; }
+    bool isMuteInitStage() const override { return muteInitStage; }
+    void setIsMuteInitStage(bool value) override { muteInitStage = value; }
+    bool isSpeakerOpen() const override { return speakerOpen; }
+    void setIsSpeakerOpen(bool open) override { speakerOpen = open; }
+    void setIsLeavingRoomBySelf() override { leavingBySelf = true; }
+    void muteSpeaker(bool muted) override { add(QStringLiteral("muteSpeaker %1").arg(muted)); }
+    void desktopShare() override { add(QStringLiteral("desktopShare")); }
+    void stopShare() override { add(QStringLiteral("stopShare")); }
+    void closeClient(const KLHubFeedPtr &feed) override { add("closeClient " + feed->uuid()); }
+    void clickedClientFeed(const KLHubFeedPtr &feed) override { add("clicked " + feed->uuid()); }
+    void setMemberCallStatus(int status) override { std::lock_guard l(m); m_statuses << status; }
+    void finishMeetingForAll(KLApiSuccessBlock success, KLApiFailureBlock failure) override
+    {
+        add(QStringLiteral("finishForAll"));
+        if (finishSucceeds && *finishSucceeds)
+            success(QJsonValue());
+        else if (finishSucceeds)
+            failure(QStringLiteral("11002"), QStringLiteral("refused"));
+    }
+    // Local audio follows the request, as the feed itself would do.
+    void muteAudio(const KLHubFeedPtr &feed, bool muted, bool toServer) override
+    {
+        feed->setAudioMuted(muted);
+        add(QStringLiteral("muteAudio %1 %2 %3").arg(feed->uuid()).arg(muted).arg(toServer));
+    }
+    void muteVideo(const KLHubFeedPtr &feed, bool muted, bool toServer) override
+    {
+        feed->setVideoMuted(muted);
+        add(QStringLiteral("muteVideo %1 %2 %3").arg(feed->uuid()).arg(muted).arg(toServer));
+    }
+    void perform(const KLHubFeedPtr &feed, KLHubFeedAction action) override
+    {
+        static const char *const names[] = {"call", "cellCall", "hangup", "hangupMcu", "unmuteCellPhone"};
+        add(QStringLiteral("%1 %2").arg(QLatin1String(names[static_cast<int>(action)]), feed->uuid()));
+    }
+
+private:
+    void add(const QString &call) { std::lock_guard l(m); m_calls << call; }
+    mutable std::mutex m;
+    QStringList m_calls;
+    QList<int> m_statuses;
+};
+
+/// The dialog window of the shared queue, pressed by the tests.
+class DialogPresser final : public KLDialogView {
+public:
+    void showDialog(const KLDialogPresentation &dialog) override { visible = true; current = dialog; ++shown; }
+    void closeDialog() override { visible = false; }
+    void press(KLDialogButton button)
+    {
+        ASSERT_TRUE(visible) << "no dialog to press";
+        KLDialogQueue::shared().buttonPressed(current.dialogId, button);
+    }
+    /// Closes whatever is left, so one test's dialog never reaches the next.
+    void drain()
+    {
+        pumpEvents(10);
+        while (visible)
+            KLDialogQueue::shared().buttonPressed(current.dialogId, current.third.visible    ? KLDialogButton::Third
+                                                                    : current.second.visible ? KLDialogButton::Second
+                                                                                             : KLDialogButton::First);
+    }
+    bool visible = false;
+    int shown = 0;
+    KLDialogPresentation current;
+};
+
+} // namespace kltest

@@ -1,0 +1,250 @@
+// The meeting window and its layout as the host sees them: credentials checked before anything
+// starts, every forced leave turned into one dialog and one host report, the window closing
+// (and leaving) on errors, finishes and the host's "close the application", the display kept
+// awake only while the window is open.
+
+#include "conference/KLConferenceService.h"
+#include "model/KLSDKMeetingConfigInternal.h"
+#include "model/KLUISDKGuiConfigInternal.h"
+#include "media/fake/KLFakeMediaSDK.h"
+#include "platform/KLFakePlatform.h"
+#include "presentation/KLDialogQueue.h"
+#include "presentation/KLToastManager.h"
+#include "runtime/KLLocalization.h"
+#include "runtime/KLNotificationCenter.h"
+#include "runtime/KLNotificationNames.h"
+#include "window/KLMeetingLayoutController.h"
+#include "window/KLUISDKMeetingWindow.h"
+
+#include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
+#include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
+
+#include "KLTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace {
+
+class HostDelegate final : public KLUISDKMeetingEventDelegate {
+public:
+    struct Call {
+        QString kind;
+        int code;
+        QString text;
+    };
+    void onMeetingJoined() override { add({"joined", 0, {}}); }
+    void onError(int code, const QString &reason) override { add({"error", code, reason}); }
+    void onMeetingFinish(int reason, const QString &text) override { add({"finish", reason, text}); }
+    std::vector<Call> calls() const { std::lock_guard l(m); return m_calls; }
+
+private:
+    void add(Call call) { std::lock_guard l(m); m_calls.push_back(std::move(call)); }
+    mutable std::mutex m;
+    std::vector<Call> m_calls;
+};
+
+class DialogWindow final : public KLDialogView {
+public:
+    void showDialog(const KLDialogPresentation &dialog) override { visible = true; current = dialog; }
+    void closeDialog() override { visible = false; }
+    bool visible = false;
+    KLDialogPresentation current;
+};
+
+class MeetingWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KLLocalization::setLanguage(KLLocalization::Language::English);
+        engine = KLFakeMediaSDK::installNew();
+        platform = std::make_shared<KLFakePlatform>();
+        KLPlatform::install(platform);
+        KLToastManager::shared().setView(nullptr);
+        KLDialogQueue::shared().setView(dialogs);
+        KLNotificationCenter::defaultCenter().addObserver(
+            this, KLNotificationNames::KLHostUtilsCloseAppNotify, [this](const KLNotification &) { ++closeApps; });
+    }
+    void TearDown() override
+    {
+        window.reset();
+        kltest::pumpEvents(20);
+        while (dialogs->visible)
+            KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, KLDialogButton::First);
+        KLNotificationCenter::defaultCenter().removeObserver(this);
+        KLDialogQueue::shared().setView(nullptr);
+        KLPlatform::install(nullptr);
+        KLRTCMediaSDK::install(nullptr);
+    }
+
+    QVariantMap meeting(bool internal, bool allowNoMic = false) const
+    {
+        return {{"meetingUUID", "5F3C2A9E-8D41-4B7A-9C62-1E0D7A4B8F21"},
+                {"memberUUID", "3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01"},
+                {"meetingToken", "token"},
+                {"meetingDomain", "127.0.0.1:9"},
+                {"vanInternal", internal},
+                {"allowNoMic", allowNoMic}};
+    }
+
+    void open(bool internal, bool allowNoMic = false, const QVariantMap &ui = {})
+    {
+        window = KLUISDKMeetingWindow::create(std::make_shared<KLUISDKGuiConfigInternal>(ui),
+                                              KLSDKMeetingConfigInternal::create(meeting(internal, allowNoMic)),
+                                              host);
+    }
+
+    void pressDialog()
+    {
+        ASSERT_TRUE(kltest::waitUntil([this] { return dialogs->visible; }));
+        KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, KLDialogButton::First);
+    }
+
+    std::shared_ptr<KLFakeMediaSDK> engine;
+    std::shared_ptr<KLFakePlatform> platform;
+    std::shared_ptr<HostDelegate> host = std::make_shared<HostDelegate>();
+    std::shared_ptr<DialogWindow> dialogs = std::make_shared<DialogWindow>();
+    std::shared_ptr<KLUISDKMeetingWindow> window;
+    int closeApps = 0;
+};
+
+TEST_F(MeetingWindow, MissingCredentialsAreReportedInOrderAndOpenNoWindow)
+{
+    struct Case {
+        QStringList drop;
+        QString reason;
+    };
+    const std::vector<Case> cases{
+        {{"meetingUUID", "meetingToken"}, QStringLiteral("非法参数: 会议ID为空")},
+        {{"memberUUID"}, QStringLiteral("非法参数：用户ID为空")},
+        {{"meetingToken"}, QStringLiteral("非法参数：会议Token为空")},
+    };
+    for (const Case &c : cases) {
+        QVariantMap dictionary = meeting(false);
+        for (const QString &key : c.drop)
+            dictionary.remove(key);
+        auto delegate = std::make_shared<HostDelegate>();
+        KLUISDKMeetingMainWindow entry({}, dictionary, delegate);
+        entry.joinMeeting();
+        ASSERT_EQ(delegate->calls().size(), 1u) << c.reason.toStdString();
+        EXPECT_EQ(delegate->calls().front().code, 0);
+        EXPECT_EQ(delegate->calls().front().text, c.reason);
+        EXPECT_FALSE(entry.hasMeetingWindow());
+    }
+    // A user id stands in for a member UUID.
+    QVariantMap withUserId = meeting(false);
+    withUserId.remove("memberUUID");
+    withUserId.insert("userId", "E10001");
+    auto delegate = std::make_shared<HostDelegate>();
+    KLUISDKMeetingMainWindow entry({}, withUserId, delegate);
+    entry.joinMeeting();
+    EXPECT_TRUE(entry.hasMeetingWindow());
+    EXPECT_TRUE(delegate->calls().empty());
+}
+
+TEST_F(MeetingWindow, EveryForcedLeaveShowsItsDialogAndReachesTheHostOnce)
+{
+    struct Case {
+        int reason;
+        QString titleKey;
+        std::optional<HostDelegate::Call> report;
+    };
+    const std::vector<Case> cases{
+        {0, "LEAVE_ROOM_BY_KICK_TOAST_DIALOG", HostDelegate::Call{"finish", 1, {}}},
+        {1, "LEAVE_ROOM_BY_OTHER_CLIENT", HostDelegate::Call{"finish", 3, "Other client join the meeting with same userId"}},
+        {2, "LEAVE_ROOM_BY_SIGNAL_REGISTER_FAILED", std::nullopt},
+        {3, "NO_NETWEAK_TIPS", std::nullopt},
+        {4, "SYSTEM_WILL_SLEEP_TIPS", HostDelegate::Call{"finish", 5, "nil"}},
+        {6, "ROOM_FULL_EXTERNAL", std::nullopt},
+        {7, "ROOM_LOCKED", std::nullopt},
+        {8, "NO_MICROPHONE_ACCESS_RIGHT", HostDelegate::Call{"error", 2, "Microphone Device Permission Not Grant"}},
+        {9, "NO_CAMERA_ACCESS_RIGHT", HostDelegate::Call{"error", 2, "Camera Device Permission Not Grant"}},
+        {10, "ENTER_ROOM_FAILED", HostDelegate::Call{"error", 6, "join meeting timeout, please check local network"}},
+        {11, "", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.reason);
+        host = std::make_shared<HostDelegate>();
+        open(false);
+        QStringList opened;
+        window->layout()->setUrlOpener([&opened](const QString &panel) { opened << panel; });
+        auto service = window->conferenceManager();
+        window->layout()->leaveRoomWithReason(c.reason);
+        EXPECT_TRUE(service->isLeavingRoomBySelf());
+        pressDialog();
+        EXPECT_EQ(dialogs->current.title, c.titleKey.isEmpty() ? QString() : KLLocalizedString(c.titleKey));
+        EXPECT_EQ(opened.size(), (c.reason == 8 || c.reason == 9) ? 1 : 0);
+        const auto calls = host->calls();
+        if (!c.report) {
+            EXPECT_TRUE(calls.empty());
+        } else {
+            ASSERT_EQ(calls.size(), 1u);
+            EXPECT_EQ(calls.front().kind, c.report->kind);
+            EXPECT_EQ(calls.front().code, c.report->code);
+            EXPECT_EQ(calls.front().text, c.report->text);
+        }
+        // A later forced leave of the same meeting reaches nobody: the meeting was left.
+        service->hangupWithReason(0);
+        EXPECT_FALSE(dialogs->visible);
+        window.reset();
+        kltest::pumpEvents(10);
+    }
+    EXPECT_EQ(closeApps, 0); // external users are told through the delegate, never by closing
+}
+
+TEST_F(MeetingWindow, ClosingPathsLeaveTheMeetingAndReleaseTheDisplay)
+{
+    open(false);
+    auto service = window->conferenceManager();
+    EXPECT_EQ(platform->heldDisplaySleepHandles().size(), 1u);
+    EXPECT_TRUE(platform->isMonitoringSleep());
+
+    // An error with "allowNoMic" keeps the window; without it the window closes.
+    window->onError(KLSDKMeetingErrorDeviceMissing, "No Camera Device");
+    kltest::pumpEvents(20);
+    EXPECT_TRUE(window->isClosed());
+    EXPECT_TRUE(service->isLeavingRoomBySelf());
+    EXPECT_TRUE(platform->heldDisplaySleepHandles().empty());
+
+    open(false, true);
+    window->onError(KLSDKMeetingErrorDeviceMissing, "No Camera Device");
+    window->onError(1, "never told"); // internal-only codes are not passed on
+    kltest::pumpEvents(20);
+    EXPECT_FALSE(window->isClosed());
+
+    // The host utilities' "close the application" closes the window.
+    service = window->conferenceManager();
+    KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::KLHostUtilsCloseAppNotify);
+    EXPECT_TRUE(kltest::waitUntil([this] { return window->isClosed(); }));
+    EXPECT_TRUE(service->isLeavingRoomBySelf());
+
+    const auto calls = host->calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].code, 3);
+    EXPECT_EQ(calls[1].code, 3);
+}
+
+TEST_F(MeetingWindow, TheRatingPageFinishesOnlyWhenCompleteAndItsAddressFollowsTheDeployment)
+{
+    open(false, false, {{"meetingRateUrl", "https://rate.example/eval"}});
+    KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::GetAppointmentRateUrl);
+    EXPECT_EQ(window->layout()->rateUrl(),
+              "https://rate.example/eval?lang=en&meetingId=5F3C2A9E-8D41-4B7A-9C62-1E0D7A4B8F21&memberUUid=");
+    window->layout()->rateStatusReceived("kelvo-evaluate-later");
+    kltest::pumpEvents(10);
+    EXPECT_TRUE(host->calls().empty());
+    EXPECT_FALSE(window->isClosed());
+    window->layout()->rateStatusReceived("kelvo-evaluate-complete");
+    ASSERT_EQ(host->calls().size(), 1u);
+    EXPECT_EQ(host->calls().front().kind, "finish");
+    EXPECT_EQ(host->calls().front().code, 4);
+    EXPECT_TRUE(kltest::waitUntil([this] { return window->isClosed(); }));
+
+    // A display address that is not a web address gives no rating page.
+    open(false, false, {{"meetingRateUrl", "file:///tmp/rate.html"}});
+    KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::GetAppointmentRateUrl);
+    EXPECT_TRUE(window->layout()->rateUrl().isEmpty());
+}
+
+} // namespace
