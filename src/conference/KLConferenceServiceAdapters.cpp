@@ -1,5 +1,6 @@
 #include "conference/KLConferenceServiceAdapters.h"
 
+#include "conference/KLServiceAccess.h"
 #include "collaboration/KLChatManager.h"
 #include "conference/KLClientConfigManager.h"
 #include "conference/KLConferenceManagerDataSource.h"
@@ -19,21 +20,6 @@
 namespace {
 const char *const kTag = "KLConferenceService";
 
-// Runs `read` on the service when it still exists, else answers `fallback`.
-template <typename Result, typename Read>
-Result ask(const std::weak_ptr<KLConferenceService> &weak, Result fallback, Read read)
-{
-    if (auto service = weak.lock())
-        return read(*service);
-    return fallback;
-}
-
-template <typename Act>
-void tell(const std::weak_ptr<KLConferenceService> &weak, Act act)
-{
-    if (auto service = weak.lock())
-        act(*service);
-}
 
 KLMediaStatusFeed statusFeedOf(const KLFeedClient &feed)
 {
@@ -58,51 +44,51 @@ using FeedPtr = KLMediaEventContext::FeedPtr;
 
 QJsonValue Service::RegistryHost::appointmentId() const
 {
-    return ask(m_service, QJsonValue(), [](Service &s) { return QJsonValue(s.appointmentId()); });
+    return KL_askService(m_service, QJsonValue(), [](Service &s) { return QJsonValue(s.appointmentId()); });
 }
 bool Service::RegistryHost::isPallasMeeting() const
 {
-    return ask(m_service, true, [](Service &s) { return s.isPallasMeeting(); });
+    return KL_askService(m_service, true, [](Service &s) { return s.isPallasMeeting(); });
 }
 bool Service::RegistryHost::enterRoomSuccess() const
 {
-    return ask(m_service, false, [](Service &s) { return s.enterRoomSuccess(); });
+    return KL_askService(m_service, false, [](Service &s) { return s.enterRoomSuccess(); });
 }
 qint64 Service::RegistryHost::conferenceMode() const
 {
-    return ask(m_service, qint64(0), [](Service &s) { return s.conferenceMode(); });
+    return KL_askService(m_service, qint64(0), [](Service &s) { return s.conferenceMode(); });
 }
 bool Service::RegistryHost::isVanInternal() const
 {
-    return ask(m_service, false, [](Service &s) { return s.m_meetingConfig->isVanInternal(); });
+    return KL_askService(m_service, false, [](Service &s) { return s.m_meetingConfig->isVanInternal(); });
 }
 bool Service::RegistryHost::isEnterRoomVideoShouldMute() const
 {
-    return ask(m_service, false, [](Service &s) { return s.isEnterRoomVideoShouldMute(); });
+    return KL_askService(m_service, false, [](Service &s) { return s.isEnterRoomVideoShouldMute(); });
 }
 std::shared_ptr<KLRTCMediaConnection> Service::RegistryHost::mediaConnection() const
 {
-    return ask(m_service, std::shared_ptr<KLRTCMediaConnection>(),
+    return KL_askService(m_service, std::shared_ptr<KLRTCMediaConnection>(),
                [](Service &s) { return s.mediaConnection(); });
 }
 std::shared_ptr<KLConferenceManagerDataSource> Service::RegistryHost::dataSource() const
 {
-    return ask(m_service, std::shared_ptr<KLConferenceManagerDataSource>(),
+    return KL_askService(m_service, std::shared_ptr<KLConferenceManagerDataSource>(),
                [](Service &s) { return s.dataSource(); });
 }
 std::weak_ptr<KLConferenceManagerProtocol> Service::RegistryHost::conferenceManager() const
 {
-    return ask(m_service, std::weak_ptr<KLConferenceManagerProtocol>(),
+    return KL_askService(m_service, std::weak_ptr<KLConferenceManagerProtocol>(),
                [](Service &s) { return std::weak_ptr<KLConferenceManagerProtocol>(s.shared_from_this()); });
 }
 const void *Service::RegistryHost::notificationSender() const
 {
-    return ask(m_service, static_cast<const void *>(nullptr),
+    return KL_askService(m_service, static_cast<const void *>(nullptr),
                [](Service &s) { return static_cast<const void *>(&s); });
 }
 void Service::RegistryHost::stopShare()
 {
-    tell(m_service, [](Service &s) { s.stopShare(); });
+    KL_tellService(m_service, [](Service &s) { s.stopShare(); });
 }
 void Service::RegistryHost::postToSerialQueue(KLBlock block)
 {
@@ -111,36 +97,36 @@ void Service::RegistryHost::postToSerialQueue(KLBlock block)
 void Service::RegistryHost::meetingUserStatusChanged(const std::shared_ptr<KLSDKMeetingUser> &user,
                                                      int event)
 {
-    tell(m_service, [&](Service &s) {
+    KL_tellService(m_service, [&](Service &s) {
         if (auto delegate = s.delegate())
             delegate->onMeetingUserStatusChange(user, event);
     });
 }
 QString Service::RegistryHost::avatarBaseUrl() const
 {
-    return ask(m_service, QString(), [](Service &s) {
+    return KL_askService(m_service, QString(), [](Service &s) {
         return s.m_meetingConfig->apiBaseUrl() + QStringLiteral("/conference/avatar");
     });
 }
 QString Service::RegistryHost::caFile() const
 {
-    return ask(m_service, QString(), [](Service &s) { return s.m_meetingConfig->caFile(); });
+    return KL_askService(m_service, QString(), [](Service &s) { return s.m_meetingConfig->caFile(); });
 }
 
 // --- Media status source --------------------------------------------------------------------
 
 std::weak_ptr<KLRTCMediaConnection> Service::MediaStatusSource::mediaConnection() const
 {
-    return ask(m_service, std::weak_ptr<KLRTCMediaConnection>(),
+    return KL_askService(m_service, std::weak_ptr<KLRTCMediaConnection>(),
                [](Service &s) { return std::weak_ptr<KLRTCMediaConnection>(s.mediaConnection()); });
 }
 int Service::MediaStatusSource::conferenceMode() const
 {
-    return ask(m_service, 0, [](Service &s) { return int(s.conferenceMode()); });
+    return KL_askService(m_service, 0, [](Service &s) { return int(s.conferenceMode()); });
 }
 std::optional<KLMediaStatusFeed> Service::MediaStatusSource::displayingFeed() const
 {
-    return ask(m_service, std::optional<KLMediaStatusFeed>(),
+    return KL_askService(m_service, std::optional<KLMediaStatusFeed>(),
                [](Service &s) -> std::optional<KLMediaStatusFeed> {
                    if (auto feed = s.m_registry->displayingClient())
                        return statusFeedOf(*feed);
@@ -149,7 +135,7 @@ std::optional<KLMediaStatusFeed> Service::MediaStatusSource::displayingFeed() co
 }
 QList<KLMediaStatusFeed> Service::MediaStatusSource::registeredFeeds() const
 {
-    return ask(m_service, QList<KLMediaStatusFeed>(), [](Service &s) {
+    return KL_askService(m_service, QList<KLMediaStatusFeed>(), [](Service &s) {
         QList<KLMediaStatusFeed> feeds;
         for (const auto &feed : s.m_registry->participants())
             feeds.append(statusFeedOf(*feed));
@@ -158,7 +144,7 @@ QList<KLMediaStatusFeed> Service::MediaStatusSource::registeredFeeds() const
 }
 void Service::MediaStatusSource::updatePublisherAudioStatus(qint32 iLevel, qint64 packetsSent)
 {
-    tell(m_service, [&](Service &s) {
+    KL_tellService(m_service, [&](Service &s) {
         if (auto own = s.publisher()) {
             own->setILevel(iLevel);
             own->setPacketsSent(packetsSent);
@@ -171,7 +157,7 @@ void Service::MediaStatusSource::updatePublisherAudioStatus(qint32 iLevel, qint6
 #define KL_CONTEXT_FLAG(name, fallback, field)                                                  \
     bool Service::MediaEventContext::name() const                                              \
     {                                                                                          \
-        return ask(m_service, fallback, [](Service &s) -> bool { return s.field; });          \
+        return KL_askService(m_service, fallback, [](Service &s) -> bool { return s.field; });          \
     }
 KL_CONTEXT_FLAG(multiProjectorReceive, false, m_multiProjectorReceive)
 KL_CONTEXT_FLAG(isPallasMeeting, true, m_isPallasMeeting)
@@ -193,7 +179,7 @@ KL_CONTEXT_FLAG(isVanInternal, false, m_meetingConfig->isVanInternal())
 #define KL_CONTEXT_SET_FLAG(name, field)                                                       \
     void Service::MediaEventContext::name(bool value)                                          \
     {                                                                                          \
-        tell(m_service, [value](Service &s) { s.field = value; });                            \
+        KL_tellService(m_service, [value](Service &s) { s.field = value; });                            \
     }
 KL_CONTEXT_SET_FLAG(setEnterRoomSuccess, m_enterRoomSuccess)
 KL_CONTEXT_SET_FLAG(setIsRefreshStage, m_isRefreshStage)
@@ -203,7 +189,7 @@ KL_CONTEXT_SET_FLAG(setMeetingChannelConnected, m_meetingChannelConnected)
 
 int Service::MediaEventContext::conferenceMode() const
 {
-    return ask(m_service, 0, [](Service &s) { return int(s.conferenceMode()); });
+    return KL_askService(m_service, 0, [](Service &s) { return int(s.conferenceMode()); });
 }
 bool Service::MediaEventContext::isStaff() const
 {
@@ -211,40 +197,40 @@ bool Service::MediaEventContext::isStaff() const
 }
 QDateTime Service::MediaEventContext::startEnterTimer() const
 {
-    return ask(m_service, QDateTime(), [](Service &s) {
+    return KL_askService(m_service, QDateTime(), [](Service &s) {
         std::lock_guard<std::mutex> lock(s.m_mutex);
         return s.m_startEnterTimer;
     });
 }
 QJsonValue Service::MediaEventContext::appointmentId() const
 {
-    return ask(m_service, QJsonValue(), [](Service &s) { return QJsonValue(s.appointmentId()); });
+    return KL_askService(m_service, QJsonValue(), [](Service &s) { return QJsonValue(s.appointmentId()); });
 }
 QString Service::MediaEventContext::projectId() const
 {
-    return ask(m_service, QString(), [](Service &s) { return s.projectId(); });
+    return KL_askService(m_service, QString(), [](Service &s) { return s.projectId(); });
 }
 void Service::MediaEventContext::setShareScreenCacheId(const QString &uuid)
 {
-    tell(m_service, [&](Service &s) {
+    KL_tellService(m_service, [&](Service &s) {
         std::lock_guard<std::mutex> lock(s.m_mutex);
         s.m_shareScreenCacheId = uuid;
     });
 }
 std::shared_ptr<KLRTCMediaConnection> Service::MediaEventContext::mediaConnection() const
 {
-    return ask(m_service, std::shared_ptr<KLRTCMediaConnection>(),
+    return KL_askService(m_service, std::shared_ptr<KLRTCMediaConnection>(),
                [](Service &s) { return s.mediaConnection(); });
 }
 void Service::MediaEventContext::dropMediaConnection()
 {
-    tell(m_service, [](Service &s) { s.dropMediaConnection(); });
+    KL_tellService(m_service, [](Service &s) { s.dropMediaConnection(); });
 }
 
 #define KL_CONTEXT_FEED(name, registryCall)                                                    \
     FeedPtr Service::MediaEventContext::name() const                                           \
     {                                                                                          \
-        return ask(m_service, FeedPtr(), [](Service &s) { return s.m_registry->registryCall(); }); \
+        return KL_askService(m_service, FeedPtr(), [](Service &s) { return s.m_registry->registryCall(); }); \
     }
 KL_CONTEXT_FEED(publisher, publisher)
 KL_CONTEXT_FEED(displayingClient, displayingClient)
@@ -257,7 +243,7 @@ KL_CONTEXT_FEED(shareScreenLocalClient, shareScreenLocalClient)
 #define KL_CONTEXT_FEED_CALL(name, registryCall)                                               \
     void Service::MediaEventContext::name(FeedPtr feed)                                        \
     {                                                                                          \
-        tell(m_service, [&](Service &s) { s.m_registry->registryCall(feed); });               \
+        KL_tellService(m_service, [&](Service &s) { s.m_registry->registryCall(feed); });               \
     }
 KL_CONTEXT_FEED_CALL(setClickedFeed, setClickedFeed)
 KL_CONTEXT_FEED_CALL(setLockedFeed, setLockedFeed)
@@ -269,20 +255,20 @@ KL_CONTEXT_FEED_CALL(lockClientFeed, lockClientFeed)
 
 FeedPtr Service::MediaEventContext::clientWithUUID(const QString &uuid) const
 {
-    return ask(m_service, FeedPtr(), [&](Service &s) { return s.m_registry->clientWithUUID(uuid); });
+    return KL_askService(m_service, FeedPtr(), [&](Service &s) { return s.m_registry->clientWithUUID(uuid); });
 }
 FeedPtr Service::MediaEventContext::clientWithStreamId(const QString &streamId) const
 {
-    return ask(m_service, FeedPtr(),
+    return KL_askService(m_service, FeedPtr(),
                [&](Service &s) { return s.m_registry->clientWithStreamId(streamId); });
 }
 void Service::MediaEventContext::displayClientAutomatically()
 {
-    tell(m_service, [](Service &s) { s.displayClientAutomatically(); });
+    KL_tellService(m_service, [](Service &s) { s.displayClientAutomatically(); });
 }
 std::weak_ptr<KLConferenceManagerProtocol> Service::MediaEventContext::feedManager() const
 {
-    return ask(m_service, std::weak_ptr<KLConferenceManagerProtocol>(),
+    return KL_askService(m_service, std::weak_ptr<KLConferenceManagerProtocol>(),
                [](Service &s) { return std::weak_ptr<KLConferenceManagerProtocol>(s.shared_from_this()); });
 }
 std::optional<KLRTCMediaDevice> Service::MediaEventContext::currentAudioInput() const
@@ -305,7 +291,7 @@ int Service::MediaEventContext::cameraCount() const
 #define KL_CONTEXT_ACTION(name)                                                                \
     void Service::MediaEventContext::name()                                                    \
     {                                                                                          \
-        tell(m_service, [](Service &s) { s.name(); });                                         \
+        KL_tellService(m_service, [](Service &s) { s.name(); });                                         \
     }
 KL_CONTEXT_ACTION(refresh)
 KL_CONTEXT_ACTION(iceConnectionRestart)
@@ -318,19 +304,19 @@ KL_CONTEXT_ACTION(stopEnterTimeoutCheck)
 
 void Service::MediaEventContext::hangupWithReason(int reason)
 {
-    tell(m_service, [reason](Service &s) { s.hangupWithReason(reason); });
+    KL_tellService(m_service, [reason](Service &s) { s.hangupWithReason(reason); });
 }
 void Service::MediaEventContext::muteSpeaker(bool muted)
 {
-    tell(m_service, [muted](Service &s) { s.muteSpeaker(muted); });
+    KL_tellService(m_service, [muted](Service &s) { s.muteSpeaker(muted); });
 }
 void Service::MediaEventContext::createLocalStream(const QJsonObject &mediaDictionary)
 {
-    tell(m_service, [&](Service &s) { s.createLocalStream(mediaDictionary); });
+    KL_tellService(m_service, [&](Service &s) { s.createLocalStream(mediaDictionary); });
 }
 void Service::MediaEventContext::startStatusReporters()
 {
-    tell(m_service, [](Service &s) {
+    KL_tellService(m_service, [](Service &s) {
         if (s.m_isLeavingRoomBySelf)
             return;
         s.m_mediaStatus->startTimer();
@@ -339,32 +325,32 @@ void Service::MediaEventContext::startStatusReporters()
 }
 void Service::MediaEventContext::stopSignaling()
 {
-    tell(m_service, [](Service &s) { s.tearDownSignalling(); });
+    KL_tellService(m_service, [](Service &s) { s.tearDownSignalling(); });
 }
 void Service::MediaEventContext::onMeetingJoined()
 {
-    tell(m_service, [](Service &s) {
+    KL_tellService(m_service, [](Service &s) {
         if (auto delegate = s.delegate())
             delegate->onMeetingJoined();
     });
 }
 void Service::MediaEventContext::onError(int code, const QString &reason)
 {
-    tell(m_service, [&](Service &s) {
+    KL_tellService(m_service, [&](Service &s) {
         if (auto delegate = s.delegate())
             delegate->onError(code, reason);
     });
 }
 void Service::MediaEventContext::dataSourceEnterRoomSuccess()
 {
-    tell(m_service, [](Service &s) {
+    KL_tellService(m_service, [](Service &s) {
         if (auto source = s.dataSource())
             source->enterRoomSuccess();
     });
 }
 std::shared_ptr<KLSDKMeetingApiProtocol> Service::MediaEventContext::meetingApi() const
 {
-    return ask(m_service, std::shared_ptr<KLSDKMeetingApiProtocol>(),
+    return KL_askService(m_service, std::shared_ptr<KLSDKMeetingApiProtocol>(),
                [](Service &s) { return s.meetingApi(); });
 }
 void Service::MediaEventContext::pushChatMessage(const QJsonValue &content)
@@ -378,6 +364,6 @@ void Service::MediaEventContext::closeApp()
 }
 const void *Service::MediaEventContext::notificationObject() const
 {
-    return ask(m_service, static_cast<const void *>(nullptr),
+    return KL_askService(m_service, static_cast<const void *>(nullptr),
                [](Service &s) { return static_cast<const void *>(&s); });
 }

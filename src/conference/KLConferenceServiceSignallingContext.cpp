@@ -1,5 +1,6 @@
 #include "conference/KLConferenceServiceSignallingContext.h"
 
+#include "conference/KLServiceAccess.h"
 #include "collaboration/KLMeetingNoteManager.h"
 #include "conference/KLClientConfigManager.h"
 #include "conference/KLParticipantRegistry.h"
@@ -14,21 +15,6 @@
 namespace {
 const char *const kTag = "KLConferenceService";
 
-// Runs `read` on the service when it still exists, else answers `fallback`.
-template <typename Result, typename Read>
-Result ask(const std::weak_ptr<KLConferenceService> &weak, Result fallback, Read read)
-{
-    if (auto service = weak.lock())
-        return read(*service);
-    return fallback;
-}
-
-template <typename Act>
-void tell(const std::weak_ptr<KLConferenceService> &weak, Act act)
-{
-    if (auto service = weak.lock())
-        act(*service);
-}
 } // namespace
 
 using Service = KLConferenceService;
@@ -40,7 +26,7 @@ using FeedPtr = KLSignalingEventContext::FeedPtr;
 #define KL_SIGNALING_FLAG(name, fallback, expression)                                          \
     bool Context::name() const                                                                 \
     {                                                                                          \
-        return ask(m_service, fallback, [](Service &s) -> bool { return expression; });        \
+        return KL_askService(m_service, fallback, [](Service &s) -> bool { return expression; });        \
     }
 KL_SIGNALING_FLAG(isPallasMeeting, true, s.isPallasMeeting())
 KL_SIGNALING_FLAG(isVanInternal, false, s.m_meetingConfig->isVanInternal())
@@ -59,7 +45,7 @@ KL_SIGNALING_FLAG(stopMeetingNoteBySelf, false, s.m_stopMeetingNoteBySelf)
 #define KL_SIGNALING_SET_FLAG(name, field)                                                     \
     void Context::name(bool value)                                                             \
     {                                                                                          \
-        tell(m_service, [value](Service &s) { s.field = value; });                            \
+        KL_tellService(m_service, [value](Service &s) { s.field = value; });                            \
     }
 KL_SIGNALING_SET_FLAG(setIsEnterRoomAudioShouldMute, m_isEnterRoomAudioShouldMute)
 KL_SIGNALING_SET_FLAG(setIsEnterRoomVideoShouldMute, m_isEnterRoomVideoShouldMute)
@@ -71,7 +57,7 @@ KL_SIGNALING_SET_FLAG(setStopMeetingNoteBySelf, m_stopMeetingNoteBySelf)
 
 qint64 Context::conferenceMode() const
 {
-    return ask(m_service, qint64(0), [](Service &s) { return s.conferenceMode(); });
+    return KL_askService(m_service, qint64(0), [](Service &s) { return s.conferenceMode(); });
 }
 bool Context::isStaff() const
 {
@@ -80,19 +66,19 @@ bool Context::isStaff() const
 void Context::setIsMuteInitStage(bool value)
 {
     // Through the service: leaving the stage also closes its permanent notice.
-    tell(m_service, [value](Service &s) { s.setIsMuteInitStage(value); });
+    KL_tellService(m_service, [value](Service &s) { s.setIsMuteInitStage(value); });
 }
 void Context::setIsOnlyPersonEnterRoom(bool alone)
 {
-    tell(m_service, [alone](Service &s) { s.m_registry->setIsOnlyPersonEnterRoom(alone); });
+    KL_tellService(m_service, [alone](Service &s) { s.m_registry->setIsOnlyPersonEnterRoom(alone); });
 }
 void Context::setIsOpenAudioMeetingForMultiProjector(bool value)
 {
-    tell(m_service, [value](Service &s) { s.setIsOpenAudioMeetingForMultiProjector(value); });
+    KL_tellService(m_service, [value](Service &s) { s.setIsOpenAudioMeetingForMultiProjector(value); });
 }
 void Context::setSummaryState(bool open, const QString &language)
 {
-    tell(m_service, [&](Service &s) {
+    KL_tellService(m_service, [&](Service &s) {
         std::lock_guard<std::mutex> lock(s.m_mutex);
         s.m_isOpenSummary = open;
         s.m_summaryLanguage = language;
@@ -103,54 +89,54 @@ void Context::setSummaryState(bool open, const QString &language)
 
 FeedPtr Context::publisher() const
 {
-    return ask(m_service, FeedPtr(), [](Service &s) { return s.m_registry->publisher(); });
+    return KL_askService(m_service, FeedPtr(), [](Service &s) { return s.m_registry->publisher(); });
 }
 FeedPtr Context::displayingClient() const
 {
-    return ask(m_service, FeedPtr(), [](Service &s) { return s.m_registry->displayingClient(); });
+    return KL_askService(m_service, FeedPtr(), [](Service &s) { return s.m_registry->displayingClient(); });
 }
 FeedPtr Context::clientWithUUID(const QString &uuid) const
 {
-    return ask(m_service, FeedPtr(), [&](Service &s) { return s.m_registry->clientWithUUID(uuid); });
+    return KL_askService(m_service, FeedPtr(), [&](Service &s) { return s.m_registry->clientWithUUID(uuid); });
 }
 QList<FeedPtr> Context::participants() const
 {
-    return ask(m_service, QList<FeedPtr>(), [](Service &s) { return s.m_registry->participants(); });
+    return KL_askService(m_service, QList<FeedPtr>(), [](Service &s) { return s.m_registry->participants(); });
 }
 void Context::setFloorChangeFeed(FeedPtr feed)
 {
-    tell(m_service, [&](Service &s) { s.m_registry->setFloorChangeFeed(feed); });
+    KL_tellService(m_service, [&](Service &s) { s.m_registry->setFloorChangeFeed(feed); });
 }
 void Context::addParticipants(const QJsonArray &participants)
 {
-    tell(m_service, [&](Service &s) { s.m_registry->addParticipants(participants); });
+    KL_tellService(m_service, [&](Service &s) { s.m_registry->addParticipants(participants); });
 }
 void Context::removeClient(FeedPtr feed)
 {
-    tell(m_service, [&](Service &s) { s.m_registry->removeClient(feed); });
+    KL_tellService(m_service, [&](Service &s) { s.m_registry->removeClient(feed); });
 }
 void Context::closeClient(FeedPtr feed)
 {
-    tell(m_service, [&](Service &s) { s.m_registry->closeClient(feed); });
+    KL_tellService(m_service, [&](Service &s) { s.m_registry->closeClient(feed); });
 }
 void Context::displayClientAutomatically()
 {
-    tell(m_service, [](Service &s) { s.displayClientAutomatically(); });
+    KL_tellService(m_service, [](Service &s) { s.displayClientAutomatically(); });
 }
 
 // ---- Actions ----------------------------------------------------------------------------
 
 void Context::hangupWithReason(int reason)
 {
-    tell(m_service, [reason](Service &s) { s.hangupWithReason(reason); });
+    KL_tellService(m_service, [reason](Service &s) { s.hangupWithReason(reason); });
 }
 void Context::streamVideo(FeedPtr feed, bool enabled)
 {
-    tell(m_service, [&](Service &s) { s.streamVideo(feed, enabled); });
+    KL_tellService(m_service, [&](Service &s) { s.streamVideo(feed, enabled); });
 }
 void Context::meetingUserStatusChanged(const std::shared_ptr<KLSDKMeetingUser> &user, int event)
 {
-    tell(m_service, [&](Service &s) {
+    KL_tellService(m_service, [&](Service &s) {
         if (auto delegate = s.delegate())
             delegate->onMeetingUserStatusChange(user, event);
     });
@@ -169,6 +155,6 @@ void Context::showCallRoomDialog()
 }
 const void *Context::notificationObject() const
 {
-    return ask(m_service, static_cast<const void *>(nullptr),
+    return KL_askService(m_service, static_cast<const void *>(nullptr),
                [](Service &s) { return static_cast<const void *>(&s); });
 }

@@ -219,6 +219,28 @@ INSTANTIATE_TEST_SUITE_P(
                     "SERVER_UNAVLIABLE", 0}),
     [](const ::testing::TestParamInfo<JoinFailure> &info) { return std::string(info.param.name); });
 
+TEST_F(ConferenceLifecycle, AnUnreachableMeetingServerEndsAnExternalJoinBehindItsDialog)
+{
+    KLTimeScale::setFactor(0.1); // the channel gives up on a dead server after 0.5 s
+    auto unreachable = config(false);
+    unreachable->setMeetingDomain(QStringLiteral("127.0.0.1:1"));
+    service = KLConferenceService::create(unreachable, delegate);
+    service->setDataSource(layout);
+    service->joinMeeting();
+    ASSERT_TRUE(kltest::waitUntil([this] { return dialogs->visible; }, 15000));
+    const QString title = QStringLiteral("Can not connect to meeting server, check meeting Domain or loal network");
+    EXPECT_EQ(dialogs->current.title, title);
+    KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, KLDialogButton::First);
+    // Both channels are down before the entry: the network is reported first, the server
+    // when the user has read why.
+    const auto errors = delegate->errors();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].code, KLSDKMeetingErrorNetworkUnavailable);
+    EXPECT_EQ(errors[1].code, KLSDKMeetingErrorMeetingServer);
+    EXPECT_EQ(errors[1].reason, title);
+    EXPECT_TRUE(engine->connections().empty());
+}
+
 TEST_F(ConferenceLifecycle, AnInternalClientConfigurationFailureDoesNotStopTheJoin)
 {
     sim->setFault("/conference/api/getClientConfig", Fault::of(Fault::Kind::ErrorCode, "91212", "no"));

@@ -6,12 +6,9 @@
 
 #include "conference/KLConferenceManagerProtocol.h"
 #include "KLSilentMeetingApi.h"
-#include "gateway/KLSDKMeetingApiProtocol.h"
 #include "media/KLRTCMediaVideoRenderView.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
-
-#include <QJsonObject>
 
 #include <mutex>
 #include <vector>
@@ -22,47 +19,30 @@ namespace kltest {
 struct ApiCall {
     QString name;
     KLParticipantPtr appointment;
-    QJsonValue appointmentId;
-    QString memberUuid;
     bool status = false;
-    QString number;
-    QString type;
-    KLApiSuccessBlock success;
-    KLApiFailureBlock failure;
+    QString number, type, memberUuid;
+    QJsonValue appointmentId;
+    KLApiSuccessBlock success = {};
+    KLApiFailureBlock failure = {};
 };
 
 class RecordingMeetingApi : public SilentMeetingApi {
 public:
-    std::vector<ApiCall> calls() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-    ApiCall lastCall() const { auto all = calls(); return all.empty() ? ApiCall{} : all.back(); }
+    std::vector<ApiCall> calls() const { std::lock_guard lock(m_mutex); return m_calls; }
 
-    void muteMemberWithAppointment(const KLParticipantPtr &who, bool status, KLApiSuccessBlock s, KLApiFailureBlock f) override
-    { add({"mute", who, {}, {}, status, {}, {}, s, f}); }
-    void vmuteMemberWithAppointment(const KLParticipantPtr &who, bool status, KLApiSuccessBlock s, KLApiFailureBlock f) override
-    { add({"vmute", who, {}, {}, status, {}, {}, s, f}); }
-    void callMeetingMemberWithAppointment(const KLParticipantPtr &who, const QString &number, const QString &type,
-                                          KLApiSuccessBlock s, KLApiFailureBlock f) override
-    { add({"call", who, {}, {}, false, number, type, s, f}); }
-    void hangUpMeetingMemberWithAppointment(const KLParticipantPtr &who, const QString &type, KLApiSuccessBlock s,
-                                            KLApiFailureBlock f) override
-    { add({"hangUp", who, {}, {}, false, {}, type, s, f}); }
-    void robRoomWithAppointment(const QJsonValue &appointmentId, const QString &memberUuid, KLApiSuccessBlock s,
-                                KLApiFailureBlock f) override
-    { add({"robRoom", nullptr, appointmentId, memberUuid, false, {}, {}, s, f}); }
-
+    void muteMemberWithAppointment(P who, bool on, S s, F f) override { add({"mute", who, on, {}, {}, {}, {}, s, f}); }
+    void vmuteMemberWithAppointment(P who, bool on, S s, F f) override { add({"vmute", who, on, {}, {}, {}, {}, s, f}); }
+    void callMeetingMemberWithAppointment(P who, T number, T type, S s, F f) override
+    { add({"call", who, false, number, type, {}, {}, s, f}); }
+    void hangUpMeetingMemberWithAppointment(P who, T type, S s, F f) override
+    { add({"hangUp", who, false, {}, type, {}, {}, s, f}); }
+    void robRoomWithAppointment(V id, T memberUuid, S s, F f) override
+    { add({"robRoom", nullptr, false, {}, {}, memberUuid, id, s, f}); }
     // Operations a feed never uses: recorded by name only, so a wrong call shows up.
-    void unused(const char *name) override { add({name, nullptr, {}, {}, false, {}, {}, {}, {}}); }
+    void unused(const char *name) override { add({name, nullptr}); }
 
 private:
-    void add(ApiCall call)
-    {
-        std::lock_guard lock(m_mutex);
-        m_calls.push_back(std::move(call));
-    }
+    void add(ApiCall call) { std::lock_guard lock(m_mutex); m_calls.push_back(std::move(call)); }
 
     mutable std::mutex m_mutex;
     std::vector<ApiCall> m_calls;
@@ -72,7 +52,6 @@ class FakeConferenceManager : public KLConferenceManagerProtocol {
 public:
     std::shared_ptr<KLSDKMeetingApiProtocol> meetingApi() const override { return api; }
     std::shared_ptr<KLRTCMediaConnection> mediaConnection() const override { return nullptr; }
-
     std::shared_ptr<RecordingMeetingApi> api = std::make_shared<RecordingMeetingApi>();
 };
 
@@ -90,8 +69,7 @@ private:
 };
 
 /// A participant built from `fields`, with a call state built from `callState`.
-inline std::shared_ptr<KLParticipant> makeParticipant(const QJsonObject &fields,
-                                                      const QJsonObject &callState = {})
+inline std::shared_ptr<KLParticipant> makeParticipant(const QJsonObject &fields, const QJsonObject &callState = {})
 {
     auto participant = KLParticipant::createWithDictionary(fields);
     participant->setCallState(KLCallState::createWithDictionary(callState));

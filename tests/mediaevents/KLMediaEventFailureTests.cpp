@@ -6,117 +6,93 @@ using namespace kltest;
 
 namespace {
 
+enum State { Entered = 1, Leaving = 2, Refreshing = 4, Internal = 8, Cast = 16, Receive = 32 };
+
 /// One case: the meeting's state, what the engine raises, and what must follow.
 struct FailureCase {
     const char *name;
     int event;
     QJsonObject info;
-    bool entered = false, leaving = false, refreshing = false, internal = false;
-    int mode = 0;
-    bool receive = false;
-    QStringList actions;      ///< context actions, in order
-    QString recordValue = {}; ///< the one record expected, empty for none
-    QJsonObject recordEntries = {};
+    int state;
+    QStringList actions;  ///< context actions, in order
+    QJsonObject record;   ///< entries of the one record expected, empty for none
     QStringList hostStatuses = {};
     QStringList apiCalls = {};
 };
 
-class FailureTest : public MediaEventTest, public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(FailureTest, EndsInExactlyTheExpectedOutcome)
-{
-    const FailureCase &c = GetParam();
-    ctx->entered = c.entered;
-    ctx->leaving = c.leaving;
-    ctx->refreshing = c.refreshing;
-    ctx->vanInternal = c.internal;
-    ctx->mode = c.mode;
-    ctx->receive = c.receive;
-    records.clear();
-
-    raise(c.event, c.info);
-
-    EXPECT_EQ(ctx->takeActions(), c.actions);
-    EXPECT_EQ(hostStatuses(), c.hostStatuses);
-    EXPECT_EQ(api->calls, c.apiCalls);
-    const auto sent = records.settle();
-    if (c.recordValue.isEmpty()) {
-        EXPECT_TRUE(sent.empty()) << sent.front().value("value").toString().toStdString();
-        return;
-    }
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].value("value").toString(), c.recordValue);
-    for (auto it = c.recordEntries.begin(); it != c.recordEntries.end(); ++it)
-        EXPECT_EQ(sent[0].value(it.key()), it.value()) << it.key().toStdString();
-}
-
 QJsonObject cause(const QJsonValue &code) { return {{"causeCode", code}, {"detail", "x"}}; }
-const QJsonObject kDetail{{"detail", "x"}};
-
-INSTANTIATE_TEST_SUITE_P(HangupCauses, FailureTest, ::testing::Values(
-    FailureCase{.name = "c606BeforeEntry", .event = 18, .info = cause(606), .actions = {"hangupWithReason 1"}},
-    FailureCase{.name = "c606AfterEntryInCast", .event = 18, .info = cause(606), .entered = true, .mode = 1,
-                .actions = {"hangupWithReason 1"}},
-    FailureCase{.name = "c200", .event = 18, .info = cause(200), .actions = {"hangupWithReason 0"}},
-    FailureCase{.name = "c200WhileLeaving", .event = 18, .info = cause(200), .leaving = true, .actions = {}},
-    FailureCase{.name = "c601BeforeEntry", .event = 18, .info = cause(601), .actions = {"refresh"}, .recordValue = "signalError",
-                .recordEntries = {{"errCode", "302"}, {"isEnterStage", "YES"}, {"detail", "x"}}},
-    FailureCase{.name = "c603AsTextAfterEntry", .event = 18, .info = cause("603"), .entered = true, .actions = {"refresh"},
-                .recordValue = "signalError", .recordEntries = {{"errCode", "302"}, {"isEnterStage", "NO"}}},
-    FailureCase{.name = "c10001Meeting", .event = 18, .info = cause(10001), .actions = {"onError 7 ", "hangupWithReason 2"},
-                .recordValue = "signalError",
-                .recordEntries = {{"errCode", "314"}, {"errMsg", "signal channel register failed"}}},
-    FailureCase{.name = "c10001Receiver", .event = 18, .info = cause(10001), .mode = 1, .receive = true,
-                .actions = {"onError 7 ", "hangupWithReason 2"}, .recordValue = "signalError"},
-    FailureCase{.name = "c10001InternalSender", .event = 18, .info = cause(10001), .internal = true, .mode = 1,
-                .actions = {"closeApp"}, .recordValue = "signalError", .hostStatuses = {"-41"},
-                .apiCalls = {"itMonitor 1 p-1 42 0"}},
-    FailureCase{.name = "c10001ExternalSender", .event = 18, .info = cause(10001), .mode = 1,
-                .actions = {"onError 7 Failed to connect to the server, please try it again"},
-                .recordValue = "signalError", .apiCalls = {"itMonitor 1 p-1 42 0"}},
-    FailureCase{.name = "c10002Meeting", .event = 18, .info = cause(10002), .actions = {"onError 7 "}, .recordValue = "signalError",
-                .recordEntries = {{"errCode", "315"}, {"detail", "x"}}},
-    FailureCase{.name = "c10002Sender", .event = 18, .info = cause(10002), .mode = 1, .actions = {"closeApp"},
-                .recordValue = "signalError", .hostStatuses = {"-42"}},
-    FailureCase{.name = "unknownCause", .event = 18, .info = cause(777), .actions = {}},
-    FailureCase{.name = "noCause", .event = 18, .info = kDetail, .actions = {}}),
-    [](const auto &info) { return std::string(info.param.name); });
-
 QJsonObject response(int code) { return {{"responseCode", code}}; }
+QJsonObject signalError(QJsonObject entries = {}) { entries.insert("value", "signalError"); return entries; }
+const QJsonObject kDetail{{"detail", "x"}}, kIceError{{"value", "iceError"}, {"detail", "x"}};
+const QStringList kNone;
 
-INSTANTIATE_TEST_SUITE_P(RefusedRequests, FailureTest, ::testing::Values(
-    FailureCase{.name = "r404", .event = 20, .info = response(404), .actions = {"refresh"}, .recordValue = "signalError",
-                .recordEntries = {{"errCode", "323"}, {"responseCode", 404}}},
-    FailureCase{.name = "r405", .event = 20, .info = response(405), .actions = {"refresh"}, .recordValue = "signalError"},
-    FailureCase{.name = "r432", .event = 20, .info = response(432),
-                .actions = {"onError 10 The meeting room is full", "hangupWithReason 6"},
-                .recordValue = "signalError"},
-    FailureCase{.name = "r431", .event = 20, .info = response(431), .actions = {"hangupWithReason 7"}, .recordValue = "signalError"},
-    FailureCase{.name = "r500", .event = 20, .info = response(500), .actions = {}, .recordValue = "signalError"}),
-    [](const auto &info) { return std::string(info.param.name); });
+TEST_F(MediaEventTest, EachFailureEndsInExactlyTheExpectedOutcome)
+{
+    const FailureCase cases[] = {
+        // Hang-up causes (event 18).
+        {"c606BeforeEntry", 18, cause(606), 0, {"hangupWithReason 1"}, {}},
+        {"c606AfterEntryInCast", 18, cause(606), Entered | Cast, {"hangupWithReason 1"}, {}},
+        {"c200", 18, cause(200), 0, {"hangupWithReason 0"}, {}},
+        {"c200WhileLeaving", 18, cause(200), Leaving, kNone, {}},
+        {"c601BeforeEntry", 18, cause(601), 0, {"refresh"},
+         signalError({{"errCode", "302"}, {"isEnterStage", "YES"}, {"detail", "x"}})},
+        {"c603AsTextAfterEntry", 18, cause("603"), Entered, {"refresh"},
+         signalError({{"errCode", "302"}, {"isEnterStage", "NO"}})},
+        {"c10001Meeting", 18, cause(10001), 0, {"onError 7 ", "hangupWithReason 2"},
+         signalError({{"errCode", "314"}, {"errMsg", "signal channel register failed"}})},
+        {"c10001Receiver", 18, cause(10001), Cast | Receive, {"onError 7 ", "hangupWithReason 2"}, signalError()},
+        {"c10001InternalSender", 18, cause(10001), Internal | Cast, {"closeApp"}, signalError(), {"-41"},
+         {"itMonitor 1 p-1 42 0"}},
+        {"c10001ExternalSender", 18, cause(10001), Cast,
+         {"onError 7 Failed to connect to the server, please try it again"}, signalError(), {},
+         {"itMonitor 1 p-1 42 0"}},
+        {"c10002Meeting", 18, cause(10002), 0, {"onError 7 "}, signalError({{"errCode", "315"}, {"detail", "x"}})},
+        {"c10002Sender", 18, cause(10002), Cast, {"closeApp"}, signalError(), {"-42"}},
+        {"unknownCause", 18, cause(777), 0, kNone, {}},
+        {"noCause", 18, kDetail, 0, kNone, {}},
+        // Refused requests (event 20).
+        {"r404", 20, response(404), 0, {"refresh"}, signalError({{"errCode", "323"}, {"responseCode", 404}})},
+        {"r405", 20, response(405), 0, {"refresh"}, signalError()},
+        {"r432", 20, response(432), 0, {"onError 10 The meeting room is full", "hangupWithReason 6"}, signalError()},
+        {"r431", 20, response(431), 0, {"hangupWithReason 7"}, signalError()},
+        {"r500", 20, response(500), 0, kNone, signalError()},
+        // ICE failures (event 3): an entered meeting only restarts, before entry the first
+        // failure refreshes and the one during the refresh ends the meeting.
+        {"iceWhileLeaving", 3, kDetail, Leaving, kNone, {}},
+        {"iceAfterEntry", 3, kDetail, Entered, {"enterRoomSuccess 0", "iceConnectionRestart"}, {}},
+        {"iceBeforeEntry", 3, kDetail, 0, {"refresh"}, kIceError},
+        {"iceWhileRefreshing", 3, kDetail, Refreshing, {"onError 8 ", "hangupWithReason 3"}, kIceError},
+        {"iceSenderWhileRefreshing", 3, {}, Refreshing | Cast, {"closeApp"}, {{"value", "iceError"}}, {"-42"}},
+        // The media server's signalling (event 4).
+        {"pallasErrorAfterEntry", 4, kDetail, Entered, {"iceConnectionRestart"}, signalError(kDetail)},
+        {"pallasErrorWhileLeaving", 4, kDetail, Entered | Leaving, kNone, {}},
+        // The engine's channel state (event 21).
+        {"channelError", 21, {{"errCode", 5}}, 0, kNone, {{"value", "PallasWsError"}, {"errCode", 5}}},
+        {"channelOtherAction", 21, {{"action", "reconnect"}, {"isOpen", false}}, 0, kNone, {}},
+        {"channelNeither", 21, kDetail, 0, kNone, {{"value", "PallasWsAction"}}},
+        {"channelWhileLeaving", 21, {{"errCode", 5}}, Leaving, kNone, {}},
+    };
+    for (const FailureCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        ctx->entered = c.state & Entered;
+        ctx->leaving = c.state & Leaving;
+        ctx->refreshing = c.state & Refreshing;
+        ctx->vanInternal = c.state & Internal;
+        ctx->mode = (c.state & Cast) ? 1 : 0;
+        ctx->receive = c.state & Receive;
+        resetSinks();
 
-INSTANTIATE_TEST_SUITE_P(IceFailures, FailureTest, ::testing::Values(
-    FailureCase{.name = "whileLeaving", .event = 3, .info = kDetail, .leaving = true, .actions = {}},
-    FailureCase{.name = "afterEntry", .event = 3, .info = kDetail, .entered = true,
-                .actions = {"enterRoomSuccess 0", "iceConnectionRestart"}},
-    FailureCase{.name = "beforeEntry", .event = 3, .info = kDetail, .actions = {"refresh"}, .recordValue = "iceError",
-                .recordEntries = {{"detail", "x"}}},
-    FailureCase{.name = "whileRefreshing", .event = 3, .info = kDetail, .refreshing = true,
-                .actions = {"onError 8 ", "hangupWithReason 3"}, .recordValue = "iceError"},
-    FailureCase{.name = "senderWhileRefreshing", .event = 3, .info = {}, .refreshing = true, .mode = 1, .actions = {"closeApp"},
-                .recordValue = "iceError", .hostStatuses = {"-42"}},
-    FailureCase{.name = "pallasErrorAfterEntry", .event = 4, .info = kDetail, .entered = true, .actions = {"iceConnectionRestart"},
-                .recordValue = "signalError", .recordEntries = {{"detail", "x"}}},
-    FailureCase{.name = "pallasErrorWhileLeaving", .event = 4, .info = kDetail, .entered = true, .leaving = true, .actions = {}}),
-    [](const auto &info) { return std::string(info.param.name); });
+        raise(c.event, c.info);
 
-INSTANTIATE_TEST_SUITE_P(MediaChannelState, FailureTest, ::testing::Values(
-    FailureCase{.name = "error", .event = 21, .info = {{"errCode", 5}}, .actions = {}, .recordValue = "PallasWsError",
-                .recordEntries = {{"errCode", 5}}},
-    FailureCase{.name = "otherAction", .event = 21, .info = {{"action", "reconnect"}, {"isOpen", false}}, .actions = {}},
-    FailureCase{.name = "neither", .event = 21, .info = kDetail, .actions = {}, .recordValue = "PallasWsAction"},
-    FailureCase{.name = "whileLeaving", .event = 21, .info = {{"errCode", 5}}, .leaving = true, .actions = {}}),
-    [](const auto &info) { return std::string(info.param.name); });
+        EXPECT_EQ(ctx->takeActions(), c.actions);
+        EXPECT_EQ(hostStatuses(), c.hostStatuses);
+        EXPECT_EQ(api->calls, c.apiCalls);
+        const auto sent = records.settle();
+        ASSERT_EQ(sent.size(), c.record.isEmpty() ? 0u : 1u);
+        for (auto it = c.record.begin(); it != c.record.end(); ++it)
+            EXPECT_EQ(sent[0].value(it.key()), it.value()) << it.key().toStdString();
+    }
+}
 
 TEST_F(MediaEventTest, CodesWithoutMeaningChangeNothing)
 {
@@ -128,33 +104,23 @@ TEST_F(MediaEventTest, CodesWithoutMeaningChangeNothing)
     EXPECT_TRUE(records.settle().empty());
 }
 
-TEST_F(MediaEventTest, IceFailureRefreshesOnceThenEndsTheMeeting)
-{
-    raise(3);
-    ASSERT_EQ(ctx->takeActions(), QStringList{"refresh"});
-    ctx->refreshing = true; // what the refresh does
-    raise(3);
-    EXPECT_EQ(ctx->takeActions(), (QStringList{"onError 8 ", "hangupWithReason 3"}));
-}
-
 /// The two channels' state and what the network check makes of it.
 TEST_F(MediaEventTest, NetworkStatusFollowsBothChannels)
 {
     struct Row { const char *name; bool media, meeting, entered; int mode; QStringList actions;
-                 int toast; QStringList host; int lostRecords; };
+                 int toast; QStringList host; bool lost; };
     const Row rows[] = {
-        {"bothUp", true, true, false, 0, {"checkForMeetingStatus"}, KLPermanentToastKind::None, {}, 0},
-        {"bothDownBeforeEntry", false, false, false, 0, {"onError 11 "}, KLPermanentToastKind::NetworkLost, {}, 1},
-        {"bothDownAfterEntry", false, false, true, 0, {}, KLPermanentToastKind::NetworkLost, {}, 1},
-        {"bothDownSender", false, false, false, 1, {"closeApp"}, KLPermanentToastKind::None, {"-42"}, 1},
-        {"onlyMedia", true, false, false, 0, {}, KLPermanentToastKind::None, {}, 0},
-        {"onlyMeeting", false, true, false, 0, {}, KLPermanentToastKind::None, {}, 0},
+        {"bothUp", true, true, false, 0, {"checkForMeetingStatus"}, KLPermanentToastKind::None, {}, false},
+        {"bothDownBeforeEntry", false, false, false, 0, {"onError 11 "}, KLPermanentToastKind::NetworkLost, {}, true},
+        {"bothDownAfterEntry", false, false, true, 0, {}, KLPermanentToastKind::NetworkLost, {}, true},
+        {"bothDownSender", false, false, false, 1, {"closeApp"}, KLPermanentToastKind::None, {"-42"}, true},
+        {"onlyMedia", true, false, false, 0, {}, KLPermanentToastKind::None, {}, false},
+        {"onlyMeeting", false, true, false, 0, {}, KLPermanentToastKind::None, {}, false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         toasts.closePermanentMessage(KLPermanentToastKind::NetworkLost);
-        records.clear();
-        { std::lock_guard l(hostMutex); hostMessages.clear(); }
+        resetSinks();
         ctx->mediaUp = row.media;
         ctx->meetingUp = row.meeting;
         ctx->entered = row.entered;
@@ -164,10 +130,9 @@ TEST_F(MediaEventTest, NetworkStatusFollowsBothChannels)
         EXPECT_EQ(toasts.currentPermanentMessageType(), row.toast);
         EXPECT_EQ(hostStatuses(), row.host);
         const auto lost = records.withValue("NetworkUnAvailable");
-        ASSERT_EQ(int(lost.size()), row.lostRecords);
-        if (!lost.empty()) {
+        ASSERT_EQ(lost.size(), row.lost ? 1u : 0u);
+        if (row.lost)
             EXPECT_EQ(lost[0].value("errCode"), "1113");
-        }
     }
 }
 

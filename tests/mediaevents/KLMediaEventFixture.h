@@ -1,22 +1,21 @@
 #pragma once
 
-#include "KLSilentMeetingApi.h"
-
 // A recording meeting for the media event handler: flags are plain fields, the registry is a
 // map, and every action is written to `actions` as "name arg…" in call order. The fixture
 // wires a handler to it with a test clock, a host message sink, its own toast manager and the
 // fake engine's connection.
 
+#include "KLSilentMeetingApi.h"
 #include "../devices/KLRecordCapture.h"
 
 #include "conference/KLFeedClient.h"
 #include "conference/KLMediaEventHandler.h"
-#include "gateway/KLSDKMeetingApiProtocol.h"
 #include "host/KLMessageMode.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLParticipant.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
+#include "runtime/KLNotificationCenter.h"
 #include "runtime/KLUtility.h"
 
 #include <QJsonDocument>
@@ -24,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -31,18 +31,16 @@ namespace kltest {
 
 class FakeMediaEventContext final : public KLMediaEventContext {
 public:
-    int mode = 0;
-    bool receive = false, pallas = true, videoMeeting = true, entered = false, refreshing = false,
-         leaving = false, mediaUp = false, meetingUp = false, selfShare = false,
-         showBeauty = false, speakerOpen = true, muteInit = false, audioShouldMute = false,
-         videoShouldMute = false, vanInternal = false, staff = false;
+    int mode = 0, cameras = 0;
+    bool receive = false, videoMeeting = true, entered = false, refreshing = false, leaving = false,
+         mediaUp = false, meetingUp = false, selfShare = false, speakerOpen = true, muteInit = false,
+         videoShouldMute = false, vanInternal = false;
     QDateTime enterStarted;
     QString shareCacheId;
     std::shared_ptr<KLRTCMediaConnection> connection;
-    FeedPtr own, displaying, clicked, locked, remoteShare, localShare;
+    FeedPtr own, clicked, locked, remoteShare, localShare;
     std::map<QString, FeedPtr> registry;
     std::optional<KLRTCMediaDevice> mic, speaker, camera;
-    int cameras = 0;
     std::shared_ptr<KLSDKMeetingApiProtocol> api;
     std::vector<QJsonObject> localStreams;
 
@@ -51,7 +49,7 @@ public:
 
     int conferenceMode() const override { return mode; }
     bool multiProjectorReceive() const override { return receive; }
-    bool isPallasMeeting() const override { return pallas; }
+    bool isPallasMeeting() const override { return true; }
     bool isVideoMeeting() const override { return videoMeeting; }
     bool enterRoomSuccess() const override { return entered; }
     void setEnterRoomSuccess(bool v) override { entered = v; act(QStringLiteral("enterRoomSuccess %1").arg(v)); }
@@ -63,13 +61,13 @@ public:
     bool meetingChannelConnected() const override { return meetingUp; }
     void setMeetingChannelConnected(bool v) override { meetingUp = v; }
     bool isSelfShareForMultiProjector() const override { return selfShare; }
-    bool isShowBeauty() const override { return showBeauty; }
+    bool isShowBeauty() const override { return false; }
     bool isSpeakerOpen() const override { return speakerOpen; }
     bool isMuteInitStage() const override { return muteInit; }
-    bool isEnterRoomAudioShouldMute() const override { return audioShouldMute; }
+    bool isEnterRoomAudioShouldMute() const override { return false; }
     bool isEnterRoomVideoShouldMute() const override { return videoShouldMute; }
     bool isVanInternal() const override { return vanInternal; }
-    bool isStaff() const override { return staff; }
+    bool isStaff() const override { return false; }
     QDateTime startEnterTimer() const override { return enterStarted; }
     QJsonValue appointmentId() const override { return 42; }
     QString projectId() const override { return QStringLiteral("p-1"); }
@@ -79,7 +77,7 @@ public:
     void dropMediaConnection() override { connection.reset(); act("dropMediaConnection"); }
 
     FeedPtr publisher() const override { return own; }
-    FeedPtr displayingClient() const override { return displaying; }
+    FeedPtr displayingClient() const override { return nullptr; }
     FeedPtr clickedFeed() const override { return clicked; }
     void setClickedFeed(FeedPtr f) override { clicked = f; }
     FeedPtr lockedFeed() const override { return locked; }
@@ -130,7 +128,7 @@ private:
 };
 
 /// Records the two multi-projector reports as "name arg…"; every other operation is inert.
-class ProjectorApi final : public kltest::SilentMeetingApi {
+class ProjectorApi final : public SilentMeetingApi {
 public:
     QStringList calls;
     void notifyItMonitorForMultiProjectorWithType(T t, T p, T m, T s, S, F) override
@@ -141,6 +139,20 @@ public:
     {
         calls << QStringLiteral("multiScreen %1 %2 %3").arg(a.toInt()).arg(uuid).arg(status.toInt());
     }
+};
+
+/// Counts one notification name while alive (from any thread) and keeps the last "client".
+struct Observed {
+    explicit Observed(const char *name)
+    {
+        KLNotificationCenter::defaultCenter().addObserver(this, name, [this](const KLNotification &n) {
+            ++count;
+            client = n.userInfo.value("client").value<std::shared_ptr<KLFeedClient>>();
+        });
+    }
+    ~Observed() { KLNotificationCenter::defaultCenter().removeObserver(this); }
+    std::atomic<int> count{0};
+    std::shared_ptr<KLFeedClient> client;
 };
 
 class MediaEventTest : public ::testing::Test {
@@ -165,12 +177,20 @@ protected:
     /// A registered-or-not feed whose participant shows `name`.
     static std::shared_ptr<KLFeedClient> feed(const QString &uuid, const QString &name)
     {
-        auto participant = KLParticipant::createWithDictionary({{"displayName", name}});
-        return KLFeedClient::create(42, uuid, {}, participant);
+        return KLFeedClient::create(42, uuid, {}, KLParticipant::createWithDictionary({{"displayName", name}}));
     }
     void raise(int event, const KLRTCMediaEventInfo &info = {}) { handler->handleConnectionEvent(event, info); }
     void raise(int event, const QJsonObject &dict) { raise(event, KLRTCMediaEventInfo::fromDictionary(dict)); }
-    /// Host pipe bodies of "/projector/NotifyWorkStatus" as "status param-present".
+    /// Forgets the actions, records, host messages and service calls so far.
+    void resetSinks()
+    {
+        ctx->takeActions();
+        records.clear();
+        api->calls.clear();
+        std::lock_guard l(hostMutex);
+        hostMessages.clear();
+    }
+    /// The "status" of each host pipe message to "/projector/NotifyWorkStatus".
     QStringList hostStatuses()
     {
         std::lock_guard l(hostMutex);

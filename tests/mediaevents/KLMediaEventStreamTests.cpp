@@ -2,62 +2,42 @@
 #include "KLMediaEventFixture.h"
 
 #include "KLRecordingPrinter.h"
-#include "runtime/KLNotificationCenter.h"
 
 using namespace kltest;
 
 namespace {
 
-/// Counts one notification name while alive and keeps the last "client".
-struct Observed {
-    explicit Observed(const char *name)
-    {
-        KLNotificationCenter::defaultCenter().addObserver(this, name, [this](const KLNotification &n) {
-            ++count;
-            client = n.userInfo.value("client").value<std::shared_ptr<KLFeedClient>>();
-        });
-    }
-    ~Observed() { KLNotificationCenter::defaultCenter().removeObserver(this); }
-    int count = 0;
-    std::shared_ptr<KLFeedClient> client;
-};
-
 TEST_F(MediaEventTest, ConnectedBuildsTheMediaDictionaryFromTheDevices)
 {
     const KLRTCMediaDevice cam{"cam-1", "Front", 1, 5}, mic{"mic-1", "Mic", 3, 2}, out{"", "", 2, 0};
-    struct Row { const char *name; bool video; int cameras; std::optional<KLRTCMediaDevice> camera, mic, speaker;
-                 QJsonObject media; QJsonObject record; };
-    const Row rows[] = {
-        {"allDevices", true, 1, cam, mic, out,
-         {{"audio", true}, {"video", true}, {"cameraId", "cam-1"}, {"vWidth", 1280}, {"vHeight", 720},
-          {"KLRTCMedia-Video-Beauty", false}, {"micId", "mic-1"}, {"speakerId", ""}},
-         {{"value", "deviceSelected"}, {"cameraId", "cam-1"}, {"cameraName", "Front"}, {"cameraTransportType", 5},
-          {"micId", "mic-1"}, {"micName", "Mic"}, {"micTransportType", 2}, {"speakerId", ""},
-          {"speakerName", ""}, {"speakerTransportType", 0}}},
-        {"audioMeeting", false, 1, cam, std::nullopt, std::nullopt, {{"audio", true}}, {{"value", "deviceSelected"}}},
-        {"noCamera", true, 0, std::nullopt, std::nullopt, std::nullopt, {{"audio", true}}, {{"value", "deviceSelected"}}},
-        {"cameraWithoutId", true, 1, out, std::nullopt, std::nullopt,
-         {{"audio", true}, {"video", true}, {"vWidth", 1280}, {"vHeight", 720}, {"KLRTCMedia-Video-Beauty", false}},
-         {{"value", "deviceSelected"}}},
-    };
+    const QJsonObject video{{"audio", true}, {"video", true}, {"vWidth", 1280}, {"vHeight", 720},
+                            {"KLRTCMedia-Video-Beauty", false}};
+    QJsonObject all = video;
+    for (const auto &[key, id] : {std::pair{"cameraId", "cam-1"}, {"micId", "mic-1"}, {"speakerId", ""}})
+        all.insert(key, id);
+    // The record of the first row in full; the others name no device.
+    struct Row { bool video; int cameras; std::optional<KLRTCMediaDevice> camera; bool audioDevices; QJsonObject media; };
+    const Row rows[] = {{true, 1, cam, true, all}, {false, 1, cam, false, {{"audio", true}}},
+                        {true, 0, std::nullopt, false, {{"audio", true}}}, {true, 1, out, false, video}};
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        records.clear();
+        SCOPED_TRACE(QJsonDocument(row.media).toJson().toStdString());
+        resetSinks();
         ctx->localStreams.clear();
         ctx->videoMeeting = row.video;
         ctx->cameras = row.cameras;
         ctx->camera = row.camera;
-        ctx->mic = row.mic;
-        ctx->speaker = row.speaker;
+        ctx->mic = row.audioDevices ? std::optional(mic) : std::nullopt;
+        ctx->speaker = row.audioDevices ? std::optional(out) : std::nullopt;
         raise(KLRTCMediaEventConnected);
         EXPECT_EQ(ctx->takeActions(), (QStringList{"muteSpeaker 0", "createLocalStream", "onMeetingJoined"}));
-        ASSERT_EQ(ctx->localStreams.size(), 1u);
-        EXPECT_EQ(ctx->localStreams[0], row.media);
+        EXPECT_EQ(ctx->localStreams, std::vector{row.media});
         const auto sent = records.withValue("deviceSelected");
         ASSERT_EQ(sent.size(), 1u);
-        for (auto it = row.record.begin(); it != row.record.end(); ++it)
-            EXPECT_EQ(sent[0].value(it.key()), it.value()) << it.key().toStdString();
-        EXPECT_EQ(sent[0].contains("cameraName"), row.record.contains("cameraName"));
+        const QJsonObject full{{"cameraId", "cam-1"}, {"cameraName", "Front"}, {"cameraTransportType", 5},
+                               {"micId", "mic-1"}, {"micName", "Mic"}, {"micTransportType", 2}, {"speakerId", ""},
+                               {"speakerName", ""}, {"speakerTransportType", 0}};
+        for (auto it = full.begin(); it != full.end(); ++it)
+            EXPECT_EQ(sent[0].value(it.key()), row.audioDevices ? it.value() : QJsonValue::Undefined) << it.key().toStdString();
     }
 }
 
@@ -69,50 +49,39 @@ TEST_F(MediaEventTest, ConnectedInACastPublishesAPlaceholderOrTheScreen)
                         {true, true, true, "desktopShare"}};
     ctx->mode = 1;
     for (const Row &row : rows) {
-        ctx->receive = row.receive;
-        ctx->refreshing = row.refreshing;
-        ctx->selfShare = row.selfShare;
+        std::tie(ctx->receive, ctx->refreshing, ctx->selfShare) = std::tie(row.receive, row.refreshing, row.selfShare);
         handler->handleConnected();
-        EXPECT_EQ(ctx->takeActions(), (QStringList{"muteSpeaker 0", row.action}))
-            << row.receive << row.refreshing << row.selfShare;
+        EXPECT_EQ(ctx->takeActions(), (QStringList{"muteSpeaker 0", row.action})) << row.receive << row.refreshing << row.selfShare;
     }
     EXPECT_TRUE(ctx->localStreams.empty());
 }
 
 TEST_F(MediaEventTest, MediaUpEntersInOrderAndReportsTheTime)
 {
-    ctx->refreshing = true;
-    ctx->enterStarted = clock;
-    advanceClock(2.5);
+    struct Row { int mode; bool receive; const char *value; QStringList calls; QStringList host; };
+    const Row rows[] = {{0, false, "enterRoom", {}, {}},
+                        {1, false, "projectSuccess", {"itMonitor 1 p-1 42 1", "multiScreen 42 u-me 5"}, {"0"}},
+                        {1, true, "projectWatchSuccess", {"multiScreen 42 u-me 3"}, {}}};
     engine->lastConnection()->setSpeakerDeviceStatus({{"speakerVolume", 30}});
-    raise(KLRTCMediaEventWebrtcUp);
-    EXPECT_EQ(ctx->takeActions(), (QStringList{"enterRoomSuccess 1", "stopEnterTimeoutCheck",
-                                               "displayClientAutomatically", "dataSourceEnterRoomSuccess",
-                                               "isRefreshStage 0", "startStatusReporters"}));
-    const auto entered = records.withValue("enterRoom");
-    ASSERT_EQ(entered.size(), 1u);
-    EXPECT_DOUBLE_EQ(entered[0].value("useTimer").toDouble(), 2.5);
-    EXPECT_EQ(entered[0].value("speakerVolume"), 30);
-    EXPECT_EQ(records.withValue("mediaReconnectSuccess").size(), 1u);
-    EXPECT_TRUE(api->calls.isEmpty());
-    EXPECT_TRUE(hostStatuses().isEmpty());
-}
-
-TEST_F(MediaEventTest, MediaUpInACastMutesAndTellsTheService)
-{
-    struct Row { bool receive; const char *value; QStringList calls; QStringList host; };
-    const Row rows[] = {{false, "projectSuccess", {"itMonitor 1 p-1 42 1", "multiScreen 42 u-me 5"}, {"0"}},
-                        {true, "projectWatchSuccess", {"multiScreen 42 u-me 3"}, {}}};
-    ctx->mode = 1;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.value);
-        api->calls.clear();
-        { std::lock_guard l(hostMutex); hostMessages.clear(); }
+        resetSinks();
+        ctx->mode = row.mode;
         ctx->receive = row.receive;
+        ctx->refreshing = true;
+        ctx->enterStarted = clock.addMSecs(-2500);
         raise(KLRTCMediaEventWebrtcUp);
-        EXPECT_EQ(ctx->takeActions().last(), "muteSpeaker 1");
+        QStringList expected{"enterRoomSuccess 1", "stopEnterTimeoutCheck", "displayClientAutomatically",
+                             "dataSourceEnterRoomSuccess", "isRefreshStage 0", "startStatusReporters"};
+        if (row.mode == 1)
+            expected << "muteSpeaker 1"; // a cast plays no sound
+        EXPECT_EQ(ctx->takeActions(), expected);
+        const auto entered = records.withValue(row.value);
+        ASSERT_EQ(entered.size(), 1u);
+        EXPECT_DOUBLE_EQ(entered[0].value("useTimer").toDouble(), 2.5);
+        EXPECT_EQ(entered[0].value("speakerVolume"), 30);
+        EXPECT_EQ(records.withValue("mediaReconnectSuccess").size(), 1u);
         EXPECT_EQ(api->calls, row.calls);
-        EXPECT_EQ(records.withValue(row.value).size(), 1u);
         EXPECT_EQ(hostStatuses(), row.host);
     }
 }
@@ -131,9 +100,8 @@ TEST_F(MediaEventTest, ReadyStreamsBecomeTheirFeedsAndArePublished)
     };
     auto camera = local({{"audio", true}, {"video", true}}, "u-me");
     auto screen = local({{"screen", true}}, "screen-u-me");
-    auto placeholder = local({{"fakeStream", true}}, "fake");
     handler->handleStreamState(camera, 1, {}); // not ready: ignored
-    for (const auto &stream : {camera, screen, placeholder})
+    for (const auto &stream : {camera, screen, local({{"fakeStream", true}}, "fake")})
         handler->handleStreamState(stream, KLRTCMediaStreamStateReady, {});
 
     EXPECT_EQ(ctx->own->mediaStream(), camera);
@@ -156,27 +124,41 @@ TEST_F(MediaEventTest, ReadyStreamsBecomeTheirFeedsAndArePublished)
 
 TEST_F(MediaEventTest, CastsSubscribeOnlyScreens)
 {
-    struct Row { int mode; const char *id; bool subscribed; };
-    const Row rows[] = {{1, "content", true}, {1, "screen-x", true}, {1, "alice", false},
-                        {1, "xscreen-a", false}, {1, "Content", false}, {0, "alice", true}};
-    for (const Row &row : rows) {
-        ctx->mode = row.mode;
+    const std::tuple<int, const char *, int> rows[] = {{1, "content", 1}, {1, "screen-x", 1}, {1, "alice", 0},
+                                                       {1, "xscreen-a", 0}, {1, "Content", 0}, {0, "alice", 1}};
+    for (const auto &[mode, id, subscribed] : rows) {
+        ctx->mode = mode;
         engine->callLog()->clear();
-        raise(KLRTCMediaEventStreamAdded, KLRTCMediaEventInfo::fromStream(engine->makeRemoteStream(row.id)));
-        EXPECT_EQ(engine->callLog()->count("subscribe"), row.subscribed ? 1 : 0) << row.id;
+        raise(KLRTCMediaEventStreamAdded, KLRTCMediaEventInfo::fromStream(engine->makeRemoteStream(id)));
+        EXPECT_EQ(engine->callLog()->count("subscribe"), subscribed) << id;
     }
 }
 
-TEST_F(MediaEventTest, ForeignShareIsLockedAndAsksForTheProjector)
+TEST_F(MediaEventTest, OwnCastIsKeptUnlockedWhileAForeignShareIsLockedAndQueried)
 {
     auto printer = RecordingPrinter::install();
+    const auto queries = [&] { return printer->count("info", "asking the host for the projector status"); };
+    const auto subscribe = [&](const char *id, const char *display) {
+        auto stream = engine->makeRemoteStream(id, display);
+        raise(KLRTCMediaEventStreamSubscribed, KLRTCMediaEventInfo::fromStream(stream));
+        return std::pair{stream, ctx->clientWithUUID(id)};
+    };
+    // "Me" in Base64, the name another device of the local user gave its share.
+    const auto [phoneStream, phone] = subscribe("screen-u-phone", "TWU=");
+    ASSERT_TRUE(phone);
+    EXPECT_EQ(phone->display(), "Me");
+    EXPECT_TRUE(phone->projectorBySelf());
+    EXPECT_EQ(ctx->locked, nullptr);
+    EXPECT_EQ(ctx->remoteShare, phone);
+    EXPECT_TRUE(ctx->shareCacheId.isEmpty());
+    EXPECT_EQ(queries(), 0);
+
     auto owner = feed("u-bob", "Bob");
     ctx->registry["u-bob"] = owner;
     ctx->localShare = feed("screen-u-me", "Me");
     Observed robbed("STOP_SHARE_ROB_ALREADY");
-    raise(KLRTCMediaEventStreamSubscribed,
-          KLRTCMediaEventInfo::fromStream(engine->makeRemoteStream("screen-u-bob", "Qm9iJ3Mgc2NyZWVu")));
-    const auto share = ctx->clientWithUUID("screen-u-bob");
+    ctx->takeActions();
+    const auto [stream, share] = subscribe("screen-u-bob", "Qm9iJ3Mgc2NyZWVu");
     ASSERT_TRUE(share);
     EXPECT_EQ(share->display(), "Bob"); // the owner's participant wins over the stream's name
     EXPECT_EQ(owner->associcateShareFeed(), share);
@@ -187,37 +169,11 @@ TEST_F(MediaEventTest, ForeignShareIsLockedAndAsksForTheProjector)
     EXPECT_EQ(robbed.count, 1);
     EXPECT_EQ(ctx->takeActions(), (QStringList{"lockClientFeed screen-u-bob", "addClient screen-u-bob",
                                                "stopShare", "displayClientAutomatically"}));
-    EXPECT_EQ(printer->count("info", "asking the host for the projector status"), 1);
+    EXPECT_EQ(queries(), 1);
     RecordingPrinter::uninstall();
-}
 
-TEST_F(MediaEventTest, OwnCastFromAnotherDeviceIsNotLockedNorQueried)
-{
-    auto printer = RecordingPrinter::install();
-    // "Me" in Base64, the name the other device gave its share.
-    raise(KLRTCMediaEventStreamSubscribed,
-          KLRTCMediaEventInfo::fromStream(engine->makeRemoteStream("screen-u-phone", "TWU=")));
-    const auto share = ctx->clientWithUUID("screen-u-phone");
-    ASSERT_TRUE(share);
-    EXPECT_EQ(share->display(), "Me");
-    EXPECT_TRUE(share->projectorBySelf());
-    EXPECT_EQ(ctx->locked, nullptr);
-    EXPECT_EQ(ctx->remoteShare, share);
-    EXPECT_TRUE(ctx->shareCacheId.isEmpty());
-    EXPECT_EQ(printer->count("info", "asking the host for the projector status"), 0);
-    RecordingPrinter::uninstall();
-}
-
-TEST_F(MediaEventTest, ShareEndingDetachesItEverywhere)
-{
-    auto owner = feed("u-bob", "Bob");
-    ctx->registry["u-bob"] = owner;
-    const auto stream = engine->makeRemoteStream("screen-u-bob", "Bob");
-    raise(KLRTCMediaEventStreamSubscribed, KLRTCMediaEventInfo::fromStream(stream));
-    auto share = ctx->clientWithUUID("screen-u-bob");
+    // The share ending detaches it everywhere.
     ctx->clicked = share;
-    ctx->takeActions();
-
     raise(KLRTCMediaEventStreamUnsubscribed, KLRTCMediaEventInfo::fromStream(stream));
     EXPECT_EQ(ctx->takeActions(), (QStringList{"removeClient screen-u-bob", "displayClientAutomatically"}));
     EXPECT_FALSE(ctx->clientWithUUID("screen-u-bob"));
@@ -245,8 +201,7 @@ TEST_F(MediaEventTest, RemovedRemoteStreamIsUnsubscribedButTheOwnIsKept)
 TEST_F(MediaEventTest, GradeIsClampedToOneToFour)
 {
     Observed update("MeetingMemberNetStatusUpdate");
-    auto bob = feed("u-bob", "Bob");
-    ctx->registry["u-bob"] = bob;
+    auto bob = ctx->registry["u-bob"] = feed("u-bob", "Bob");
     const std::pair<QJsonValue, int> rows[] = {{-3, 1}, {0, 1}, {1, 1}, {3, 3}, {4, 4}, {7, 4}, {"x", 1}};
     for (const auto &[grade, score] : rows) {
         raise(KLRTCMediaEventNetworkGrade, QJsonObject{{"stream", "u-bob"}, {"grade", grade}});
@@ -259,21 +214,19 @@ TEST_F(MediaEventTest, GradeIsClampedToOneToFour)
 
 TEST_F(MediaEventTest, WeakNetworkLevelAndRecord)
 {
-    struct Row { const char *status; bool weak; qint64 level; const char *text; };
-    const Row rows[] = {{"DISCONNECTED", false, 3, "Bob 弱网恢复"}, {"DISCONNECTED", true, 3, "Bob 弱网"},
-                        {"", true, 2, "Bob 弱网"}, {"", false, 1, "Bob 弱网恢复"}};
-    auto bob = feed("u-bob", "Bob");
-    ctx->registry["u-bob"] = bob;
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.text);
+    const std::tuple<const char *, bool, qint64, const char *> rows[] = {
+        {"DISCONNECTED", false, 3, "Bob 弱网恢复"}, {"DISCONNECTED", true, 3, "Bob 弱网"},
+        {"", true, 2, "Bob 弱网"}, {"", false, 1, "Bob 弱网恢复"}};
+    auto bob = ctx->registry["u-bob"] = feed("u-bob", "Bob");
+    for (const auto &[status, weak, level, text] : rows) {
+        SCOPED_TRACE(text);
         records.clear();
-        raise(KLRTCMediaEventWeakNetwork,
-              QJsonObject{{"stream", "u-bob"}, {"weak", row.weak}, {"status", row.status}});
-        EXPECT_EQ(bob->isWeakNet(), row.level);
+        raise(KLRTCMediaEventWeakNetwork, QJsonObject{{"stream", "u-bob"}, {"weak", weak}, {"status", status}});
+        EXPECT_EQ(bob->isWeakNet(), level);
         const auto sent = records.withValue("weakNet");
         ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0].value("networkStatus").toString(), row.text);
-        EXPECT_EQ(sent[0].contains("status"), *row.status != 0);
+        EXPECT_EQ(sent[0].value("networkStatus").toString(), text);
+        EXPECT_EQ(sent[0].contains("status"), *status != 0);
     }
 }
 
@@ -295,9 +248,8 @@ TEST_F(MediaEventTest, ServerVideoSwitchesAndTheOwnWeakUplink)
 TEST_F(MediaEventTest, DataChannelChatAndVideoLayerRequests)
 {
     raise(KLRTCMediaEventDataChannelMessage, QJsonObject{{"type", "chatMsg"}, {"content", "hi"}});
-    raise(KLRTCMediaEventDataChannelMessage,
-          QJsonObject{{"type", "signal"},
-                      {"content", QJsonObject{{"cmd", "sub_video"}, {"main", true}, {"screen", 2}}}});
+    const QJsonObject layers{{"cmd", "sub_video"}, {"main", true}, {"screen", 2}};
+    raise(KLRTCMediaEventDataChannelMessage, QJsonObject{{"type", "signal"}, {"content", layers}});
     raise(KLRTCMediaEventDataChannelMessage, QJsonObject{{"type", "signal"}, {"content", "junk"}});
     EXPECT_EQ(ctx->takeActions(), QStringList{"pushChatMessage hi"});
     const auto calls = engine->callLog()->calls("videoStreamActionWithMain");

@@ -14,9 +14,8 @@ namespace {
 
 using namespace kltest;
 namespace M = KLMultiProjectorMembers;
-using FeedList = M::FeedList;
 
-QString uuids(const FeedList &feeds) { return M::joinedUuids(feeds); }
+QString uuids(const M::FeedList &feeds) { return M::joinedUuids(feeds); }
 
 // One meeting with one of each kind of member the filters tell apart.
 class MultiProjectorMembers : public ::testing::Test {
@@ -25,103 +24,88 @@ protected:
     {
         bare->setIsMultiScreenReceive(true); // a receiver known only by its flag
         share->setMtype(QStringLiteral("screen"));
-        all = {self, personAudio_, roomAudio_, roomQuiet, personRecv, roomRecv, personSend,
-               bridge, share, bare};
     }
-    std::shared_ptr<KLFeedClient> self = makeFeed("self", 1, {{"online", 1}});
-    std::shared_ptr<KLFeedClient> personAudio_ = makeFeed("p-audio", 1, personAudio());
-    std::shared_ptr<KLFeedClient> roomAudio_ = makeFeed("r-audio", 2, roomAudio());
-    std::shared_ptr<KLFeedClient> roomQuiet = makeFeed("r-quiet", 2, {{"online", 1}});
-    std::shared_ptr<KLFeedClient> personRecv = makeFeed("p-recv", 1, receiving());
-    std::shared_ptr<KLFeedClient> roomRecv = makeFeed("r-recv", 2, receiving());
-    std::shared_ptr<KLFeedClient> personSend = makeFeed("p-send", 1, sending());
-    std::shared_ptr<KLFeedClient> bridge = makeFeed("freeswitch", 1, personAudio());
-    std::shared_ptr<KLFeedClient> share = makeFeed("screen-p-send", 1, receiving());
-    std::shared_ptr<KLFeedClient> bare = makeFeed("bare", 0);
-    FeedList all;
+    KLFeedPtr self = makeFeed("self", 1, {{"online", 1}});
+    KLFeedPtr pAudio = makeFeed("p-audio", 1, personAudio());
+    KLFeedPtr rAudio = makeFeed("r-audio", 2, roomAudio());
+    KLFeedPtr rQuiet = makeFeed("r-quiet", 2, {{"online", 1}});
+    KLFeedPtr pRecv = makeFeed("p-recv", 1, receiving());
+    KLFeedPtr rRecv = makeFeed("r-recv", 2, receiving());
+    KLFeedPtr pSend = makeFeed("p-send", 1, sending());
+    KLFeedPtr share = makeFeed("screen-p-send", 1, receiving());
+    KLFeedPtr bare = makeFeed("bare", 0);
+    M::FeedList all{self, pAudio, rAudio, rQuiet, pRecv, rRecv, pSend, makeFeed("freeswitch", 1, personAudio()),
+                    share, bare};
 };
 
-TEST_F(MultiProjectorMembers, EachListFilterPicksItsMembersInRegistrationOrder)
+TEST_F(MultiProjectorMembers, EachFilterPicksItsMembersInRegistrationOrder)
 {
     const struct {
         const char *filter;
-        FeedList result;
-        QString expected;
+        QString actual, expected;
     } cases[] = {
-        {"participants", M::participantsWithMultiProjector(all), "p-audio,r-audio,p-recv,r-recv,p-send,bare"},
-        {"viewers, sender owns the share", M::participantsWithMultiProjectorViewerList(all, personSend),
+        {"participants", uuids(M::participantsWithMultiProjector(all)), "p-audio,r-audio,p-recv,r-recv,p-send,bare"},
+        {"viewers, sender owns the share", uuids(M::participantsWithMultiProjectorViewerList(all, pSend)),
          "p-send,p-recv,r-recv,bare"},
-        {"viewers, a receiver owns it", M::participantsWithMultiProjectorViewerList(all, personRecv),
+        {"viewers, a receiver owns it", uuids(M::participantsWithMultiProjectorViewerList(all, pRecv)),
          "p-recv,r-recv,bare"},
-        {"viewers, no share", M::participantsWithMultiProjectorViewerList(all, nullptr), "p-recv,r-recv,bare"},
+        {"viewers, no share", uuids(M::participantsWithMultiProjectorViewerList(all, nullptr)), "p-recv,r-recv,bare"},
         {"viewers, unregistered owner",
-         M::participantsWithMultiProjectorViewerList(all, makeFeed("gone", 1)), "p-recv,r-recv,bare"},
-        {"other receivers", M::screenReceiveOtheMembersForMultiProjector(all, self), "p-recv,r-recv"},
-        {"other receivers, own is one", M::screenReceiveOtheMembersForMultiProjector(all, personRecv), "r-recv"},
-        {"not receiving", M::noRecvShareMemberForMultiProjector(all, self), "p-audio,r-audio,r-quiet,p-send"},
-        {"rooms not receiving", M::noRecvShareMemberOfRoomForMultiProjector(all, self), "r-audio,r-quiet"},
-        {"audio online", M::audioOnlineMembersForMultiProjectorWithSelf(all, self, true), "p-audio,r-audio"},
-        {"audio online without own", M::audioOnlineMembersForMultiProjectorWithSelf(all, personAudio_, false),
+         uuids(M::participantsWithMultiProjectorViewerList(all, makeFeed("gone", 1))), "p-recv,r-recv,bare"},
+        {"other receivers", uuids(M::screenReceiveOtheMembersForMultiProjector(all, self)), "p-recv,r-recv"},
+        {"other receivers, own is one", uuids(M::screenReceiveOtheMembersForMultiProjector(all, pRecv)), "r-recv"},
+        {"not receiving", uuids(M::noRecvShareMemberForMultiProjector(all, self)), "p-audio,r-audio,r-quiet,p-send"},
+        {"rooms not receiving", uuids(M::noRecvShareMemberOfRoomForMultiProjector(all, self)), "r-audio,r-quiet"},
+        {"audio online", uuids(M::audioOnlineMembersForMultiProjectorWithSelf(all, self, true)), "p-audio,r-audio"},
+        {"audio online without own", uuids(M::audioOnlineMembersForMultiProjectorWithSelf(all, pAudio, false)),
          "r-audio"},
-        {"audio online with own", M::audioOnlineMembersForMultiProjectorWithSelf(all, personAudio_, true),
+        {"audio online with own", uuids(M::audioOnlineMembersForMultiProjectorWithSelf(all, pAudio, true)),
          "p-audio,r-audio"},
+        {"offline with own", M::audioOfflineUuidsForMultiProjectorWithSelf(all, self, true),
+         "self,r-quiet,p-recv,r-recv,p-send"},
+        {"offline without own", M::audioOfflineUuidsForMultiProjectorWithSelf(all, self, false),
+         "r-quiet,p-recv,r-recv,p-send"},
+        {"offline of nobody", M::audioOfflineUuidsForMultiProjectorWithSelf({}, self, true), ""},
+        // The share's owner is the registered feed behind it, or nobody.
+        {"share owner", uuids({M::shareOwner(all, share)}), "p-send"},
+        {"owner of an unregistered share", uuids({M::shareOwner(all, makeFeed("screen-nobody", 0))}), ""},
+        {"owner of no share", uuids({M::shareOwner(all, nullptr)}), ""},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(uuids(c.result), c.expected) << c.filter;
-}
-
-TEST_F(MultiProjectorMembers, OfflineUuidsCountTheOwnFeedOnlyWhenAsked)
-{
-    EXPECT_EQ(M::audioOfflineUuidsForMultiProjectorWithSelf(all, self, true),
-              "self,r-quiet,p-recv,r-recv,p-send");
-    EXPECT_EQ(M::audioOfflineUuidsForMultiProjectorWithSelf(all, self, false),
-              "r-quiet,p-recv,r-recv,p-send");
-    EXPECT_EQ(M::audioOfflineUuidsForMultiProjectorWithSelf({}, self, true), "");
+        EXPECT_EQ(c.actual, c.expected) << c.filter;
 }
 
 TEST_F(MultiProjectorMembers, OnlyPeopleAreLeftToCallUntilARoomWithoutAudioExists)
 {
     const struct {
         const char *name;
-        FeedList feeds;
+        M::FeedList feeds;
         bool onlyPeople;
     } cases[] = {
         {"nobody", {}, true},
-        {"people without audio", {self, personRecv, personSend}, true},
-        {"room with audio", {self, roomAudio_}, true},
-        {"quiet room", {self, roomAudio_, roomQuiet}, false},
-        {"receiving room without audio", {roomRecv}, false},
+        {"people without audio", {self, pRecv, pSend}, true},
+        {"room with audio", {self, rAudio}, true},
+        {"quiet room", {self, rAudio, rQuiet}, false},
+        {"receiving room without audio", {rRecv}, false},
         {"everyone", all, false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(M::isOnlyPersonCallNotOnlineForMultiProjector(c.feeds), c.onlyPeople) << c.name;
 }
 
-TEST_F(MultiProjectorMembers, TheShareOwnerIsTheRegisteredFeedBehindTheShare)
-{
-    EXPECT_EQ(M::shareOwner(all, share), personSend);
-    EXPECT_EQ(M::shareOwner(all, makeFeed("screen-nobody", 0)), nullptr);
-    EXPECT_EQ(M::shareOwner(all, nullptr), nullptr);
-}
-
 TEST(MultiProjectorTitle, TheTitleFollowsAudioMeetingShareAndAudioMembers)
 {
     KLLocalization::setLanguage(KLLocalization::Language::English);
     const QString wait = KLLocalizedString("MULTIPROJECTOR_WAIT_FOR_SHARE");
-    const QString open = KLLocalizedString("MULTIPROJECTOR_AUDIO_MEETING_IS_OPEN");
+    const QString open = "(" + KLLocalizedString("MULTIPROJECTOR_AUDIO_MEETING_IS_OPEN") + ")";
     const QString name = QStringLiteral("Q3 review");
     const struct {
         bool audioOpen, hasShare, noAudioMembers;
         QString title;
     } cases[] = {
-        {true, true, false, name + "(" + open + ")"},
-        {true, false, false, wait + "(" + open + ")"},
-        {true, true, true, name},
-        {true, false, true, wait},
-        {false, true, false, name},
-        {false, true, true, name},
-        {false, false, false, wait},
-        {false, false, true, wait},
+        {true, true, false, name + open}, {true, false, false, wait + open}, {true, true, true, name},
+        {true, false, true, wait},        {false, true, false, name},        {false, true, true, name},
+        {false, false, false, wait},      {false, false, true, wait},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(KLMultiProjectorTitle::windowTitle(c.audioOpen, c.hasShare, c.noAudioMembers, name), c.title)

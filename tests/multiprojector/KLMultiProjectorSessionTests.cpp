@@ -21,6 +21,7 @@
 namespace {
 
 using namespace kltest;
+using Args = QStringList;
 
 class MultiProjectorSession : public ::testing::Test {
 protected:
@@ -44,29 +45,31 @@ protected:
         KLTimeScale::setFactor(1.0);
     }
 
-    void start()
+    /// A new session of a sender (or receiver), casting or not, with `others` in the meeting.
+    void begin(bool sender, bool casting, const QList<KLFeedPtr> &others = {})
     {
+        session.reset();
+        ctx = std::make_shared<FakeProjectorContext>();
+        ctx->sender = sender;
+        ctx->addOwnFeed(casting);
+        ctx->feeds.append(others);
         session = KLMultiProjectorSession::create(ctx, view, {&host.mode, [this] { ++closes; }});
     }
-    /// A sender (or receiver) casting to one receiving room, optionally with a person whose
-    /// audio is connected.
-    void castingTo(bool sender, bool withAudioMember = false)
-    {
-        ctx->sender = sender;
-        ctx->addOwnFeed(true);
-        ctx->feeds.append(makeFeed("r-recv", 2, receiving()));
-        if (withAudioMember)
-            ctx->feeds.append(makeFeed("p-audio", 1, personAudio()));
-        start();
-    }
+    /// Casting to one receiving room.
+    void castingTo(bool sender) { begin(sender, true, {makeFeed("r-recv", 2, receiving())}); }
     void press(KLDialogButton button)
     {
         ASSERT_TRUE(dialogs->visible);
         KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, button);
     }
-    std::vector<ProjectorCall> calls(const QString &name) const { return ctx->api->calls(name); }
+    std::vector<ProjectorCall> calls(const QString &name = {}) const { return ctx->api->calls(name); }
+    Args args(const QString &name, size_t index = 0) const
+    {
+        const auto found = calls(name);
+        return index < found.size() ? found[index].args : Args{};
+    }
 
-    std::shared_ptr<FakeProjectorContext> ctx = std::make_shared<FakeProjectorContext>();
+    std::shared_ptr<FakeProjectorContext> ctx;
     std::shared_ptr<RecordingProjectorView> view = std::make_shared<RecordingProjectorView>();
     std::shared_ptr<ProjectorDialogWindow> dialogs = std::make_shared<ProjectorDialogWindow>();
     HostRecorder host;
@@ -79,10 +82,8 @@ TEST_F(MultiProjectorSession, TheStopDialogEndsWithOrWithoutCallsPausesOrCancels
 {
     const struct {
         const char *name;
-        bool audioOpen;
-        bool audioMember;
-        const char *firstButton;
-        const char *callFlag;
+        bool audioOpen, audioMember;
+        const char *firstButton, *callFlag;
     } cases[] = {
         {"audio meeting with members", true, true, "MULTIPROJECTOR_STOP_PROJECTOR_AND_CALL", "YES"},
         {"audio meeting nobody in it", true, false, "MULTIPROJECTOR_STOP_PROJECTOR_BUTTON", "NO"},
@@ -90,79 +91,70 @@ TEST_F(MultiProjectorSession, TheStopDialogEndsWithOrWithoutCallsPausesOrCancels
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ctx = std::make_shared<FakeProjectorContext>();
+        castingTo(true);
+        if (c.audioMember)
+            ctx->feeds.append(makeFeed("p-audio", 1, personAudio()));
         ctx->audioOpen = c.audioOpen;
-        castingTo(true, c.audioMember);
         session->shareBarStopSharePressed();
-        EXPECT_EQ(dialogs->current.title, "MULTIPROJECTOR_STOP_PROJECTOR");
-        EXPECT_EQ(dialogs->current.first.text, c.firstButton);
-        EXPECT_EQ(dialogs->current.first.backgroundColor, "#F04631");
-        EXPECT_EQ(dialogs->current.second.text, "MULTIPROJECTOR_STOP_PROJECTOR_INTER");
-        EXPECT_TRUE(dialogs->current.third.visible);
+        const auto &d = dialogs->current;
+        EXPECT_EQ(d.title, "MULTIPROJECTOR_STOP_PROJECTOR");
+        EXPECT_EQ(d.first.text, c.firstButton);
+        EXPECT_EQ(d.first.backgroundColor, "#F04631");
+        EXPECT_EQ(d.second.text, "MULTIPROJECTOR_STOP_PROJECTOR_INTER");
+        EXPECT_TRUE(d.third.visible);
         press(KLDialogButton::First);
         EXPECT_TRUE(ctx->stopping);
         ASSERT_EQ(calls("shareMember").size(), 1u);
-        EXPECT_EQ(calls("shareMember")[0].args, (QStringList{"self,r-recv", "2", "YES", c.callFlag}));
+        EXPECT_EQ(args("shareMember"), (Args{"self,r-recv", "2", "YES", c.callFlag}));
         // The end is reported twice to the IT monitor: once with the record, once more.
         ASSERT_EQ(calls("itMonitor").size(), 2u);
-        EXPECT_EQ(calls("itMonitor")[0].args, (QStringList{"2", "P-77", "880012345", "1"}));
-        session.reset();
+        EXPECT_EQ(args("itMonitor"), (Args{"2", "P-77", "880012345", "1"}));
     }
     EXPECT_EQ(host.actions().count("dialog-stop-share-end"), 3);
 
-    ctx = std::make_shared<FakeProjectorContext>();
-    castingTo(true);
+    castingTo(true); // pause
     session->shareBarStopSharePressed();
     press(KLDialogButton::Second);
     EXPECT_EQ(pauses, 1);
     EXPECT_FALSE(ctx->stopping);
     EXPECT_TRUE(calls("shareMember").empty());
-    ASSERT_EQ(calls("notify").size(), 1u);
-    EXPECT_EQ(calls("notify")[0].args, (QStringList{"880012345", "self", "6"}));
+    EXPECT_EQ(args("notify"), (Args{"880012345", "self", "6"}));
     EXPECT_EQ(calls("itMonitor").size(), 1u);
+    EXPECT_EQ(calls().size(), 2u);
 
-    session->shareBarStopSharePressed();
+    session->shareBarStopSharePressed(); // cancel
     press(KLDialogButton::Third);
-    EXPECT_EQ(ctx->api->calls().size(), 2u); // nothing new
+    EXPECT_EQ(calls().size(), 2u);
     EXPECT_EQ(closes, 0);
     EXPECT_EQ(host.actions().mid(host.actions().size() - 2),
-              (QStringList{"sharebar-stop-share-button", "dialog-stop-share-cancel"}));
+              (Args{"sharebar-stop-share-button", "dialog-stop-share-cancel"}));
 }
 
 // Where 31 comes from: the sender tells the host its cast ended, and the host needs a moment.
 TEST_F(MultiProjectorSession, AReceiverQuitsAtOnceASenderTwoSecondsAfterStatus31)
 {
-    const struct {
-        const char *path;
-        const char *pendingCall;
-    } paths[] = {{"stop dialog end", "shareMember"}, {"viewer close", "notify"}};
-    for (const auto &path : paths) {
+    for (const char *pending : {"shareMember", "notify"}) {
         for (bool sender : {false, true}) {
-            SCOPED_TRACE(std::string(path.path) + (sender ? " sender" : " receiver"));
-            ctx = std::make_shared<FakeProjectorContext>();
+            SCOPED_TRACE(std::string(pending) + (sender ? " sender" : " receiver"));
             closes = 0;
             castingTo(sender);
             const size_t before = host.workStatuses().size();
-            if (QLatin1String(path.pendingCall) == QLatin1String("shareMember")) {
+            if (QLatin1String(pending) == QLatin1String("shareMember")) { // the stop dialog's end
                 session->shareBarStopSharePressed();
                 press(KLDialogButton::First);
-            } else {
+            } else { // the viewer's close
                 session->viewerClosePressed();
                 EXPECT_EQ(ctx->leaves, 1);
             }
             EXPECT_EQ(closes, 0);
-            ASSERT_TRUE(ctx->api->answer(path.pendingCall, false)); // failure ends just the same
+            ASSERT_TRUE(ctx->api->answer(pending, false)); // failure ends just the same
             const auto statuses = host.workStatuses();
-            if (!sender) {
-                EXPECT_EQ(closes, 1);
-                EXPECT_EQ(statuses.size(), before);
-                continue;
+            ASSERT_EQ(statuses.size(), before + (sender ? 1 : 0));
+            EXPECT_EQ(closes, sender ? 0 : 1);
+            if (sender) {
+                EXPECT_EQ(statuses.back(), 31);
+                EXPECT_TRUE(waitUntil([&] { return closes == 1; }));
             }
-            ASSERT_EQ(statuses.size(), before + 1);
-            EXPECT_EQ(statuses.back(), 31);
-            EXPECT_EQ(closes, 0);
-            EXPECT_TRUE(waitUntil([&] { return closes == 1; }));
-            session.reset();
         }
     }
 }
@@ -171,8 +163,7 @@ TEST_F(MultiProjectorSession, ASecondStopFromTheHostOnlyLeavesAndClosesAndSleepI
 {
     castingTo(true);
     KLNotificationCenter::defaultCenter().postNotification("StopShareFromJS");
-    ASSERT_EQ(calls("shareMember").size(), 1u);
-    EXPECT_EQ(calls("shareMember")[0].args, (QStringList{"r-recv", "2", "YES", "YES"}));
+    EXPECT_EQ(args("shareMember"), (Args{"r-recv", "2", "YES", "YES"}));
     EXPECT_EQ(calls("itMonitor").size(), 1u); // the user was sharing
     EXPECT_EQ(closes, 0);
     KLNotificationCenter::defaultCenter().postNotification("StopShareFromJS");
@@ -181,24 +172,17 @@ TEST_F(MultiProjectorSession, ASecondStopFromTheHostOnlyLeavesAndClosesAndSleepI
     EXPECT_EQ(calls("shareMember").size(), 1u);
     EXPECT_TRUE(host.workStatuses().empty());
 
-    // With nobody to stop, a sender reports 31 and closes at once.
-    ctx = std::make_shared<FakeProjectorContext>();
-    ctx->addOwnFeed(false);
-    start();
+    begin(true, false); // with nobody to stop, a sender reports 31 and closes at once
     session->stopShareFromHost();
     EXPECT_EQ(host.workStatuses(), std::vector<int>{31});
     EXPECT_EQ(closes, 2);
 
-    // During sleep the host's request is ignored altogether.
-    ctx = std::make_shared<FakeProjectorContext>();
-    ctx->sender = false;
-    ctx->addOwnFeed(false);
-    start();
+    begin(false, false); // during sleep the host's request is ignored altogether
     session->systemWillSleep();
-    const size_t callsAfterSleep = ctx->api->calls().size();
+    const size_t callsAfterSleep = calls().size();
     const int leavesAfterSleep = ctx->leaves;
     session->stopShareFromHost();
-    EXPECT_EQ(ctx->api->calls().size(), callsAfterSleep);
+    EXPECT_EQ(calls().size(), callsAfterSleep);
     EXPECT_EQ(ctx->leaves, leavesAfterSleep);
 }
 
@@ -221,21 +205,14 @@ TEST_F(MultiProjectorSession, SleepEndsACastForItsViewersAndAWatchWithAStatus)
     ASSERT_EQ(ends.size(), 1u);
     EXPECT_EQ(ends[0].value("reason"), "systemSuspend");
 
-    // A sender that is not casting reports status 4 and quits at once.
-    ctx = std::make_shared<FakeProjectorContext>();
-    ctx->addOwnFeed(false);
-    start();
+    begin(true, false); // a sender that is not casting reports status 4 and quits at once
     session->systemWillSleep();
-    ASSERT_EQ(calls("notify").size(), 1u);
-    EXPECT_EQ(calls("notify")[0].args.last(), "4");
+    EXPECT_EQ(args("notify").value(2), "4");
+    EXPECT_EQ(calls("notify").size(), 1u);
     EXPECT_EQ(closes, 2);
     EXPECT_EQ(records.withValue("projectWatchEnd").size(), 1u);
 
-    // A receiver is told why, and the app closes by itself if nobody presses.
-    ctx = std::make_shared<FakeProjectorContext>();
-    ctx->sender = false;
-    ctx->addOwnFeed(false);
-    start();
+    begin(false, false); // a receiver is told why, and the app closes if nobody presses
     session->systemWillSleep();
     EXPECT_EQ(dialogs->current.title, "SYSTEM_WILL_SLEEP_TIPS");
     EXPECT_EQ(host.bodies("/projector/NotifyWorkStatus").size(), 2u); // only the two senders'
@@ -248,8 +225,7 @@ TEST_F(MultiProjectorSession, TheServersEndShowsItsMessageOnceAndCloses)
     const struct {
         int reason;
         bool sender;
-        const char *title;
-        const char *statusReported;
+        const char *title, *statusReported;
     } cases[] = {
         {KLLeaveReasonRemoved, false, "MULTIPROJECTOR_BY_KICK_TOAST_DIALOG", "4"},
         {KLLeaveReasonRemoved, true, "MULTIPROJECTOR_BY_KICK_TOAST_DIALOG_MASTER", ""},
@@ -258,36 +234,27 @@ TEST_F(MultiProjectorSession, TheServersEndShowsItsMessageOnceAndCloses)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.reason);
-        ctx = std::make_shared<FakeProjectorContext>();
-        closes = 0;
-        ctx->sender = c.sender;
-        ctx->addOwnFeed(c.sender); // a sender here is casting
-        start();
+        closes = view->kicks = 0;
+        begin(c.sender, c.sender); // a sender here is casting
         const size_t statusesBefore = host.workStatuses().size();
         session->leaveRoomWithReason(c.reason);
         EXPECT_EQ(ctx->leaves, 1);
         EXPECT_EQ(view->kicks, 1);
         EXPECT_EQ(dialogs->current.title, c.title);
-        const auto notifies = calls("notify");
-        EXPECT_EQ(notifies.empty() ? QString() : notifies[0].args.last(), c.statusReported);
+        EXPECT_EQ(args("notify").value(2), c.statusReported);
         press(KLDialogButton::First);
         EXPECT_EQ(closes, 1);
         EXPECT_EQ(host.workStatuses().size(), statusesBefore + (c.sender ? 1 : 0));
         pumpEvents(300); // the 20-second close must not close a second time
         EXPECT_EQ(closes, 1);
-        view->kicks = 0;
-        session.reset();
     }
 
-    // Once the cast is being ended the server's word only leaves.
-    ctx = std::make_shared<FakeProjectorContext>();
-    ctx->addOwnFeed(true);
+    begin(true, true); // once the cast is being ended the server's word only leaves
     ctx->stopping = true;
-    start();
     session->leaveRoomWithReason(KLLeaveReasonRemoved);
     EXPECT_EQ(ctx->leaves, 1);
     EXPECT_FALSE(dialogs->visible);
-    EXPECT_TRUE(ctx->api->calls().empty());
+    EXPECT_TRUE(calls().empty());
 }
 
 TEST_F(MultiProjectorSession, OpeningTheAudioMeetingLeadsToTheRightCallDialog)
@@ -296,57 +263,44 @@ TEST_F(MultiProjectorSession, OpeningTheAudioMeetingLeadsToTheRightCallDialog)
         const char *name;
         bool withQuietRoom;
         KLDialogButton button;
-        const char *action;
-        const char *uuids;
+        const char *action, *uuids;
     } cases[] = {
         {"people only: confirm calls everyone", false, KLDialogButton::First, "dialog-call-other", "self,p-quiet"},
         {"rooms: call the others", true, KLDialogButton::First, "dialog-call-other", "p-quiet,r-quiet"},
         {"rooms: call all", true, KLDialogButton::Second, "dialog-call-all", "self,p-quiet,r-quiet"},
     };
+    auto &toasts = KLToastManager::shared();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         // Tips of the case before must be gone, or they could stand in for this one's.
-        ASSERT_TRUE(waitUntil([] {
-            return !KLToastManager::shared().currentToastMessage()
-                   && KLToastManager::shared().queuedMessages().isEmpty();
-        }));
-        ctx = std::make_shared<FakeProjectorContext>();
-        ctx->addOwnFeed(true);
-        ctx->feeds.append(makeFeed("p-quiet", 1, {{"online", 1}}));
+        ASSERT_TRUE(waitUntil([&] { return !toasts.currentToastMessage() && toasts.queuedMessages().isEmpty(); }));
+        QList<KLFeedPtr> others{makeFeed("p-quiet", 1, {{"online", 1}})};
         if (c.withQuietRoom)
-            ctx->feeds.append(makeFeed("r-quiet", 2, {{"online", 1}}));
-        start();
+            others.append(makeFeed("r-quiet", 2, {{"online", 1}}));
+        begin(true, true, others);
         session->shareBarOpenAudioPressed();
         ASSERT_TRUE(ctx->api->answer("openAudio", true));
         EXPECT_TRUE(ctx->audioOpen);
         press(c.button);
         EXPECT_EQ(host.actions().last(), c.action);
         ASSERT_EQ(calls("shareMember").size(), 1u);
-        EXPECT_EQ(calls("shareMember")[0].args, (QStringList{c.uuids, "1", "NO", "YES"}));
+        EXPECT_EQ(args("shareMember"), (Args{c.uuids, "1", "NO", "YES"}));
         ASSERT_TRUE(ctx->api->answer("shareMember", true));
-        const auto toast = KLToastManager::shared().currentToastMessage();
-        const QStringList texts = [&] {
-            QStringList all;
-            if (toast)
-                all.append(toast->text());
-            for (const auto &m : KLToastManager::shared().queuedMessages())
-                all.append(m.text());
-            return all;
-        }();
-        const int count = QString(c.uuids).split(',').size();
-        EXPECT_TRUE(texts.contains(QStringLiteral("MULTIPROJECTOR_CALL_HAS_SENT_FIRST%1MULTIPROJECTOR_CALL_HAS_SENT_Second")
-                                       .arg(count)))
-            << texts.join('|').toStdString();
-        session.reset();
+        QStringList texts;
+        if (const auto toast = toasts.currentToastMessage())
+            texts.append(toast->text());
+        for (const auto &m : toasts.queuedMessages())
+            texts.append(m.text());
+        const QString sent = QStringLiteral("MULTIPROJECTOR_CALL_HAS_SENT_FIRST%1MULTIPROJECTOR_CALL_HAS_SENT_Second")
+                                 .arg(QString(c.uuids).split(',').size());
+        EXPECT_TRUE(texts.contains(sent)) << texts.join('|').toStdString();
     }
 }
 
 TEST_F(MultiProjectorSession, EntryShowsTheContentAndOffersTheBusyRoomsToASender)
 {
-    ctx->addOwnFeed(false);
     auto busy = makeFeed("r-busy", 2, {{"online", 0}});
-    ctx->feeds.append(busy);
-    start();
+    begin(true, false, {busy});
     session->enterRoomSuccess();
     EXPECT_EQ(view->contentShown, 1);
     EXPECT_EQ(view->castViewStarted, 1);
@@ -354,17 +308,13 @@ TEST_F(MultiProjectorSession, EntryShowsTheContentAndOffersTheBusyRoomsToASender
                                  QJsonArray{QJsonObject{{"memberUUID", "r-busy"}, {"status", "inothermeeting"}},
                                             QJsonObject{{"memberUUID", "unknown"}, {"status", "busy"}},
                                             QJsonValue("not an object")}));
-    ASSERT_EQ(view->busyRooms.size(), 1);
-    EXPECT_EQ(view->busyRooms[0], busy);
+    EXPECT_EQ(view->busyRooms, QList<KLFeedPtr>{busy});
     EXPECT_TRUE(view->busyFlag);
     EXPECT_EQ(busy->roomBusyStatusForMultiProjector(), "inothermeeting");
 
-    // A receiver asks for nothing.
-    ctx = std::make_shared<FakeProjectorContext>();
-    ctx->sender = false;
-    start();
+    begin(false, false); // a receiver asks for nothing
     session->enterRoomSuccess();
-    EXPECT_TRUE(ctx->api->calls().empty());
+    EXPECT_TRUE(calls().empty());
     EXPECT_EQ(view->contentShown, 2);
 }
 

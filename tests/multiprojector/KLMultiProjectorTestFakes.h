@@ -1,12 +1,12 @@
 #pragma once
 
 // Test doubles for the multi-projector session: a meeting with hand-made feeds and flags, a
-// meeting API that records the multi-projector operations and keeps their completion blocks,
-// a window that records what it was told, and a host pipe that keeps its messages.
+// meeting API that records every operation and keeps its completion blocks, a window that
+// records what it was told, and a host pipe that keeps its messages.
 
+#include "KLSilentMeetingApi.h"
 #include "conference/KLFeedClient.h"
 #include "conference/KLMultiProjectorContext.h"
-#include "gateway/KLSDKMeetingApiProtocol.h"
 #include "host/KLMessageMode.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
@@ -14,7 +14,6 @@
 #include "presentation/KLDialogQueue.h"
 
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QStringList>
 
 #include <mutex>
@@ -36,8 +35,8 @@ inline std::shared_ptr<KLFeedClient> makeFeed(const QString &uuid, int memberTyp
     return KLFeedClient::create(QJsonValue(QStringLiteral("880012345")), uuid, {}, participant);
 }
 
-/// Call states used throughout: audio connected for a person (cell phone) or a room
-/// (extension), receiving, sending.
+/// Call states: audio connected for a person (cell phone) or a room (extension), receiving,
+/// sending.
 inline QJsonObject personAudio() { return {{"online", 1}, {"cellphone", 1}}; }
 inline QJsonObject roomAudio() { return {{"online", 1}, {"extension", 1}}; }
 inline QJsonObject receiving() { return {{"online", 1}, {"multiScreen", 1}}; }
@@ -51,16 +50,14 @@ struct ProjectorCall {
     KLApiFailureBlock failure;
 };
 
-class ProjectorRecordingApi : public KLSDKMeetingApiProtocol {
+class ProjectorRecordingApi : public SilentMeetingApi {
 public:
     std::vector<ProjectorCall> calls(const QString &name = {}) const
     {
         std::lock_guard lock(m_mutex);
         std::vector<ProjectorCall> found;
-        for (const auto &call : m_calls) {
-            if (name.isEmpty() || call.name == name)
-                found.push_back(call);
-        }
+        std::copy_if(m_calls.begin(), m_calls.end(), std::back_inserter(found),
+                     [&](const ProjectorCall &c) { return name.isEmpty() || c.name == name; });
         return found;
     }
     /// Runs the success (or failure) block of the first call named `name` not yet answered.
@@ -83,12 +80,6 @@ public:
         return true;
     }
 
-    using S = KLApiSuccessBlock;
-    using F = KLApiFailureBlock;
-    using P = const KLParticipantPtr &;
-    using V = const QJsonValue &;
-    using T = const QString &;
-    using C = const KLMeetingConfigPtr &;
     static QString text(V value) { return value.isString() ? value.toString() : QString::number(value.toInteger()); }
     static QString flag(bool value) { return value ? QStringLiteral("YES") : QStringLiteral("NO"); }
 
@@ -101,35 +92,8 @@ public:
     { add({"shareMember", {uuids, text(type), flag(share), flag(call)}, s, f}); }
     void notifyMultiScreenWithAppointmentId(V id, T uuid, V status, S s, F f) override
     { add({"notify", {text(id), uuid, text(status)}, s, f}); }
-
-    // Operations the session never uses: recorded by name, so a wrong call shows up.
-    void muteMemberWithAppointment(P, bool, S, F) override { unused("mute"); }
-    void vmuteMemberWithAppointment(P, bool, S, F) override { unused("vmute"); }
-    void callMeetingMemberWithAppointment(P, T, T, S, F) override { unused("call"); }
-    void hangUpMeetingMemberWithAppointment(P, T, S, F) override { unused("hangUp"); }
-    void robRoomWithAppointment(V, T, S, F) override { unused("robRoom"); }
-    void addMeetingMemberWithAppointment(V, const QList<KLParticipantPtr> &, S, F) override { unused("addMember"); }
-    void getAppointmentDetailById(T, S, F) override { unused("detail"); }
-    void findMemberWithKeywords(T, S, F) override { unused("find"); }
-    void getMeetingInfoWithConfig(C, const std::optional<QJsonObject> &, T, S, F) override { unused("info"); }
-    void finishAppointmentWithConfig(C, S, F) override { unused("finish"); }
-    void getMeetingRoomStatusWithAppointment(V, T, S, F) override { unused("roomsStatus"); }
-    void openSummaryWithAppointment(P, T, bool, bool, S, F) override { unused("summary"); }
-    void changeMemberSummaryLangWithAppointment(P, T, S, F) override { unused("lang"); }
-    void stopSummaryWithAppointment(P, S, F) override { unused("stopSummary"); }
-    void getCallInNumberByLetterWithSuccessBlock(S, F) override { unused("callIn"); }
-    void getClientConfigWithConfig(C, S, F) override { unused("clientConfig"); }
-    void getClientSwitchConfigWithConfig(C, S, F) override { unused("switchConfig"); }
-    void savePcJumpStatusWithUuid(T, T, S, F) override { unused("jump"); }
-    void getMeetingContactWithSuccessBlock(S, F) override { unused("contact"); }
-    void getIceServerListWithConfig(C, S, F) override { unused("ice"); }
-    void getMeetingInfoByPassword(T, S, F) override { unused("password"); }
-    void multiScreenRobRoomWithAppointmentId(V, T, bool, S, F) override { unused("multiRob"); }
-    void shareMultiScreenAllWithAppointmentId(V, V, bool, bool, bool, S, F) override { unused("shareAll"); }
-    void addMemberMultiScreenAppointmentId(V, bool, const QJsonArray &, S, F) override { unused("multiAdd"); }
-    void findUserAndRoomWithKey(T, S, F) override { unused("findUser"); }
-    bool isNetWorkAvailable() const override { return true; }
-    void setConferenceChannel(std::shared_ptr<KLConferenceSignalChannel>) override {}
+    // Any other operation is recorded by name, so a wrong call shows up in `calls()`.
+    void unused(const char *name) override { add({name, {}, [](V) {}, [](T, T) {}}); }
 
 private:
     void add(ProjectorCall call)
@@ -138,7 +102,6 @@ private:
         m_calls.push_back(call);
         m_pending.push_back(std::move(call));
     }
-    void unused(const char *name) { add({name, {}, [](const QJsonValue &) {}, [](T, T) {}}); }
 
     mutable std::mutex m_mutex;
     std::vector<ProjectorCall> m_calls;
@@ -155,17 +118,14 @@ public:
     QList<FeedPtr> registeredFeeds() const override { return feeds; }
     FeedPtr clientWithUUID(const QString &uuid) const override
     {
-        for (const auto &feed : feeds) {
-            if (feed->uuid() == uuid)
-                return feed;
-        }
-        return nullptr;
+        auto it = std::find_if(feeds.begin(), feeds.end(), [&](const FeedPtr &f) { return f->uuid() == uuid; });
+        return it == feeds.end() ? nullptr : *it;
     }
     FeedPtr sharedFeed() const override { return share; }
     bool isOpenAudioMeetingForMultiProjector() const override { return audioOpen; }
     void setIsOpenAudioMeetingForMultiProjector(bool open) override { audioOpen = open; }
-    bool openAudioFromJSForMultiProjector() const override { return withAudio; }
-    bool isOnlyPersonFromEnterForMultiProjector() const override { return onlyPerson; }
+    bool openAudioFromJSForMultiProjector() const override { return false; }
+    bool isOnlyPersonFromEnterForMultiProjector() const override { return false; }
     bool isStopMultiScreenStage() const override { return stopping; }
     void setIsStopMultiScreenStage(bool value) override { stopping = value; }
     void leave() override { ++leaves; }
@@ -190,15 +150,13 @@ public:
     FeedPtr share;
     bool sender = true;
     bool audioOpen = false;
-    bool withAudio = false;
-    bool onlyPerson = false;
     bool stopping = false;
     int leaves = 0;
 };
 
 class RecordingProjectorView : public KLMultiProjectorView {
 public:
-    void setWindowTitle(const QString &t) override { title = t; }
+    void setWindowTitle(const QString &) override {}
     void showContent() override { ++contentShown; }
     void startMProjectorForSender() override { ++castViewStarted; }
     void showMultiProjectorConfirmDialog(const QList<std::shared_ptr<KLFeedClient>> &rooms, bool,
@@ -207,23 +165,18 @@ public:
         busyRooms = rooms;
         busyFlag = isRoomBusy;
     }
-    void showHubLeaveDialog() override { ++hubLeaveDialogs; }
+    void showHubLeaveDialog() override {}
     void setKickByOthers() override { ++kicks; }
-    void updateShareBar(const KLMultiProjectorShareBarState &state) override { bar = state; }
-    bool isFullScreen() const override { return fullScreen; }
-    void leaveFullScreen() override { fullScreen = false; }
-    void hideWindow() override { ++hides; }
+    void updateShareBar(const KLMultiProjectorShareBarState &) override {}
+    bool isFullScreen() const override { return false; }
+    void leaveFullScreen() override {}
+    void hideWindow() override {}
 
-    QString title;
     int contentShown = 0;
     int castViewStarted = 0;
     QList<std::shared_ptr<KLFeedClient>> busyRooms;
     bool busyFlag = false;
-    int hubLeaveDialogs = 0;
     int kicks = 0;
-    KLMultiProjectorShareBarState bar;
-    bool fullScreen = false;
-    int hides = 0;
 };
 
 /// The dialog window: what it shows now.
@@ -238,10 +191,6 @@ public:
 /// A host pipe that keeps its messages as (path, body).
 class HostRecorder {
 public:
-    struct Message {
-        QString path;
-        QJsonObject body;
-    };
     HostRecorder()
         : mode([this](const QByteArray &text) {
               const QJsonObject message = QJsonDocument::fromJson(text).object();
@@ -256,9 +205,9 @@ public:
         mode.queue().sync([] {});
         std::lock_guard lock(m_mutex);
         std::vector<QJsonObject> found;
-        for (const auto &m : m_messages) {
-            if (m.path == path)
-                found.push_back(m.body);
+        for (const auto &[messagePath, body] : m_messages) {
+            if (messagePath == path)
+                found.push_back(body);
         }
         return found;
     }
@@ -281,7 +230,7 @@ private:
     // Declared before `mode`: its queue may deliver the first message while the recorder is
     // still being constructed, so the list and its lock must exist first.
     std::mutex m_mutex;
-    std::vector<Message> m_messages;
+    std::vector<std::pair<QString, QJsonObject>> m_messages;
 
 public:
     KLMessageMode mode;

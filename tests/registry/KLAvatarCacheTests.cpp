@@ -16,6 +16,7 @@ using namespace kltest;
 
 namespace {
 
+/// Downloads arrive on the cache's worker; the test completes them in order.
 struct HeldDownloads {
     KLAvatarCache::Downloader downloader()
     {
@@ -25,19 +26,16 @@ struct HeldDownloads {
             pending.push_back(std::move(done));
         };
     }
-    qsizetype started()
+    bool started(qsizetype count)
     {
-        std::lock_guard lock(mutex);
-        return caFiles.size();
+        return waitUntil([&] { std::lock_guard lock(mutex); return caFiles.size() == count; });
     }
     void completeOldest(bool ok, const QByteArray &bytes)
     {
-        KLAvatarCache::DownloadDone done;
-        {
-            std::lock_guard lock(mutex);
-            done = std::move(pending.front());
-            pending.erase(pending.begin());
-        }
+        std::unique_lock lock(mutex);
+        auto done = std::move(pending.front());
+        pending.erase(pending.begin());
+        lock.unlock();
         done(ok, bytes);
     }
 
@@ -46,29 +44,27 @@ struct HeldDownloads {
     std::vector<KLAvatarCache::DownloadDone> pending;
 };
 
-const QUrl kUrl = KLAvatarCache::avatarUrl("https://127.0.0.1/avatar", "1001", "t");
-
 TEST(AvatarCache, DownloadsEachUrlOnceStoresBytesAndRetriesFailures)
 {
+    const QUrl url = KLAvatarCache::avatarUrl("https://127.0.0.1/avatar", "1001", "t");
+    const QUrl other = KLAvatarCache::avatarUrl("https://127.0.0.1/avatar", "1002", "t");
     HeldDownloads downloads;
     KLAvatarCache cache(downloads.downloader());
-    cache.loadImage(kUrl, "/tmp/ca.pem");
-    cache.loadImage(kUrl); // in flight: joins the running download
-    EXPECT_TRUE(cache.isLoading(kUrl));
-    ASSERT_TRUE(waitUntil([&] { return downloads.started() == 1; }));
+    cache.loadImage(url, "/tmp/ca.pem");
+    cache.loadImage(url); // in flight: joins the running download
+    EXPECT_TRUE(cache.isLoading(url));
+    ASSERT_TRUE(downloads.started(1));
     downloads.completeOldest(false, QByteArray());
-    EXPECT_FALSE(cache.hasImage(kUrl));
-    EXPECT_FALSE(cache.isLoading(kUrl));
+    EXPECT_FALSE(cache.hasImage(url) || cache.isLoading(url));
 
-    cache.loadImage(kUrl); // the failure stored nothing: tried again
-    ASSERT_TRUE(waitUntil([&] { return downloads.started() == 2; }));
+    cache.loadImage(url); // the failure stored nothing: tried again
+    ASSERT_TRUE(downloads.started(2));
     downloads.completeOldest(true, "jpeg-bytes");
-    EXPECT_EQ(cache.imageForUrl(kUrl), QByteArray("jpeg-bytes"));
+    EXPECT_EQ(cache.imageForUrl(url), QByteArray("jpeg-bytes"));
 
-    const QUrl other = KLAvatarCache::avatarUrl("https://127.0.0.1/avatar", "1002", "t");
-    cache.loadImage(kUrl); // cached: nothing to download
+    cache.loadImage(url); // cached: nothing to download
     cache.loadImage(other);
-    ASSERT_TRUE(waitUntil([&] { return downloads.started() == 3; }));
+    ASSERT_TRUE(downloads.started(3));
     cache.loadImage(QUrl()); // refused at once
     downloads.completeOldest(true, "other-bytes");
     EXPECT_EQ(cache.imageForUrl(other), QByteArray("other-bytes"));

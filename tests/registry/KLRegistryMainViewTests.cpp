@@ -22,93 +22,41 @@ struct MainViewCase {
     QString main;
     QStringList strip;
     /// Reception turned on / off by the strip, in the order the connection heard of it.
-    QStringList receptionOn = {};
-    QStringList receptionOff = {};
+    QStringList receptionOn = {}, receptionOff = {};
     /// When set, the row clicked a feed: the main view after the click period ran out.
     QString mainAfterClickExpiry = {};
     qint64 mode = 0;
     bool entered = true;
 };
 
-void PrintTo(const MainViewCase &c, std::ostream *os) { *os << c.name; }
-
 void automatic(RegistryScene &s) { s.registry.displayClientAutomatically(); }
-
-Act lock(const QString &uuid)
+Act lock(QString id) { return [id](RegistryScene &s) { s.registry.lockClientFeed(s.feed(id)); }; }
+Act click(QString id) { return [id](RegistryScene &s) { s.registry.clickedClientFeed(s.feed(id)); }; }
+Act remoteShare(QString id, Act then = automatic)
 {
-    return [uuid](RegistryScene &s) { s.registry.lockClientFeed(s.feed(uuid)); };
+    return [id, then](RegistryScene &s) { s.registry.setRemoteShareScreenFeed(s.feed(id)); then(s); };
 }
-
-Act click(const QString &uuid)
+Act floor(QString id, Act then = automatic)
 {
-    return [uuid](RegistryScene &s) { s.registry.clickedClientFeed(s.feed(uuid)); };
-}
-
-Act remoteShare(const QString &uuid, Act then = automatic)
-{
-    return [uuid, then](RegistryScene &s) {
-        s.registry.setRemoteShareScreenFeed(s.feed(uuid));
-        then(s);
-    };
-}
-
-Act floor(const QString &uuid, Act then = automatic)
-{
-    return [uuid, then](RegistryScene &s) {
-        s.registry.setFloorChangeFeed(s.feed(uuid));
-        then(s);
-    };
+    return [id, then](RegistryScene &s) { s.registry.setFloorChangeFeed(s.feed(id)); then(s); };
 }
 
 const TestFeed P{"P", Publisher | Online | Media};
 TestFeed on(const char *uuid, int extra = 0) { return {uuid, Online | Media | extra}; }
-
-class RegistryMainView : public testing::TestWithParam<MainViewCase> {
-protected:
-    void SetUp() override { KLTimeScale::setFactor(0.01); }
-    void TearDown() override { KLTimeScale::setFactor(1.0); }
-};
-
-TEST_P(RegistryMainView, ChoosesMainViewAndStrip)
-{
-    const MainViewCase &c = GetParam();
-    RegistryScene s;
-    s.host->pallas = c.pallas;
-    s.host->mode = c.mode;
-    s.host->entered = c.entered;
-    s.add(c.feeds);
-    c.act(s);
-
-    const auto shown = s.registry.displayingClient();
-    EXPECT_EQ(shown ? shown->uuid() : QString(), c.main);
-    EXPECT_EQ(uuidsOf(s.registry.smallClients()), c.strip);
-    EXPECT_EQ(s.streamVideoCalls(true), c.receptionOn);
-    EXPECT_EQ(s.streamVideoCalls(false), c.receptionOff);
-    for (const QString &uuid : c.receptionOff)
-        EXPECT_FALSE(s.feed(uuid)->isReceiveVideoByClient()) << qPrintable(uuid);
-    for (const QString &uuid : c.receptionOn)
-        EXPECT_TRUE(s.feed(uuid)->isReceiveVideoByClient()) << qPrintable(uuid);
-
-    if (!c.mainAfterClickExpiry.isEmpty()) {
-        EXPECT_TRUE(waitUntil([&] { return s.registry.clickedFeed() == nullptr; }));
-        EXPECT_EQ(s.registry.displayingClient()->uuid(), c.mainAfterClickExpiry);
-    }
-}
+TestFeed screen(const char *uuid) { return {uuid, Media | NoParticipant}; }
 
 const MainViewCase kCases[] = {
     {"PublisherAloneStaysInStrip", true, {P}, automatic, "P", {"P"}},
     {"PublisherOnMainWithTwoOthersLeavesStrip", false, {P, on("A"), on("B")}, automatic, "P",
      {"A", "B"}, {"A", "B"}},
-    {"LockWinsOverShare", true, {P, on("A"), on("B"), {"screen-B", Media | NoParticipant}},
+    {"LockWinsOverShare", true, {P, on("A"), on("B"), screen("screen-B")},
      remoteShare("screen-B", lock("A")), "A", {"P", "screen-B", "B"}, {"screen-B", "B"}},
     {"LockedFeedWithoutMediaIgnoredInOtherKind", false, {P, {"A", Online}, on("B")}, lock("A"),
      "P", {"B"}, {"B"}},
-    {"ShareOnMainPutsSharerFirst", true,
-     {P, on("A"), on("B"), {"screen-B", Media | NoParticipant}}, remoteShare("screen-B"),
-     "screen-B", {"P", "B", "A"}, {"B", "A"}},
-    {"ShareOnMainOtherKindNoSharer", false,
-     {P, on("A"), on("B"), {"screen-B", Media | NoParticipant}}, remoteShare("screen-B"),
-     "screen-B", {"P", "A", "B"}, {"A", "B"}},
+    {"ShareOnMainPutsSharerFirst", true, {P, on("A"), on("B"), screen("screen-B")},
+     remoteShare("screen-B"), "screen-B", {"P", "B", "A"}, {"B", "A"}},
+    {"ShareOnMainOtherKindNoSharer", false, {P, on("A"), on("B"), screen("screen-B")},
+     remoteShare("screen-B"), "screen-B", {"P", "A", "B"}, {"A", "B"}},
     {"FloorTakesMainInPallas", true, {P, on("A"), on("B"), on("C")}, floor("C"), "C",
      {"P", "A", "B"}, {"A", "B"}},
     {"FloorKeepsStripPrecedenceInOtherKind", false, {P, on("A"), on("C")}, floor("C"), "P",
@@ -119,8 +67,8 @@ const MainViewCase kCases[] = {
      {"P", "A"}, {"A"}},
     {"DefaultIsFirstOnlineInPallas", true, {P, {"A", Online}, on("B")}, automatic, "A",
      {"P", "B"}, {"B"}},
-    {"DefaultIsMixedStreamInOtherKind", false,
-     {P, on("A"), {"main", Media | NoParticipant}}, automatic, "main", {"P", "A"}, {"A"}},
+    {"DefaultIsMixedStreamInOtherKind", false, {P, on("A"), screen("main")}, automatic, "main",
+     {"P", "A"}, {"A"}},
     {"OnlineWithoutMediaOnlyTiledInPallas", false, {P, on("A"), {"B", Online}}, automatic, "P",
      {"A"}, {"A"}},
     {"FourTileCapAndPallasTurnsLeftOutVideoOff", true,
@@ -135,7 +83,7 @@ const MainViewCase kCases[] = {
      {"A"}, {}, "A"},
     {"ClickOnOfflineFeedWithoutMediaIgnored", true, {P, on("A"), {"C", 0}}, click("C"), "A",
      {"P"}},
-    {"MultiProjectorShowsRemoteShare", true, {P, on("A"), {"screen-A", Media | NoParticipant}},
+    {"MultiProjectorShowsRemoteShare", true, {P, on("A"), screen("screen-A")},
      remoteShare("screen-A"), "screen-A", {"P", "A"}, {"A"}, {}, {}, 1},
     {"MultiProjectorFallsBackToPublisher", true, {P, on("A")}, lock("A"), "P", {"A"}, {"A"},
      {}, {}, 1},
@@ -143,34 +91,54 @@ const MainViewCase kCases[] = {
     {"NotEnteredHasNoStrip", true, {P, on("A")}, automatic, "A", {}, {}, {}, {}, 0, false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rules, RegistryMainView, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<MainViewCase> &info) {
-                             return std::string(info.param.name);
-                         });
+class RegistryMainView : public testing::Test {
+protected:
+    void SetUp() override { KLTimeScale::setFactor(0.01); }
+    void TearDown() override { KLTimeScale::setFactor(1.0); }
+};
 
-// Everything the main view's change tells the others: the layout, the engine's HD request.
-TEST(RegistryMainViewEffects, ShowingAFeedTellsLayoutAndAsksForHdOnce)
+TEST_F(RegistryMainView, ChoosesMainViewAndStrip)
+{
+    for (const MainViewCase &c : kCases) {
+        SCOPED_TRACE(c.name);
+        RegistryScene s;
+        s.host->pallas = c.pallas;
+        s.host->mode = c.mode;
+        s.host->entered = c.entered;
+        s.add(c.feeds);
+        c.act(s);
+
+        const auto shown = s.registry.displayingClient();
+        EXPECT_EQ(shown ? shown->uuid() : QString(), c.main);
+        EXPECT_EQ(uuidsOf(s.registry.smallClients()), c.strip);
+        EXPECT_EQ(s.streamVideoCalls(true), c.receptionOn);
+        EXPECT_EQ(s.streamVideoCalls(false), c.receptionOff);
+        for (const QString &uuid : c.receptionOn + c.receptionOff)
+            EXPECT_EQ(s.feed(uuid)->isReceiveVideoByClient(), c.receptionOn.contains(uuid)) << qPrintable(uuid);
+
+        if (!c.mainAfterClickExpiry.isEmpty()) {
+            EXPECT_TRUE(waitUntil([&] { return s.registry.clickedFeed() == nullptr; }));
+            EXPECT_EQ(s.registry.displayingClient()->uuid(), c.mainAfterClickExpiry);
+        }
+    }
+}
+
+// What a main-view change tells the others: the layout, the engine's HD request, the lock.
+TEST_F(RegistryMainView, ShowingAFeedTellsLayoutAsksForHdAndLockMovesAlong)
 {
     RegistryScene s;
-    s.add({P, on("A")});
+    s.add({P, on("A"), on("B")});
     s.registry.displayClientOnMain(s.feed("A"));
     s.registry.displayClientOnMain(s.feed("A"));
     s.registry.displayClientOnMain(s.feed("P"));
-
     EXPECT_EQ(s.host->layout->mainScreen, (QStringList{"A", "P"}));
     EXPECT_EQ(s.host->layout->updated, QStringList{"A"});
     EXPECT_EQ(s.host->layout->smallScreen, 3);
     // HD is asked for the remote feed each time it is shown, never for the own camera.
     EXPECT_EQ(s.engine->callLog()->count("enableHDVideo"), 2);
     EXPECT_EQ(s.engine->callLog()->last("enableHDVideo")->args.at(0).toString(), "A");
-}
 
-TEST(RegistryMainViewEffects, LockingAnotherOrNullClearsThePreviousLock)
-{
-    RegistryScene s;
-    s.add({P, on("A"), on("B")});
     s.registry.lockClientFeed(s.feed("A"));
-    EXPECT_TRUE(s.feed("A")->isLocked());
     s.registry.lockClientFeed(s.feed("A")); // same feed again stays locked
     EXPECT_TRUE(s.feed("A")->isLocked());
     s.registry.lockClientFeed(s.feed("B"));
@@ -181,16 +149,14 @@ TEST(RegistryMainViewEffects, LockingAnotherOrNullClearsThePreviousLock)
     EXPECT_EQ(s.registry.lockedFeed(), nullptr);
 }
 
-TEST(RegistryMainViewEffects, SecondClickReplacesTheFirstTimer)
+TEST_F(RegistryMainView, SecondClickReplacesTheFirstTimer)
 {
-    KLTimeScale::setFactor(0.01);
     RegistryScene s;
     s.add({P, on("A"), on("B"), on("C")});
     s.registry.clickedClientFeed(s.feed("B"));
     s.registry.clickedClientFeed(s.feed("C"));
     EXPECT_TRUE(waitUntil([&] { return s.registry.clickedFeed() == nullptr; }));
     pumpEvents(300); // room for a stray first timer to fire, were it still running
-    KLTimeScale::setFactor(1.0);
     // One expiry only: a second one would show "A" again as a content update.
     EXPECT_EQ(s.host->layout->mainScreen, (QStringList{"B", "C", "A"}));
     EXPECT_TRUE(s.host->layout->updated.isEmpty());

@@ -14,108 +14,84 @@ using namespace kltest;
 
 namespace {
 
-QJsonObject state(int online, int hasVideo = 1, int vmute = 0, int mute = 0, int extension = 0,
-                  int cellphone = 0)
+QJsonObject state(int online, int hasVideo = 1, int vmute = 0, int mute = 0, int extension = 0, int cellphone = 0)
 {
     return {{"online", online}, {"hasVideo", hasVideo}, {"vmute", vmute},
             {"mute", mute},     {"extension", extension}, {"cellphone", cellphone}};
 }
 
-QJsonObject member(const QString &uuid, const QJsonObject &callState, const QJsonObject &extra = {})
+QJsonObject member(const QString &uuid, const QJsonObject &callState, QJsonObject extra = {})
 {
-    QJsonObject json = participantJson(uuid, 0, extra);
-    json.insert("callState", callState);
-    return json;
+    extra.insert("callState", callState);
+    return participantJson(uuid, 0, extra);
 }
 
 /// Counts "MeetingMemberUpdate" posts from one sender while it lives.
-class MemberUpdateCounter {
-public:
+struct MemberUpdateCounter {
     explicit MemberUpdateCounter(const void *sender)
     {
         KLNotificationCenter::defaultCenter().addObserver(
-            this, KLNotificationNames::MeetingMemberUpdate,
-            [this](const KLNotification &) { ++count; }, sender);
+            this, KLNotificationNames::MeetingMemberUpdate, [this](const KLNotification &) { ++count; }, sender);
     }
     ~MemberUpdateCounter() { KLNotificationCenter::defaultCenter().removeObserver(this); }
     std::atomic<int> count{0};
 };
 
-// ---- Mute alignment ---------------------------------------------------------------------
-
-struct MuteCase {
-    const char *name;
-    bool publisher;
-    QJsonObject callState;
-    bool localVideoOn = true;  ///< the own stream's video track (publisher) or not videoMuted
-    bool localAudioOn = true;  ///< the own stream's audio track (publisher) or not audioMuted
-    bool enterVideoShouldMute = false;
-    bool videoMuted = false;
-    bool audioMuted = false;
-    QStringList records = {};  ///< monitor records sent (server told), in order
-};
-
-void PrintTo(const MuteCase &c, std::ostream *os) { *os << c.name; }
-
-class RegistryMuteAlignment : public testing::TestWithParam<MuteCase> {};
-
-TEST_P(RegistryMuteAlignment, AlignsFlagsAndTellsServerOnlyWhereDue)
+TEST(RegistryMembers, MuteAlignmentSetsFlagsAndTellsServerOnlyWhereDue)
 {
-    const MuteCase &c = GetParam();
-    RegistryScene s;
-    s.host->videoShouldMute = c.enterVideoShouldMute;
-    auto feed = s.makeFeed({"M", Media | (c.publisher ? Publisher : 0)});
-    auto stream = std::static_pointer_cast<KLFakeMediaStream>(feed->mediaStream());
-    if (c.publisher) {
-        stream->setEnabled("video", c.localVideoOn);
-        stream->setEnabled("audio", c.localAudioOn);
-    } else {
-        feed->setVideoMuted(!c.localVideoOn);
-        feed->setAudioMuted(!c.localAudioOn);
+    struct Case {
+        const char *name;
+        bool publisher;
+        QJsonObject callState;
+        bool videoOn, audioOn; ///< the own stream's tracks (publisher) or the feed's not-muted flags
+        bool joinedVideoMuted, videoMuted, audioMuted;
+        QStringList records = {}; ///< monitor records sent (server told), in order
+    };
+    const Case cases[] = {
+        {"RemoteWithoutVideo", false, state(1, 0), true, true, false, true, false},
+        {"RemoteVideoMutedByServer", false, state(1, 1, 1), true, true, false, true, false},
+        {"RemoteVideoOpenUnmutes", false, state(1), false, true, false, false, false},
+        {"RemoteAudioMutedByServer", false, state(1, 1, 0, 1), true, true, false, false, true},
+        {"RemoteMutedHereTellsServer", false, state(1), true, false, false, false, true, {"mute"}},
+        {"OfflineChangesNothing", false, state(0, 0, 1, 1), true, false, false, false, true},
+        {"OwnCameraOnStaysOn", true, state(1), true, true, false, false, false},
+        {"OwnCameraOffTellsServer", true, state(1), false, true, false, true, false, {"muteVideo"}},
+        {"OwnCameraOffWhenJoinedMutedOnlyLogs", true, state(1), false, true, true, false, false},
+        {"OwnMicOffTellsServer", true, state(1), true, false, false, false, true, {"mute"}},
+        {"OwnPhonesBothInMutesMicLocally", true, state(1, 1, 0, 0, 1, 1), true, true, false, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RegistryScene s;
+        s.host->videoShouldMute = c.joinedVideoMuted;
+        auto feed = s.makeFeed({"M", Media | (c.publisher ? Publisher : 0)});
+        auto stream = std::static_pointer_cast<KLFakeMediaStream>(feed->mediaStream());
+        if (c.publisher) {
+            stream->setEnabled("video", c.videoOn);
+            stream->setEnabled("audio", c.audioOn);
+        } else {
+            feed->setVideoMuted(!c.videoOn);
+            feed->setAudioMuted(!c.audioOn);
+        }
+        s.registry.addClient(feed);
+
+        RecordCapture capture;
+        s.registry.addParticipants(QJsonArray{member("M", c.callState)});
+        QStringList sent;
+        for (const auto &record : capture.settle())
+            sent.append(record.value("value").toString());
+        EXPECT_EQ(sent, c.records);
+        EXPECT_EQ(feed->videoMuted(), c.videoMuted);
+        EXPECT_EQ(feed->audioMuted(), c.audioMuted);
     }
-    s.registry.addClient(feed);
-
-    RecordCapture capture;
-    s.registry.addParticipants(QJsonArray{member("M", c.callState)});
-
-    QStringList sent;
-    for (const auto &record : capture.settle())
-        sent.append(record.value("value").toString());
-    EXPECT_EQ(sent, c.records);
-    EXPECT_EQ(feed->videoMuted(), c.videoMuted);
-    EXPECT_EQ(feed->audioMuted(), c.audioMuted);
 }
-
-const MuteCase kMuteCases[] = {
-    {"RemoteWithoutVideo", false, state(1, 0), true, true, false, true, false},
-    {"RemoteVideoMutedByServer", false, state(1, 1, 1), true, true, false, true, false},
-    {"RemoteVideoOpenUnmutes", false, state(1), false, true, false, false, false},
-    {"RemoteAudioMutedByServer", false, state(1, 1, 0, 1), true, true, false, false, true},
-    {"RemoteMutedHereTellsServer", false, state(1), true, false, false, false, true, {"mute"}},
-    {"OfflineChangesNothing", false, state(0, 0, 1, 1), true, false, false, false, true},
-    {"OwnCameraOnStaysOn", true, state(1), true, true, false, false, false},
-    {"OwnCameraOffTellsServer", true, state(1), false, true, false, true, false, {"muteVideo"}},
-    {"OwnCameraOffWhenJoinedMutedOnlyLogs", true, state(1), false, true, true, false, false},
-    {"OwnMicOffTellsServer", true, state(1), true, false, false, false, true, {"mute"}},
-    {"OwnPhonesBothInMutesMicLocally", true, state(1, 1, 0, 0, 1, 1), true, true, false, false,
-     true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, RegistryMuteAlignment, testing::ValuesIn(kMuteCases),
-                         [](const testing::TestParamInfo<MuteCase> &info) {
-                             return std::string(info.param.name);
-                         });
-
-// ---- Member lists -----------------------------------------------------------------------
 
 TEST(RegistryMembers, CallStateCopyNeverTakesPublisherOfflineAndKeepsOtherFields)
 {
     RegistryScene s;
     s.add({{"P", Publisher | Online | Media}, {"A", Online}});
     const auto record = s.feed("A")->participant();
-    const QJsonObject otherFields{{"empId", "other"}, {"bu", "X"}};
-    s.registry.addParticipants(
-        QJsonArray{member("P", state(0)), member("A", state(0), otherFields)});
+    s.registry.addParticipants(QJsonArray{member("P", state(0)), member("A", state(0), {{"empId", "other"}, {"bu", "X"}})});
     EXPECT_TRUE(s.feed("P")->isOnline());
     EXPECT_FALSE(s.feed("A")->isOnline());
     EXPECT_EQ(s.feed("A")->participant(), record); // only the call state was taken
@@ -125,67 +101,52 @@ TEST(RegistryMembers, CallStateCopyNeverTakesPublisherOfflineAndKeepsOtherFields
     EXPECT_EQ(s.feed("P")->participant()->callState()->hasVideo, 0);
 }
 
-TEST(RegistryMembers, RegistersNewMembersOnceAndSkipsBadOrExternalEntries)
+TEST(RegistryMembers, RegistersNewMembersOnceSkipsBadOrExternalEntriesAndTellsTheHost)
 {
     RegistryScene s;
     MemberUpdateCounter updates(s.host.get());
     s.registry.addParticipants(QJsonArray{
-        member("A", state(1)),
-        member("A", state(0)),                                          // same member again
+        member("A", state(1)), member("A", state(0)), // the later entry wins
         QJsonValue("not an object"),
         member("X", state(1), {{"memberType", 3}, {"email", "x@example.com"}}),
         member("Y", state(1), {{"memberType", 3}, {"cellPhone", "555"}}),
-        member("W", state(1), {{"memberType", "wrong type"}}),
-        member("", state(1)),
-    });
+        member("W", state(1), {{"memberType", "wrong type"}}), member("", state(1))});
     EXPECT_EQ(uuidsOf(s.registry.participants()), (QStringList{"A", "Y"}));
-    EXPECT_FALSE(s.registry.clientWithUUID("A")->isOnline()); // the later entry wins
-    EXPECT_EQ(updates.count, 1);
+    EXPECT_FALSE(s.registry.clientWithUUID("A")->isOnline());
     EXPECT_EQ(s.registry.clientWithUUID("A")->appointmentId(), QJsonValue(4711));
+    EXPECT_EQ(updates.count, 1);
+    EXPECT_EQ(s.host->userEvents, (QStringList{"A:0", "Y:0"})); // online entries reach the host
+    EXPECT_FALSE(s.registry.isOnlyPersonEnterRoom());
 
     // A list with nobody new registers nothing and posts nothing.
     s.registry.addParticipants(QJsonArray{member("A", state(1))});
     EXPECT_EQ(updates.count, 1);
-}
 
-TEST(RegistryMembers, OnlineMembersReachTheHostOrTheAvatarCacheAndClearAloneFlag)
-{
-    RegistryScene s;
-    s.registry.addParticipants(QJsonArray{member("A", state(0))});
-    EXPECT_TRUE(s.registry.isOnlyPersonEnterRoom());
-    EXPECT_TRUE(s.host->userEvents.isEmpty());
-
-    s.registry.addParticipants(QJsonArray{member("B", state(1))});
-    EXPECT_FALSE(s.registry.isOnlyPersonEnterRoom());
-    EXPECT_EQ(s.host->userEvents, QStringList{"B:0"});
-
-    // Internal staff meetings load avatars instead of telling the host.
-    s.host->vanInternal = true;
-    s.registry.addParticipants(QJsonArray{member("C", state(1))});
-    EXPECT_EQ(s.host->userEvents, QStringList{"B:0"});
+    // Internal staff meetings load avatars instead of telling the host; offline ones leave the
+    // alone flag set.
+    RegistryScene internal;
+    internal.host->vanInternal = true;
+    internal.registry.addParticipants(QJsonArray{member("C", state(0))});
+    EXPECT_TRUE(internal.registry.isOnlyPersonEnterRoom());
+    internal.registry.addParticipants(QJsonArray{member("D", state(1))});
+    EXPECT_FALSE(internal.registry.isOnlyPersonEnterRoom());
+    EXPECT_TRUE(internal.host->userEvents.isEmpty());
 }
 
 TEST(RegistryMembers, OnlineListPutsRoomsFirstAndTellsTheEngine)
 {
     RegistryScene s;
-    s.registry.addParticipants(QJsonArray{
-        member("A", state(1), {{"memberType", 2}}),
-        member("B", state(1), {{"memberType", 2}}),
-        member("P", state(1)),
-        member("Q", state(0)),
-    });
+    s.registry.addParticipants(QJsonArray{member("A", state(1), {{"memberType", 2}}),
+                                          member("B", state(1), {{"memberType", 2}}), member("P", state(1)),
+                                          member("Q", state(0))});
     s.add({{"screen-P", Media | NoParticipant}, {"freeswitch", Online}});
     EXPECT_EQ(uuidsOf(s.registry.participantsWithOnline(true)), (QStringList{"B", "A", "P"}));
-    const auto configVar = s.engine->callLog()->last("setConfigIntVar");
-    ASSERT_TRUE(configVar.has_value());
-    EXPECT_EQ(configVar->args, (QJsonArray{KLRTCMediaConfigVarOnlineCount, 3}));
+    EXPECT_EQ(s.engine->callLog()->last("setConfigIntVar")->args, (QJsonArray{KLRTCMediaConfigVarOnlineCount, 3}));
     EXPECT_EQ(uuidsOf(s.registry.participantsWithOnline(false)), QStringList{"Q"});
     EXPECT_EQ(uuidsOf(s.registry.memberList()), (QStringList{"A", "B", "P", "Q"}));
-    EXPECT_EQ(uuidsOf(s.registry.offlineRooms()), QStringList());
+    EXPECT_TRUE(s.registry.offlineRooms().isEmpty());
     EXPECT_FALSE(s.registry.isSelfInMeeting());
 }
-
-// ---- Lookups and lists ------------------------------------------------------------------
 
 TEST(RegistryLookups, FindFeedsByEachKey)
 {
@@ -194,8 +155,7 @@ TEST(RegistryLookups, FindFeedsByEachKey)
     s.registry.addParticipants(QJsonArray{
         member("R", state(0), {{"memberType", 2}, {"empId", "room-7"}, {"roomId", "r7"}}),
         member("E", state(0), {{"memberType", 3}, {"cellPhone", "555"}, {"extensionPhone", "12"}}),
-        member("O", state(0), {{"memberType", 0}}),
-    });
+        member("O", state(0), {{"memberType", 0}})});
 
     EXPECT_EQ(s.registry.clientWithUUID("A"), s.feed("A"));
     EXPECT_EQ(s.registry.clientWithUUID(QString()), nullptr);
@@ -205,11 +165,7 @@ TEST(RegistryLookups, FindFeedsByEachKey)
     EXPECT_EQ(uuidsOf({s.registry.clientWithRoomId("room-7")}), QStringList{"R"});
     EXPECT_EQ(s.registry.clientWithRoomId("emp-A"), nullptr); // persons are no rooms
 
-    struct Probe {
-        QJsonObject json;
-        QString found; // empty: none
-    };
-    const Probe probes[] = {
+    const std::pair<QJsonObject, QString> probes[] = { // the member probed, the uuid found ("" none)
         {{{"memberType", 1}, {"empId", "emp-A"}}, "A"},
         {{{"memberType", 2}, {"roomId", "r7"}}, "R"},
         {{{"memberType", 3}, {"cellPhone", "555"}}, "E"},
@@ -219,12 +175,12 @@ TEST(RegistryLookups, FindFeedsByEachKey)
         {{{"memberType", 3}, {"email", "e@example.com"}, {"cellPhone", "555"}}, "E"},
         {{{"memberType", 0}, {"empId", "emp-O"}}, ""}, // other kinds never match
     };
-    for (const Probe &probe : probes) {
-        const auto participant = KLParticipant::createWithDictionary(probe.json);
+    for (const auto &[json, expected] : probes) {
+        SCOPED_TRACE(QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString());
+        const auto participant = KLParticipant::createWithDictionary(json);
         ASSERT_NE(participant, nullptr);
         const auto found = s.registry.isParticipantExists(*participant);
-        EXPECT_EQ(found ? found->uuid() : QString(), probe.found)
-            << qPrintable(QJsonDocument(probe.json).toJson(QJsonDocument::Compact));
+        EXPECT_EQ(found ? found->uuid() : QString(), expected);
     }
 
     s.registry.displayClientOnMain(s.feed("A"));
@@ -236,12 +192,8 @@ TEST(RegistryLookups, FindFeedsByEachKey)
 TEST(RegistryLookups, SharesFloorAndPresenceLists)
 {
     RegistryScene s;
-    s.add({{"P", Publisher | Online | Media},
-           {"screen-P", Publisher | Media | NoParticipant},
-           {"freeswitch", Online | Media},
-           {"A", Media},
-           {"R", Room},
-           {"S", Room | Ringing},
+    s.add({{"P", Publisher | Online | Media}, {"screen-P", Publisher | Media | NoParticipant},
+           {"freeswitch", Online | Media}, {"A", Media}, {"R", Room}, {"S", Room | Ringing},
            {"screen-A", Media | NoParticipant}});
     EXPECT_EQ(uuidsOf(s.registry.onlineClients()), (QStringList{"P", "screen-P", "A", "screen-A"}));
     EXPECT_EQ(uuidsOf(s.registry.mediaOrOnlineClients()), (QStringList{"P", "A", "screen-A"}));
@@ -265,48 +217,38 @@ TEST(RegistryLookups, SharesFloorAndPresenceLists)
     EXPECT_FALSE(s.feed("A")->floorChange());
 
     s.registry.setMemberCallStatus(3);
-    EXPECT_EQ(s.engine->callLog()->last("setConfigIntVar")->args,
-              (QJsonArray{KLRTCMediaConfigVarCallStatus, 3}));
+    EXPECT_EQ(s.engine->callLog()->last("setConfigIntVar")->args, (QJsonArray{KLRTCMediaConfigVarCallStatus, 3}));
 }
 
-// ---- Adding and removing ----------------------------------------------------------------
-
-TEST(RegistryAddRemove, NotifiesOncePerAddAndClosesRemovedFeeds)
+TEST(RegistryAddRemove, NotifiesOncePerAddClosesRemovedFeedsAndRemovesAll)
 {
     RegistryScene s;
+    s.add({{"P", Publisher | Online | Media}});
     MemberUpdateCounter updates(s.host->notificationSender());
     s.registry.addClients({});
     EXPECT_EQ(updates.count, 0);
 
-    auto a = s.makeFeed({"A", Online | Media});
-    auto b = s.makeFeed({"B", Online | Media});
+    auto a = s.makeFeed({"A", Online | Media}), b = s.makeFeed({"B", Online | Media});
     s.registry.addClients({a, b, s.makeFeed({"A", Online})});
     EXPECT_EQ(updates.count, 1);
-    EXPECT_EQ(s.registry.participants(), (KLFeedClientList{a, b}));
+    EXPECT_EQ(uuidsOf(s.registry.participants()), (QStringList{"P", "A", "B"}));
+    EXPECT_EQ(s.registry.clientWithUUID("A"), a);
     s.registry.addClient(a); // already there: nothing added, still announced
     EXPECT_EQ(updates.count, 2);
-    EXPECT_EQ(s.registry.participants().size(), 2);
+    EXPECT_EQ(s.registry.participants().size(), 3);
 
+    s.registry.closeClientWithUUID("B"); // remote: unsubscribed, stream kept
+    EXPECT_EQ(s.engine->callLog()->last("unsubscribe")->args, QJsonArray{"B"});
+    EXPECT_NE(b->mediaStream(), nullptr);
     s.registry.removeClient(a);
     EXPECT_EQ(updates.count, 3);
     EXPECT_EQ(a->mediaStream(), nullptr);
-    EXPECT_FALSE(s.registry.isClientExists("A"));
-    EXPECT_EQ(s.registry.participants(), KLFeedClientList{b});
-}
+    EXPECT_EQ(uuidsOf(s.registry.participants()), (QStringList{"P", "B"}));
 
-TEST(RegistryAddRemove, CloseAndRemoveAll)
-{
-    RegistryScene s;
-    s.add({{"P", Publisher | Online | Media}, {"A", Online | Media}});
-    s.registry.closeClientWithUUID("A"); // remote: unsubscribed, stream kept
-    EXPECT_EQ(s.engine->callLog()->last("unsubscribe")->args, QJsonArray{"A"});
-    EXPECT_NE(s.feed("A")->mediaStream(), nullptr);
-
-    MemberUpdateCounter updates(s.host.get());
     const int stripRedraws = s.host->layout->smallScreen;
     s.registry.removeAllClient();
     EXPECT_EQ(s.host->stopShareCalls, 1);
-    EXPECT_EQ(updates.count, 2);
+    EXPECT_EQ(updates.count, 5);
     EXPECT_TRUE(s.registry.participants().isEmpty());
     EXPECT_EQ(s.registry.publisher(), nullptr);
     EXPECT_EQ(s.host->layout->smallScreen, stripRedraws + 1);

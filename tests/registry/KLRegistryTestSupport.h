@@ -21,10 +21,9 @@
 
 #include <gtest/gtest.h>
 
-
 namespace kltest {
 
-/// Records what the registry tells the layout: main-view changes, content updates, strip redraws.
+/// Records what the registry tells the layout (driven from the test's thread only).
 class RecordingLayout final : public KLConferenceManagerDataSource {
 public:
     using Feed = std::shared_ptr<KLFeedClient>;
@@ -38,8 +37,7 @@ public:
     void leaveRoomWithReason(int) override {}
     void refreshRoom() override {}
 
-    QStringList mainScreen; // the registry is driven from the test's thread only
-    QStringList updated;
+    QStringList mainScreen, updated;
     int smallScreen = 0;
 };
 
@@ -91,30 +89,19 @@ struct TestFeed {
 
 inline QJsonObject participantJson(const QString &uuid, int traits, const QJsonObject &extra = {})
 {
-    QJsonObject json = extra;
-    json.insert("memberUUID", uuid);
-    if (!json.contains("empId"))
-        json.insert("empId", "emp-" + uuid);
-    if (!json.contains("memberType"))
-        json.insert("memberType", (traits & Room) ? 2 : 1);
-    if (!json.contains("callState")) {
-        json.insert("callState", QJsonObject{{"online", (traits & Online) ? 1 : 0},
-                                             {"ringing", (traits & Ringing) ? 1 : 0},
-                                             {"hasVideo", 1}});
-    }
+    QJsonObject json{{"memberUUID", uuid}, {"empId", "emp-" + uuid}, {"memberType", (traits & Room) ? 2 : 1},
+                     {"callState", QJsonObject{{"online", (traits & Online) ? 1 : 0},
+                                               {"ringing", (traits & Ringing) ? 1 : 0}, {"hasVideo", 1}}}};
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        json.insert(it.key(), it.value());
     return json;
 }
 
 /// A registry in a meeting with the fake engine installed and a connection made.
 class RegistryScene {
 public:
-    RegistryScene()
-    {
-        host->connection = engine->createConnection({}, 0, 0, false, false, {});
-    }
+    RegistryScene() { host->connection = engine->createConnection({}, 0, 0, false, false, {}); }
     ~RegistryScene() { KLRTCMediaSDK::install(nullptr); }
-
-    std::shared_ptr<KLFakeMediaConnection> connection() const { return engine->lastConnection(); }
 
     std::shared_ptr<KLFeedClient> makeFeed(const TestFeed &wanted)
     {
@@ -124,10 +111,8 @@ public:
         auto feed = KLFeedClient::create(host->appointmentId(), wanted.uuid, {}, member);
         if (wanted.traits & Media)
             feed->setMediaStream(engine->makeRemoteStream(wanted.uuid));
-        if (wanted.traits & ReceivingVideo)
-            feed->setIsReceiveVideoByClient(true);
-        if (wanted.traits & Publisher)
-            feed->setIsPublisher(true);
+        feed->setIsReceiveVideoByClient(wanted.traits & ReceivingVideo);
+        feed->setIsPublisher(wanted.traits & Publisher);
         feeds.insert(wanted.uuid, feed);
         return feed;
     }
@@ -149,10 +134,9 @@ public:
     QStringList streamVideoCalls(bool enabled) const
     {
         QStringList ids;
-        for (const auto &call : connection()->calls()) {
+        for (const auto &call : engine->lastConnection()->calls())
             if (call.name == QLatin1String("streamVideo") && call.args.at(1).toBool() == enabled)
                 ids.append(call.args.at(0).toString());
-        }
         return ids;
     }
 
