@@ -7,18 +7,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "KLBenchSupport.h"
+
 namespace {
 
-class DiscardingPrinter : public KLSDKLoggerProtocol {
-public:
-    void info(const QString &, const QString &) override {}
-    void debug(const QString &, const QString &) override {}
-    void warn(const QString &, const QString &) override {}
-    void error(const QString &, const QString &) override {}
-    void action(const QString &, const QVariant &, const QVariant &) override {}
-    void event(const QString &, const QVariant &, const QVariant &) override {}
-    void error(const QString &, const QVariant &, const QVariant &) override {}
-};
 
 void drainIoQueue()
 {
@@ -56,7 +48,7 @@ BENCHMARK(BM_LoggerLinesPerSecond)->Arg(10000)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    KLSDKLogger::setLoggerPrinter(std::make_shared<DiscardingPrinter>());
+    KLSDKLogger::setLoggerPrinter(std::make_shared<KLDiscardingPrinter>());
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

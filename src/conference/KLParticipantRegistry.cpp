@@ -388,7 +388,7 @@ std::shared_ptr<KLFeedClient> KLParticipantRegistry::defaultClient() const
 
 void KLParticipantRegistry::addParticipants(const QJsonArray &participants)
 {
-    KLFeedClientList newFeeds;
+    NewFeeds newFeeds;
     for (const QJsonValue &value : participants) {
         if (!value.isObject()) {
             KL_LOG_ERROR(kLogTag, QStringLiteral("error"));
@@ -396,8 +396,8 @@ void KLParticipantRegistry::addParticipants(const QJsonArray &participants)
         }
         registerParticipant(value.toObject(), newFeeds);
     }
-    if (!newFeeds.isEmpty())
-        addClients(newFeeds);
+    if (!newFeeds.inOrder.isEmpty())
+        addClients(newFeeds.inOrder);
 }
 
 void KLParticipantRegistry::addParticipant(const QJsonObject &participant)
@@ -405,8 +405,7 @@ void KLParticipantRegistry::addParticipant(const QJsonObject &participant)
     addParticipants(QJsonArray{participant});
 }
 
-void KLParticipantRegistry::registerParticipant(const QJsonObject &dictionary,
-                                                KLFeedClientList &newFeeds)
+void KLParticipantRegistry::registerParticipant(const QJsonObject &dictionary, NewFeeds &newFeeds)
 {
     QString parseError;
     const auto participant = KLParticipant::createWithDictionary(dictionary, &parseError);
@@ -429,14 +428,13 @@ void KLParticipantRegistry::registerParticipant(const QJsonObject &dictionary,
     auto feed = clientWithUUID(participant->memberUUID);
     if (!feed) {
         // A list may name a member twice; the second entry updates the feed made for the first.
-        feed = firstOf(newFeeds, [&](const KLFeedClient &candidate) {
-            return candidate.uuid() == participant->memberUUID;
-        });
+        feed = newFeeds.byUuid.value(participant->memberUUID);
     }
     if (!feed) {
         feed = KLFeedClient::create(m_host->appointmentId(), participant->memberUUID,
                                     m_host->conferenceManager(), participant);
-        newFeeds.append(feed);
+        newFeeds.inOrder.append(feed);
+        newFeeds.byUuid.insert(participant->memberUUID, feed);
     }
     if (!feed->participant())
         feed->setParticipant(participant);

@@ -173,7 +173,13 @@ public:
 private:
     struct SmallClientsPass;
 
-    void registerParticipant(const QJsonObject &dictionary, KLFeedClientList &newFeeds);
+    /// The feeds a member list creates, in list order and by uuid (a list of thousands must
+    /// not be scanned once per member).
+    struct NewFeeds {
+        KLFeedClientList inOrder;
+        QHash<QString, std::shared_ptr<KLFeedClient>> byUuid;
+    };
+    void registerParticipant(const QJsonObject &dictionary, NewFeeds &newFeeds);
     void announceParticipant(const std::shared_ptr<KLParticipant> &participant);
     void copyCallState(const std::shared_ptr<KLFeedClient> &feed,
                        const std::shared_ptr<KLParticipant> &participant);

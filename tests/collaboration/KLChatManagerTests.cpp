@@ -14,15 +14,9 @@ using kltest::RecordingBubble;
 
 namespace {
 
-struct NormalizeCase {
-    const char *name;
-    QString input;
-    QString expected;
-};
-
 TEST(ChatText, NormalizesWhitespaceAndLineBreaks)
 {
-    const NormalizeCase cases[] = {
+    const struct { const char *name; QString input, expected; } cases[] = {
         {"spaces and a line break around a word", "  hello \n", "hello"},
         {"line break between words joins them", "good\nmorning", "goodmorning"},
         {"CRLF inside and tabs outside", "\tone\r\ntwo\t", "onetwo"},
@@ -59,11 +53,7 @@ protected:
 
 TEST_F(ChatManager, LongTextsGoOutInPiecesOf113TwoSecondsApart)
 {
-    struct Case {
-        int length;
-        QList<int> pieces;
-    };
-    const Case cases[] = {{1, {1}}, {113, {113}}, {114, {113, 1}}, {227, {113, 113, 1}}, {339, {113, 113, 113}}};
+    const struct { int length; QList<int> pieces; } cases[] = {{1, {1}}, {113, {113}}, {114, {113, 1}}, {227, {113, 113, 1}}, {339, {113, 113, 113}}};
     for (const auto &c : cases) {
         host->sent.clear();
         host->sentAt.clear();
@@ -90,9 +80,7 @@ TEST_F(ChatManager, UnitsAreUtf16CodeUnitsAndTextIsNormalizedFirst)
         emoji.append(QString::fromUtf8("\xF0\x9F\x98\x80"));
     chat.sendChatMessage(emoji);
     clock->advance(2);
-    ASSERT_EQ(host->sent.size(), 2);
-    EXPECT_EQ(host->sent[0].size(), 113);
-    EXPECT_EQ(host->sent[1].size(), 1);
+    EXPECT_EQ(host->sent, (QStringList{emoji.left(113), emoji.mid(113)}));
 
     host->sent.clear();
     chat.sendChatMessage("  \n  ");
@@ -124,19 +112,25 @@ TEST_F(ChatManager, PendingPiecesDieWithTheMeetingOrANewOne)
     EXPECT_EQ(chat.pendingPieceCount(), 0);
 }
 
+// Without a view the manager still tracks what it would show.
 TEST_F(ChatManager, BubbleShowsNameAndTextAndHidesAfterFiveSeconds)
 {
-    host->names.insert("u-1", "Ann");
-    chat.pushChatMessage(QJsonObject{{"source", "u-1"}, {"text", "hello"}});
-    EXPECT_EQ(bubble->calls, QStringList{QString::fromUtf8("show Ann\xEF\xBC\x9Ahello from u-1")});
-    EXPECT_EQ(chat.currentMessage().value("text"), "hello");
-
-    clock->advance(4.9);
-    EXPECT_EQ(bubble->calls.size(), 1);
-    clock->advance(0.2);
-    EXPECT_EQ(bubble->calls.last(), "hide");
-    EXPECT_TRUE(chat.currentMessage().isEmpty());
-    EXPECT_TRUE(chat.shownContent().text.isEmpty());
+    for (bool withView : {true, false}) {
+        SCOPED_TRACE(withView);
+        bubble->calls.clear();
+        chat.initChatMessageView(withView ? bubble : nullptr);
+        host->names.insert("u-1", "Ann");
+        chat.pushChatMessage(QJsonObject{{"source", "u-1"}, {"text", "hello"}});
+        EXPECT_EQ(chat.shownContent().text, QString::fromUtf8("Ann\xEF\xBC\x9Ahello"));
+        EXPECT_EQ(chat.currentMessage().value("text"), "hello");
+        clock->advance(4.9);
+        EXPECT_FALSE(chat.shownContent().text.isEmpty());
+        clock->advance(0.2);
+        EXPECT_TRUE(chat.currentMessage().isEmpty());
+        EXPECT_TRUE(chat.shownContent().text.isEmpty());
+        const QStringList shown{QString::fromUtf8("show Ann\xEF\xBC\x9Ahello from u-1"), "hide"};
+        EXPECT_EQ(bubble->calls, withView ? shown : QStringList{});
+    }
 }
 
 TEST_F(ChatManager, ANewerMessageReplacesTheShownOneAndStaysFiveSeconds)
@@ -169,17 +163,6 @@ TEST_F(ChatManager, UnknownSendersShowWithAnEmptyNameAndNonObjectsAreIgnored)
     // Wrong types inside the message read as empty texts rather than failing.
     chat.pushChatMessage(QJsonObject{{"source", 7}, {"text", QJsonArray{1}}});
     EXPECT_EQ(chat.shownContent().text, QString::fromUtf8("\xEF\xBC\x9A"));
-}
-
-TEST_F(ChatManager, WithoutAViewTheManagerStillTracksWhatItWouldShow)
-{
-    chat.initChatMessageView(nullptr);
-    host->names.insert("u-1", "Ann");
-    chat.pushChatMessage(QJsonObject{{"source", "u-1"}, {"text", "hey"}});
-    EXPECT_EQ(chat.shownContent().text, QString::fromUtf8("Ann\xEF\xBC\x9Ahey"));
-    clock->advance(5);
-    EXPECT_TRUE(chat.shownContent().text.isEmpty());
-    EXPECT_TRUE(bubble->calls.isEmpty());
 }
 
 } // namespace

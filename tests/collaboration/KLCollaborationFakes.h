@@ -11,7 +11,8 @@
 #include "collaboration/KLMeetingNoteController.h"
 #include "collaboration/KLMeetingNoteHost.h"
 
-#include "../feed/KLFeedTestFakes.h"
+#include "KLSilentMeetingApi.h"
+#include "model/KLParticipant.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -64,11 +65,7 @@ public:
     int pending() const { std::lock_guard lock(m_mutex); return int(m_tasks.size()); }
 
 private:
-    struct Task {
-        Token token = 0;
-        double due = 0;
-        KLBlock block;
-    };
+    struct Task { Token token = 0; double due = 0; KLBlock block; };
     mutable std::mutex m_mutex;
     std::vector<Task> m_tasks;
     Token m_nextToken = 1;
@@ -130,17 +127,16 @@ private:
     KLBlock m_loaded;
 };
 
-/// Records the summary operations; the test finishes each with `succeed` or `fail`.
-class SummaryApi final : public RecordingMeetingApi {
+/// Records the summary operations; the test runs each one's success or failure block.
+class SummaryApi final : public SilentMeetingApi {
 public:
     struct Call {
         QString name;
         KLParticipantPtr who;
         QString language;
-        bool isTrain = false;
-        bool sendMail = false;
-        KLApiSuccessBlock success;
-        KLApiFailureBlock failure;
+        bool isTrain, sendMail;
+        S success;
+        F failure;
     };
     void openSummaryWithAppointment(P who, T language, bool isTrain, bool sendMail, S s, F f) override
     { calls.push_back({"open", who, language, isTrain, sendMail, s, f}); }
@@ -172,7 +168,7 @@ public:
     void showToastDialog(KLDialogRequest request) override { dialogs.push_back(std::move(request)); }
 
     std::shared_ptr<SummaryApi> api = std::make_shared<SummaryApi>();
-    KLParticipantPtr own = makeParticipant({{"memberUUID", "own-uuid"}, {"appointmentId", 42}});
+    KLParticipantPtr own = KLParticipant::createWithDictionary({{"memberUUID", "own-uuid"}, {"appointmentId", 42}});
     bool open = false;
     QString language;
     QString pageUrl = "https://127.0.0.1:8443/it-service/kelvo-subtitle/0.0.5/index.html";

@@ -15,8 +15,6 @@
 
 namespace {
 
-using kltest::makeParticipant;
-
 class RecordingDialogView : public KLDialogView {
 public:
     void showDialog(const KLDialogPresentation &dialog) override { shown.push_back(dialog); }
@@ -33,7 +31,7 @@ protected:
     }
     void TearDown() override { KLDialogQueue::shared().setView(nullptr); }
 
-    /// A fresh API and a feed of member "Ann" bound to it.
+    /// A fresh API and records, and a feed of member "Ann" bound to them.
     std::shared_ptr<KLFeedClient> memberFeed(const QJsonObject &callState = {{"online", 1}}, QJsonObject fields = {})
     {
         manager->api = std::make_shared<kltest::RecordingMeetingApi>();
@@ -41,10 +39,25 @@ protected:
         for (const auto &[key, value] : {std::pair{"displayName", QJsonValue("Ann")}, {"appointmentId", 42},
                                          {"memberUUID", "m-1"}, {"memberType", 1}})
             fields.insert(key, value);
-        participant = makeParticipant(fields, callState);
+        participant = kltest::makeParticipant(fields, callState);
         return KLFeedClient::create(QJsonValue(42), "m-1", manager, participant);
     }
     std::vector<kltest::ApiCall> calls() const { return manager->api->calls(); }
+    QStringList sentCalls() const
+    {
+        QStringList sent;
+        for (const auto &call : calls())
+            sent << call.name + (call.number.isEmpty() ? "" : " " + call.number) + (call.type.isEmpty() ? "" : "/" + call.type);
+        return sent;
+    }
+    /// The value of `field` in each monitor record named `value`.
+    QStringList written(const char *value, const char *field)
+    {
+        QStringList found;
+        for (const auto &record : records.withValue(value))
+            found << record.value(field).toString();
+        return found;
+    }
     /// The next dialog the view gets (dialogs reach the view on the main thread).
     KLDialogPresentation nextDialog()
     {
@@ -78,27 +91,21 @@ protected:
 
 TEST_F(FeedOperations, MutingOnTheServer)
 {
-    struct Row {
-        bool video, publisher, toServer, withParticipant, muted;
-        int online;
-        bool sent, announced;
-    };
+    struct Row { bool video, publisher, toServer, withParticipant, muted; int online; bool sent, announced; };
     const Row rows[] = {
         {false, false, true, true, true, 1, true, false},
         {false, false, true, true, false, 1, true, false},
         {false, false, false, true, true, 1, false, false},
-        {false, false, true, true, true, 0, false, false},  // offline member: only the local flag
+        {false, false, true, true, true, 0, false, false}, // offline member: only the local flag
         {false, false, true, false, true, 1, false, false},
-        {true, true, true, true, true, 0, true, true},      // video does not depend on being online
+        {true, true, true, true, true, 0, true, true},     // video does not depend on being online
         {true, true, true, true, false, 1, true, false},
         {true, false, true, true, true, 1, true, false},
         {true, true, false, true, true, 1, false, false},
         {true, true, true, false, true, 1, false, false},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(testing::Message() << "video " << row.video << " publisher " << row.publisher << " toServer "
-                                        << row.toServer << " participant " << row.withParticipant << " muted "
-                                        << row.muted << " online " << row.online);
+        SCOPED_TRACE(testing::Message() << "row " << &row - rows);
         auto feed = memberFeed({{"online", row.online}});
         feed->setIsPublisher(row.publisher);
         if (!row.withParticipant)
@@ -117,22 +124,19 @@ TEST_F(FeedOperations, MutingOnTheServer)
 
         EXPECT_EQ(row.video ? feed->videoMuted() : feed->audioMuted(), row.muted);
         EXPECT_EQ(announced, row.announced ? 1 : 0);
+        const QString record = QString(row.muted ? "" : "un") + (row.video ? "muteVideo" : "mute");
+        EXPECT_EQ(written(qPrintable(record), "to"), row.sent ? QStringList{"Ann"} : QStringList());
         const auto sent = calls();
-        const auto written = records.withValue(QString(row.muted ? "" : "un") + (row.video ? "muteVideo" : "mute"));
         ASSERT_EQ(sent.size(), row.sent ? 1u : 0u);
-        ASSERT_EQ(written.size(), row.sent ? 1u : 0u);
         if (row.sent) {
             EXPECT_EQ(sent[0].name, row.video ? "vmute" : "mute");
             EXPECT_EQ(sent[0].status, row.muted);
             EXPECT_EQ(sent[0].appointment, participant);
-            EXPECT_EQ(written[0].value("to").toString(), "Ann");
         }
     }
 
-    auto feed = memberFeed();
-    feed->unmuteCellPhoneWhenExtensionCellphoneBothOnline();
-    ASSERT_EQ(calls().size(), 1u);
-    EXPECT_EQ(calls()[0].name, "mute");
+    memberFeed()->unmuteCellPhoneWhenExtensionCellphoneBothOnline();
+    ASSERT_EQ(sentCalls(), QStringList{"mute"});
     EXPECT_FALSE(calls()[0].status);
     EXPECT_EQ(records.withValue("unmute").size(), 1u);
 }
@@ -153,12 +157,8 @@ TEST_F(FeedOperations, HangUpTypes)
         auto feed = memberFeed({{"online", row.online}, {"extension", row.extension}, {"cellphone", row.cellphone}});
         feed->setIsCellPhoneEnter(row.cellEnter);
         ((*feed).*row.hangUp)();
-        ASSERT_EQ(calls().size(), 1u);
-        EXPECT_EQ(calls()[0].name, "hangUp");
-        EXPECT_EQ(calls()[0].type, row.type);
-        const auto written = records.withValue("hangupInConference");
-        ASSERT_EQ(written.size(), 1u);
-        EXPECT_EQ(written[0].value("callee").toString(), "Ann");
+        EXPECT_EQ(sentCalls(), QStringList{"hangUp/" + QString(row.type)});
+        EXPECT_EQ(written("hangupInConference", "callee"), QStringList{"Ann"});
     }
 }
 
@@ -176,20 +176,17 @@ TEST_F(FeedOperations, CallingAMember)
 
     QJsonValue result;
     feed->callMemberInternalWithNumber("123", "extension", [&](const QJsonValue &v) { result = v; }, anyFailure);
-    const auto call = manager->api->lastCall();
-    EXPECT_EQ(call.number + "/" + call.type, "123/extension");
-    EXPECT_EQ(call.appointment, participant);
-    const auto written = records.withValue("callInConference");
-    ASSERT_EQ(written.size(), 1u);
-    EXPECT_EQ(written[0].value("callee").toString(), "Ann");
-    EXPECT_EQ(written[0].value("calleeNumber").toString(), "123");
-    call.success(QJsonObject{{"ok", 1}});
+    EXPECT_EQ(sentCalls(), QStringList{"call 123/extension"});
+    EXPECT_EQ(calls().back().appointment, participant);
+    EXPECT_EQ(written("callInConference", "callee"), QStringList{"Ann"});
+    EXPECT_EQ(written("callInConference", "calleeNumber"), QStringList{"123"});
+    calls().back().success(QJsonObject{{"ok", 1}});
     EXPECT_EQ(result, QJsonValue(QJsonObject{{"ok", 1}}));
 
     QString failure;
     feed->callMemberInternalWithNumber("123", "extension", anySuccess,
                                        [&](const QString &code, const QString &message) { failure = code + message; });
-    manager->api->lastCall().failure("500", " server error");
+    calls().back().failure("500", " server error");
     EXPECT_EQ(failure, "500 server error");
     pressMarkerWhenShown(); // not a busy room: no dialog came before the marker
 
@@ -202,15 +199,11 @@ TEST_F(FeedOperations, CallingAMember)
 
 TEST_F(FeedOperations, PhoneShortcutsPickTheNumber)
 {
-    struct Row { const char *extension, *cell, *expected; };
-    const Row rows[] = {{"8001", "139", "8001/extension"}, {"", "139", "139/cellphone"}, {"", "", nullptr}};
+    struct Row { const char *extension, *cell; QStringList expected; };
+    const Row rows[] = {{"8001", "139", {"call 8001/extension"}}, {"", "139", {"call 139/cellphone"}}, {"", "", {}}};
     for (const Row &row : rows) {
-        auto feed = memberFeed({{"online", 1}}, {{"extensionPhone", row.extension}, {"cellPhone", row.cell}});
-        feed->makeConferenceCall();
-        ASSERT_EQ(calls().size(), row.expected ? 1u : 0u);
-        if (row.expected) {
-            EXPECT_EQ(calls()[0].number + "/" + calls()[0].type, row.expected);
-        }
+        memberFeed({{"online", 1}}, {{"extensionPhone", row.extension}, {"cellPhone", row.cell}})->makeConferenceCall();
+        EXPECT_EQ(sentCalls(), row.expected);
     }
 
     auto withoutCell = memberFeed({{"online", 1}}, {{"extensionPhone", "8001"}});
@@ -224,8 +217,7 @@ TEST_F(FeedOperations, PhoneShortcutsPickTheNumber)
     EXPECT_TRUE(calls().empty());
 
     memberFeed({{"online", 1}}, {{"cellPhone", "139"}})->makeConferenceCellCall();
-    ASSERT_EQ(calls().size(), 1u);
-    EXPECT_EQ(calls()[0].number + "/" + calls()[0].type, "139/cellphone");
+    EXPECT_EQ(sentCalls(), QStringList{"call 139/cellphone"});
 }
 
 TEST_F(FeedOperations, BusyRoomAnswersShowTheirDialogs)
@@ -244,9 +236,9 @@ TEST_F(FeedOperations, BusyRoomAnswersShowTheirDialogs)
         // The string table has the texts (an unknown key comes back unchanged).
         EXPECT_NE(KLLocalizedString(row.titleKey), row.titleKey);
         EXPECT_NE(KLLocalizedString(row.buttonKey), row.buttonKey);
-        auto feed = memberFeed();
+        auto feed = memberFeed(); // the answer reaches only a feed that still exists
         feed->callMemberInternalWithNumber("8001", "extension", nullptr, nullptr);
-        manager->api->lastCall().failure(row.code, "busy");
+        calls().back().failure(row.code, "busy");
 
         const auto dialog = nextDialog();
         EXPECT_EQ(dialog.title, (row.named ? "Ann " : "") + KLLocalizedString(row.titleKey));
@@ -270,21 +262,15 @@ TEST_F(FeedOperations, BusyRoomAnswersShowTheirDialogs)
     feed->meetingRoomCallError("-21");            // not a busy-room code
     pressMarkerWhenShown();
     EXPECT_TRUE(calls().empty());
-}
 
-TEST_F(FeedOperations, SeizingTheRoomIsRecordedOnlyWhenItWorks)
-{
-    auto feed = memberFeed();
+    // Seizing is recorded only when it works.
     feed->robRoom();
     feed->robRoom();
-    const auto sent = calls();
-    ASSERT_EQ(sent.size(), 2u);
-    sent[0].failure("-1", "no");
+    ASSERT_EQ(sentCalls(), (QStringList{"robRoom", "robRoom"}));
+    calls()[0].failure("-1", "no");
     EXPECT_TRUE(records.withValue("robMeetingRoom").empty());
-    sent[1].success(QJsonValue());
-    const auto written = records.withValue("robMeetingRoom");
-    ASSERT_EQ(written.size(), 1u);
-    EXPECT_EQ(written[0].value("roomName").toString(), "Ann");
+    calls()[1].success(QJsonValue());
+    EXPECT_EQ(written("robMeetingRoom", "roomName"), QStringList{"Ann"});
 }
 
 } // namespace

@@ -20,8 +20,8 @@ struct ApiCall {
     QString name;
     KLParticipantPtr appointment;
     bool status = false;
-    QString number, type, memberUuid;
-    QJsonValue appointmentId;
+    QString number = {}, type = {}, memberUuid = {};
+    QJsonValue appointmentId = {};
     KLApiSuccessBlock success = {};
     KLApiFailureBlock failure = {};
 };

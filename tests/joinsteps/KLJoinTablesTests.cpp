@@ -56,8 +56,8 @@ TEST(JoinFailures, ProjectorMessagePairsAndConfigurationRule)
                            {"errorMsgZh", QString::fromUtf8("链接投屏服务失败，请重新投屏。")}}));
 
     EXPECT_TRUE(KLJoinFailures::clientConfigFailureStopsJoin(false, "91212"));
-    EXPECT_FALSE(KLJoinFailures::clientConfigFailureStopsJoin(true, "91212"));
-    EXPECT_FALSE(KLJoinFailures::clientConfigFailureStopsJoin(false, "91213"));
+    EXPECT_FALSE(KLJoinFailures::clientConfigFailureStopsJoin(true, "91212")
+                 || KLJoinFailures::clientConfigFailureStopsJoin(false, "91213"));
 }
 
 TEST(BeautyAvailability, ModelAgainstTheList)
@@ -96,8 +96,7 @@ protected:
     {
         QJsonArray list;
         for (int i = 0; i < count; ++i)
-            list.append(QJsonObject{{"meetingUUID", QStringLiteral("meeting-%1").arg(i)},
-                                    {"memberUUID", QStringLiteral("member-%1").arg(i)}});
+            list.append(QJsonObject{{"meetingUUID", QString("meeting-%1").arg(i)}, {"memberUUID", QString("member-%1").arg(i)}});
         return list;
     }
 

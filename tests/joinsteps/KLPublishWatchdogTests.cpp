@@ -25,12 +25,9 @@ protected:
     QStringList sent()
     {
         QStringList found;
-        for (const QJsonObject &record : capture.settle()) {
-            const QString value = record.value("value").toString();
-            if (value == "mediaError" || value.startsWith("audioStreamRefresh"))
-                found << value + "/" + record.value("errCode").toString() + "@"
-                             + record.value("level").toString();
-        }
+        for (const QJsonObject &r : capture.settle())
+            if (r["value"] == "mediaError" || r["value"].toString().startsWith("audioStreamRefresh"))
+                found << r["value"].toString() + "/" + r["errCode"].toString() + "@" + r["level"].toString();
         return found;
     }
 
@@ -80,11 +77,19 @@ TEST_F(PublishWatchdogTest, UnchangedPacketsRaiseOneAlarmAndRecover)
 
 TEST_F(PublishWatchdogTest, FlatInputLevelRaisesOneAlarmAndRecovers)
 {
+    for (int i = 0; i < 5; ++i) { // a short silence recovers without any report
+        feed->setPacketsSent(7);
+        feed->setILevel(0);
+    }
+    feed->setPacketsSent(8);
+    feed->setILevel(30);
+    EXPECT_EQ(feed->noAudioCount() + feed->noILevelCount(), 0);
+    EXPECT_TRUE(sent().isEmpty());
+
     for (int i = 0; i < KLPublishWatchdog::kNoInputLevelThreshold - 1; ++i)
         feed->setILevel(i % 2); // 0 and 1 both count as silence
     EXPECT_FALSE(feed->noILevelFlag());
     EXPECT_TRUE(sent().isEmpty());
-
     feed->setILevel(1);
     feed->setILevel(0);
     EXPECT_TRUE(feed->noILevelFlag());
@@ -95,17 +100,4 @@ TEST_F(PublishWatchdogTest, FlatInputLevelRaisesOneAlarmAndRecovers)
     EXPECT_FALSE(feed->noILevelFlag());
     EXPECT_EQ(sent(), (QStringList{"mediaError/609@" + kError, "audioStreamRefreshLevel/@" + kTrace}));
     EXPECT_TRUE(dialogs.empty()); // only missing packets ask the user
-    EXPECT_EQ(feed->noAudioCount(), 0);
-}
-
-TEST_F(PublishWatchdogTest, RecoveryWithoutAlarmReportsNothing)
-{
-    for (int i = 0; i < 5; ++i) {
-        feed->setPacketsSent(7);
-        feed->setILevel(0);
-    }
-    feed->setPacketsSent(8);
-    feed->setILevel(30);
-    EXPECT_EQ(feed->noAudioCount() + feed->noILevelCount(), 0);
-    EXPECT_TRUE(sent().isEmpty());
 }

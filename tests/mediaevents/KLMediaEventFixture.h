@@ -47,43 +47,43 @@ public:
     QStringList takeActions() { std::lock_guard l(m_mutex); return std::exchange(m_actions, {}); }
     void act(const QString &a) const { std::lock_guard l(m_mutex); m_actions << a; }
 
-    int conferenceMode() const override { return mode; }
-    bool multiProjectorReceive() const override { return receive; }
-    bool isPallasMeeting() const override { return true; }
-    bool isVideoMeeting() const override { return videoMeeting; }
-    bool enterRoomSuccess() const override { return entered; }
+    // Plain getters and setters of the fields above, and actions recorded by their name alone.
+#define KL_GET(Type, name, value) Type name() const override { return value; }
+#define KL_SET(Type, name, field) void name(Type v) override { field = v; }
+#define KL_ACT(name) void name() override { act(#name); }
+    KL_GET(int, conferenceMode, mode) KL_GET(bool, multiProjectorReceive, receive)
+    KL_GET(bool, isPallasMeeting, true) KL_GET(bool, isVideoMeeting, videoMeeting)
+    KL_GET(bool, enterRoomSuccess, entered) KL_GET(bool, isRefreshStage, refreshing)
+    KL_GET(bool, isLeavingRoomBySelf, leaving) KL_GET(bool, isSelfShareForMultiProjector, selfShare)
+    KL_GET(bool, mediaChannelConnected, mediaUp) KL_SET(bool, setMediaChannelConnected, mediaUp)
+    KL_GET(bool, meetingChannelConnected, meetingUp) KL_SET(bool, setMeetingChannelConnected, meetingUp)
+    KL_GET(bool, isShowBeauty, false) KL_GET(bool, isStaff, false) KL_GET(bool, isVanInternal, vanInternal)
+    KL_GET(bool, isSpeakerOpen, speakerOpen) KL_GET(bool, isMuteInitStage, muteInit)
+    KL_GET(bool, isEnterRoomAudioShouldMute, false) KL_GET(bool, isEnterRoomVideoShouldMute, videoShouldMute)
+    KL_GET(QDateTime, startEnterTimer, enterStarted) KL_GET(QJsonValue, appointmentId, 42)
+    KL_GET(QString, projectId, QStringLiteral("p-1")) KL_SET(const QString &, setShareScreenCacheId, shareCacheId)
+    KL_GET(std::shared_ptr<KLRTCMediaConnection>, mediaConnection, connection)
+    KL_GET(FeedPtr, publisher, own) KL_GET(FeedPtr, displayingClient, nullptr)
+    KL_GET(FeedPtr, clickedFeed, clicked) KL_SET(FeedPtr, setClickedFeed, clicked)
+    KL_GET(FeedPtr, lockedFeed, locked) KL_SET(FeedPtr, setLockedFeed, locked)
+    KL_GET(FeedPtr, remoteShareScreenFeed, remoteShare) KL_SET(FeedPtr, setRemoteShareScreenFeed, remoteShare)
+    KL_GET(FeedPtr, shareScreenLocalClient, localShare)
+    KL_GET(std::weak_ptr<KLConferenceManagerProtocol>, feedManager, {})
+    KL_GET(std::optional<KLRTCMediaDevice>, currentAudioInput, mic)
+    KL_GET(std::optional<KLRTCMediaDevice>, currentAudioOutput, speaker)
+    KL_GET(std::optional<KLRTCMediaDevice>, currentVideoInput, camera) KL_GET(int, cameraCount, cameras)
+    KL_GET(std::shared_ptr<KLSDKMeetingApiProtocol>, meetingApi, api) KL_GET(const void *, notificationObject, this)
+    KL_ACT(refresh) KL_ACT(iceConnectionRestart) KL_ACT(checkForMeetingStatus) KL_ACT(stopShare)
+    KL_ACT(desktopShare) KL_ACT(noAudioVideoStream) KL_ACT(stopEnterTimeoutCheck) KL_ACT(startStatusReporters)
+    KL_ACT(stopSignaling) KL_ACT(onMeetingJoined) KL_ACT(dataSourceEnterRoomSuccess) KL_ACT(closeApp)
+    KL_ACT(displayClientAutomatically)
+#undef KL_GET
+#undef KL_SET
+#undef KL_ACT
+
     void setEnterRoomSuccess(bool v) override { entered = v; act(QStringLiteral("enterRoomSuccess %1").arg(v)); }
-    bool isRefreshStage() const override { return refreshing; }
     void setIsRefreshStage(bool v) override { refreshing = v; act(QStringLiteral("isRefreshStage %1").arg(v)); }
-    bool isLeavingRoomBySelf() const override { return leaving; }
-    bool mediaChannelConnected() const override { return mediaUp; }
-    void setMediaChannelConnected(bool v) override { mediaUp = v; }
-    bool meetingChannelConnected() const override { return meetingUp; }
-    void setMeetingChannelConnected(bool v) override { meetingUp = v; }
-    bool isSelfShareForMultiProjector() const override { return selfShare; }
-    bool isShowBeauty() const override { return false; }
-    bool isSpeakerOpen() const override { return speakerOpen; }
-    bool isMuteInitStage() const override { return muteInit; }
-    bool isEnterRoomAudioShouldMute() const override { return false; }
-    bool isEnterRoomVideoShouldMute() const override { return videoShouldMute; }
-    bool isVanInternal() const override { return vanInternal; }
-    bool isStaff() const override { return false; }
-    QDateTime startEnterTimer() const override { return enterStarted; }
-    QJsonValue appointmentId() const override { return 42; }
-    QString projectId() const override { return QStringLiteral("p-1"); }
-    void setShareScreenCacheId(const QString &uuid) override { shareCacheId = uuid; }
-
-    std::shared_ptr<KLRTCMediaConnection> mediaConnection() const override { return connection; }
     void dropMediaConnection() override { connection.reset(); act("dropMediaConnection"); }
-
-    FeedPtr publisher() const override { return own; }
-    FeedPtr displayingClient() const override { return nullptr; }
-    FeedPtr clickedFeed() const override { return clicked; }
-    void setClickedFeed(FeedPtr f) override { clicked = f; }
-    FeedPtr lockedFeed() const override { return locked; }
-    void setLockedFeed(FeedPtr f) override { locked = f; }
-    FeedPtr remoteShareScreenFeed() const override { return remoteShare; }
-    void setRemoteShareScreenFeed(FeedPtr f) override { remoteShare = f; }
     FeedPtr clientWithUUID(const QString &uuid) const override
     {
         auto it = registry.find(uuid);
@@ -93,34 +93,11 @@ public:
     void addClient(FeedPtr f) override { registry[f->uuid()] = f; act("addClient " + f->uuid()); }
     void removeClient(FeedPtr f) override { registry.erase(f->uuid()); act("removeClient " + f->uuid()); }
     void lockClientFeed(FeedPtr f) override { locked = f; act("lockClientFeed " + f->uuid()); }
-    void displayClientAutomatically() override { act("displayClientAutomatically"); }
-    FeedPtr shareScreenLocalClient() const override { return localShare; }
-    std::weak_ptr<KLConferenceManagerProtocol> feedManager() const override { return {}; }
-
-    std::optional<KLRTCMediaDevice> currentAudioInput() const override { return mic; }
-    std::optional<KLRTCMediaDevice> currentAudioOutput() const override { return speaker; }
-    std::optional<KLRTCMediaDevice> currentVideoInput() const override { return camera; }
-    int cameraCount() const override { return cameras; }
-
     void hangupWithReason(int r) override { act(QStringLiteral("hangupWithReason %1").arg(r)); }
-    void refresh() override { act("refresh"); }
-    void iceConnectionRestart() override { act("iceConnectionRestart"); }
-    void checkForMeetingStatus() override { act("checkForMeetingStatus"); }
-    void stopShare() override { act("stopShare"); }
-    void desktopShare() override { act("desktopShare"); }
-    void noAudioVideoStream() override { act("noAudioVideoStream"); }
-    void stopEnterTimeoutCheck() override { act("stopEnterTimeoutCheck"); }
     void muteSpeaker(bool m) override { act(QStringLiteral("muteSpeaker %1").arg(m)); }
     void createLocalStream(const QJsonObject &d) override { localStreams.push_back(d); act("createLocalStream"); }
-    void startStatusReporters() override { act("startStatusReporters"); }
-    void stopSignaling() override { act("stopSignaling"); }
-    void onMeetingJoined() override { act("onMeetingJoined"); }
     void onError(int c, const QString &r) override { act(QStringLiteral("onError %1 %2").arg(c).arg(r)); }
-    void dataSourceEnterRoomSuccess() override { act("dataSourceEnterRoomSuccess"); }
-    std::shared_ptr<KLSDKMeetingApiProtocol> meetingApi() const override { return api; }
     void pushChatMessage(const QJsonValue &c) override { act("pushChatMessage " + c.toString()); }
-    void closeApp() override { act("closeApp"); }
-    const void *notificationObject() const override { return this; }
 
 private:
     mutable std::mutex m_mutex;
@@ -132,13 +109,9 @@ class ProjectorApi final : public SilentMeetingApi {
 public:
     QStringList calls;
     void notifyItMonitorForMultiProjectorWithType(T t, T p, T m, T s, S, F) override
-    {
-        calls << QStringList{"itMonitor", t, p, m, s}.join(' ');
-    }
+    { calls << QStringList{"itMonitor", t, p, m, s}.join(' '); }
     void notifyMultiScreenWithAppointmentId(V a, T uuid, V status, S, F) override
-    {
-        calls << QStringLiteral("multiScreen %1 %2 %3").arg(a.toInt()).arg(uuid).arg(status.toInt());
-    }
+    { calls << QStringLiteral("multiScreen %1 %2 %3").arg(a.toInt()).arg(uuid).arg(status.toInt()); }
 };
 
 /// Counts one notification name while alive (from any thread) and keeps the last "client".
@@ -195,10 +168,9 @@ protected:
     {
         std::lock_guard l(hostMutex);
         QStringList found;
-        for (const QJsonObject &m : hostMessages) {
+        for (const QJsonObject &m : hostMessages)
             if (m.value("path") == "/projector/NotifyWorkStatus")
                 found << QString::number(m.value("body")["status"].toInt());
-        }
         return found;
     }
     void advanceClock(double seconds) { std::lock_guard l(clockMutex); clock = clock.addMSecs(qint64(seconds * 1000)); }

@@ -2,53 +2,31 @@
 // channel's state and fatal errors.
 #include "KLMediaEventFixture.h"
 
-#include "runtime/KLNotificationCenter.h"
-
-#include <atomic>
-
 using namespace kltest;
 
 namespace {
 
-/// Counts the two tip notifications, from whichever thread posts them.
-struct TipCounter {
-    TipCounter()
-    {
-        auto &center = KLNotificationCenter::defaultCenter();
-        center.addObserver(this, "WhistlingNoise", [this](const KLNotification &) { ++whistling; });
-        center.addObserver(this, "RingToneDetected", [this](const KLNotification &) { ++ringTone; });
-    }
-    ~TipCounter() { KLNotificationCenter::defaultCenter().removeObserver(this); }
-    std::atomic<int> whistling{0}, ringTone{0};
-};
-
 TEST_F(MediaEventTest, HowlingTipsAreRaisedAtMostOnceInTwentySeconds)
 {
-    TipCounter tips;
+    Observed whistling("WhistlingNoise"), ringTone("RingToneDetected");
     // Each message is handled on the pool; once the pool is idle its notification is out.
-    const auto send = [&](qint32 type) {
+    const auto send = [&](qint32 type, double secondsLater) {
+        advanceClock(secondsLater);
         handler->incomingCommonWebRtcMsg(type);
         KLUtility::shareInstance().concurrentQueue().waitForDone();
     };
-    send(2);
-    EXPECT_EQ(tips.whistling, 1);
+    send(2, 0);
+    EXPECT_EQ(whistling.count, 1);
     const auto first = handler->showHowlingTime();
     EXPECT_EQ(first, clock);
-
-    advanceClock(10);
-    send(2);
-    EXPECT_EQ(tips.whistling, 1);
+    send(2, 10);
+    EXPECT_EQ(whistling.count, 1);
     EXPECT_EQ(handler->showHowlingTime(), first); // a suppressed message does not extend it
-
-    advanceClock(15); // 25 s after the first
-    send(2);
-    EXPECT_EQ(tips.whistling, 2);
-
-    advanceClock(21);
-    send(9); // other types take the window but raise nothing
-    advanceClock(5);
-    send(3);
-    EXPECT_EQ(tips.ringTone, 0);
+    send(2, 15); // 25 s after the first
+    EXPECT_EQ(whistling.count, 2);
+    send(9, 21); // other types take the window but raise nothing
+    send(3, 5);
+    EXPECT_EQ(ringTone.count, 0);
     const auto sent = records.withValue("howlingSuppression");
     ASSERT_EQ(sent.size(), 5u);
     EXPECT_EQ(sent.back().value("msg_type"), 3);
@@ -61,10 +39,9 @@ TEST_F(MediaEventTest, EngineLogAndMediaErrorsAreRecorded)
     handler->didGetMediaError(12, 34);
     ctx->mode = 1;
     handler->didGetMediaError(56, 78); // casts do not report media errors
-    const auto logs = records.withValue("webrtcLog");
+    const auto logs = records.withValue("webrtcLog"), errors = records.withValue("mediaError");
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(logs[0].value("webrtcLog"), "line 1");
-    const auto errors = records.withValue("mediaError");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].value("errCode"), 12);
     EXPECT_EQ(errors[0].value("errMsg"), 34);
@@ -79,26 +56,25 @@ struct DialogView : KLDialogView {
 
 TEST_F(MediaEventTest, SignalChannelErrorsEndTheMeetingWhenConfirmed)
 {
-    struct Row { int type; bool internal; const char *title; QStringList actions; };
-    const Row rows[] = {
+    const QString unreachable = "Can not connect to meeting server, check meeting Domain or loal network";
+    const std::tuple<int, bool, QString, QStringList> rows[] = {
         {0, false, "MeetingToken invalid", {"onError 2 meetingToken invalid", "stopSignaling"}},
-        {1, false, "Can not connect to meeting server, check meeting Domain or loal network",
-         {"onError 5 Can not connect to meeting server, check meeting Domain or loal network", "stopSignaling"}},
-        {1, true, "Can not connect to meeting server, check meeting Domain or loal network", {"closeApp"}},
+        {1, false, unreachable, {"onError 5 " + unreachable, "stopSignaling"}},
+        {1, true, unreachable, {"closeApp"}},
     };
     auto view = std::make_shared<DialogView>();
     dialogs.setView(view);
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.title);
-        ctx->vanInternal = row.internal;
+    for (const auto &[type, internal, title, actions] : rows) {
+        SCOPED_TRACE(title.toStdString());
+        ctx->vanInternal = internal;
         view->shown.clear();
-        handler->signalChannelError(row.type);
+        handler->signalChannelError(type);
         ASSERT_TRUE(waitUntil([&] { return !view->shown.empty(); }));
-        EXPECT_EQ(view->shown[0].title, row.title);
+        EXPECT_EQ(view->shown[0].title, title);
         EXPECT_FALSE(view->shown[0].second.visible);
         EXPECT_TRUE(ctx->takeActions().isEmpty()); // nothing before the button
         dialogs.buttonPressed(view->shown[0].dialogId, KLDialogButton::First);
-        EXPECT_EQ(ctx->takeActions(), row.actions);
+        EXPECT_EQ(ctx->takeActions(), actions);
     }
 }
 
@@ -116,7 +92,6 @@ TEST_F(MediaEventTest, SignalChannelStateDrivesTheNetworkCheck)
     EXPECT_FALSE(ctx->meetingUp);
     ASSERT_TRUE(waitUntil([&] { return view->shown.size() == 1; }));
     EXPECT_EQ(records.withValue("ConferenceWssClosed").size(), 1u);
-
     ctx->entered = true;
     handler->signalChannelOpenState(false);
     pumpEvents(50);

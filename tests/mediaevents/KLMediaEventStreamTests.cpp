@@ -12,11 +12,14 @@ TEST_F(MediaEventTest, ConnectedBuildsTheMediaDictionaryFromTheDevices)
     const KLRTCMediaDevice cam{"cam-1", "Front", 1, 5}, mic{"mic-1", "Mic", 3, 2}, out{"", "", 2, 0};
     const QJsonObject video{{"audio", true}, {"video", true}, {"vWidth", 1280}, {"vHeight", 720},
                             {"KLRTCMedia-Video-Beauty", false}};
+    const QJsonObject record{{"cameraId", "cam-1"}, {"cameraName", "Front"}, {"cameraTransportType", 5},
+                             {"micId", "mic-1"}, {"micName", "Mic"}, {"micTransportType", 2}, {"speakerId", ""},
+                             {"speakerName", ""}, {"speakerTransportType", 0}};
     QJsonObject all = video;
-    for (const auto &[key, id] : {std::pair{"cameraId", "cam-1"}, {"micId", "mic-1"}, {"speakerId", ""}})
-        all.insert(key, id);
-    // The record of the first row in full; the others name no device.
-    struct Row { bool video; int cameras; std::optional<KLRTCMediaDevice> camera; bool audioDevices; QJsonObject media; };
+    for (const char *key : {"cameraId", "micId", "speakerId"})
+        all.insert(key, record.value(key));
+    // Only the first row has devices with ids, so only its record names them.
+    struct Row { bool video; int cameras; std::optional<KLRTCMediaDevice> camera; bool named; QJsonObject media; };
     const Row rows[] = {{true, 1, cam, true, all}, {false, 1, cam, false, {{"audio", true}}},
                         {true, 0, std::nullopt, false, {{"audio", true}}}, {true, 1, out, false, video}};
     for (const Row &row : rows) {
@@ -26,18 +29,15 @@ TEST_F(MediaEventTest, ConnectedBuildsTheMediaDictionaryFromTheDevices)
         ctx->videoMeeting = row.video;
         ctx->cameras = row.cameras;
         ctx->camera = row.camera;
-        ctx->mic = row.audioDevices ? std::optional(mic) : std::nullopt;
-        ctx->speaker = row.audioDevices ? std::optional(out) : std::nullopt;
+        ctx->mic = row.named ? std::optional(mic) : std::nullopt;
+        ctx->speaker = row.named ? std::optional(out) : std::nullopt;
         raise(KLRTCMediaEventConnected);
         EXPECT_EQ(ctx->takeActions(), (QStringList{"muteSpeaker 0", "createLocalStream", "onMeetingJoined"}));
         EXPECT_EQ(ctx->localStreams, std::vector{row.media});
         const auto sent = records.withValue("deviceSelected");
         ASSERT_EQ(sent.size(), 1u);
-        const QJsonObject full{{"cameraId", "cam-1"}, {"cameraName", "Front"}, {"cameraTransportType", 5},
-                               {"micId", "mic-1"}, {"micName", "Mic"}, {"micTransportType", 2}, {"speakerId", ""},
-                               {"speakerName", ""}, {"speakerTransportType", 0}};
-        for (auto it = full.begin(); it != full.end(); ++it)
-            EXPECT_EQ(sent[0].value(it.key()), row.audioDevices ? it.value() : QJsonValue::Undefined) << it.key().toStdString();
+        for (const QString &key : record.keys())
+            EXPECT_EQ(sent[0].value(key), (row.named ? record : QJsonObject{}).value(key)) << key.toStdString();
     }
 }
 
@@ -51,7 +51,7 @@ TEST_F(MediaEventTest, ConnectedInACastPublishesAPlaceholderOrTheScreen)
     for (const Row &row : rows) {
         std::tie(ctx->receive, ctx->refreshing, ctx->selfShare) = std::tie(row.receive, row.refreshing, row.selfShare);
         handler->handleConnected();
-        EXPECT_EQ(ctx->takeActions(), (QStringList{"muteSpeaker 0", row.action})) << row.receive << row.refreshing << row.selfShare;
+        EXPECT_EQ(ctx->takeActions(), (QStringList{"muteSpeaker 0", row.action})) << row.receive << row.refreshing;
     }
     EXPECT_TRUE(ctx->localStreams.empty());
 }
@@ -94,9 +94,9 @@ TEST_F(MediaEventTest, ReadyStreamsBecomeTheirFeedsAndArePublished)
     ctx->speakerOpen = false;
     ctx->videoShouldMute = true;
     const auto local = [&](const QJsonObject &media, const QString &id) {
-        auto stream = std::static_pointer_cast<KLFakeMediaStream>(engine->createStream(media, {}));
-        stream->setID(id);
-        return std::shared_ptr<KLRTCMediaStream>(stream);
+        std::shared_ptr<KLRTCMediaStream> stream = engine->createStream(media, {});
+        std::static_pointer_cast<KLFakeMediaStream>(stream)->setID(id);
+        return stream;
     };
     auto camera = local({{"audio", true}, {"video", true}}, "u-me");
     auto screen = local({{"screen", true}}, "screen-u-me");
@@ -233,8 +233,8 @@ TEST_F(MediaEventTest, WeakNetworkLevelAndRecord)
 TEST_F(MediaEventTest, ServerVideoSwitchesAndTheOwnWeakUplink)
 {
     Observed receive("ReceiveVideoChangeNotification"), selfWeak("SELF_WEAK_CLOSE_VIDEO");
-    auto bob = feed("u-bob", "Bob");
-    ctx->registry = {{"u-bob", bob}, {"u-me", ctx->own}};
+    auto bob = ctx->registry["u-bob"] = feed("u-bob", "Bob");
+    ctx->registry["u-me"] = ctx->own;
     ctx->own->setMediaStream(engine->createStream({{"video", true}}, {}));
     raise(KLRTCMediaEventServerVideoOff, KLRTCMediaEventInfo::fromStreamId("u-bob"));
     EXPECT_FALSE(bob->isReceiveVideoByServer());

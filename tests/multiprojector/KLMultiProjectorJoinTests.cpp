@@ -32,21 +32,15 @@ protected:
         QString error;
         ASSERT_TRUE(sim->start(&error)) << error.toStdString();
         meeting = sim->scenario().value("meetings").toArray().first().toObject();
-        UserPersistentData &data = UserPersistentData::sharedInstance();
-        data.writeAccessToken(sim->scenario().value("accessToken").toString());
-        data.writeWorkId(QStringLiteral("E10001"));
+        UserPersistentData::sharedInstance().writeAccessToken(sim->scenario().value("accessToken").toString());
+        UserPersistentData::sharedInstance().writeWorkId(QStringLiteral("E10001"));
     }
-    static void TearDownTestSuite()
-    {
-        delete sim;
-        sim = nullptr;
-    }
+    static void TearDownTestSuite() { delete std::exchange(sim, nullptr); }
     void SetUp() override
     {
         KLLocalization::setLanguage(KLLocalization::Language::English);
         sim->clearRequests();
-        platform = std::make_shared<KLFakePlatform>();
-        KLPlatform::install(platform);
+        KLPlatform::install(std::make_shared<KLFakePlatform>());
         KLToastManager::shared().setView(nullptr);
         engine = KLFakeMediaSDK::installNew();
         engine->fakeDeviceManager()->setDevices({{"mic-1", "Microphone", KLRTCMediaDeviceTypeMic},
@@ -62,10 +56,12 @@ protected:
         KLPlatform::install(nullptr);
     }
 
-    std::shared_ptr<KLSDKMeetingConfigInternal> config() const
+    /// Starts the session, lets ICE detection answer and brings the media path up.
+    void joinAndEnter(const QString &clientMode)
     {
-        return KLSDKMeetingConfigInternal::create(
-            {{"meetingUUID", meeting.value("meetingUUID").toString()},
+        const QString uuid = meeting.value("meetingUUID").toString();
+        auto config = KLSDKMeetingConfigInternal::create(
+            {{"meetingUUID", uuid},
              {"memberUUID", meeting.value("selfMemberUUID").toString()},
              {"meetingToken", meeting.value("meetingToken").toString()},
              {"meetingDomain", QStringLiteral("127.0.0.1:%1").arg(sim->port())},
@@ -73,18 +69,8 @@ protected:
              {"itMonitorBaseUrl", sim->baseUrl()},
              {"caFile", sim->caFile()},
              {"vanInternal", true}});
-    }
-
-    /// Starts the session, lets ICE detection answer and brings the media path up.
-    void joinAndEnter(const QString &clientMode)
-    {
-        KLMultiProjectorSession::Options options;
-        options.conferenceId = meeting.value("meetingUUID").toString();
-        options.clientMode = clientMode;
-        options.withAudio = true;
-        options.projectId = QStringLiteral("P-2024");
-        options.meetingConfig = config();
-        session = KLMultiProjectorSession::start(options, view, {&host.mode, [this] { ++closes; }});
+        session = KLMultiProjectorSession::start({uuid, clientMode, true, QStringLiteral("P-2024"), config}, view,
+                                                 {&host.mode, [this] { ++closes; }});
         ASSERT_TRUE(waitUntil([&] {
             if (auto detect = engine->lastTurnDetect(); detect && detect->isPending())
                 detect->complete({}, {}, QStringLiteral("127.0.0.1"));
@@ -97,18 +83,20 @@ protected:
         connection->raiseEvent(KLRTCMediaEventWebrtcUp);
         ASSERT_TRUE(waitUntil([&] { return view->contentShown == 1; }));
     }
-
-    QStringList notifiedStatuses() const
+    /// Whether the meeting service has been told `status` for the cast.
+    static bool notified(const QString &status)
     {
-        QStringList statuses;
-        for (const auto &request : sim->requests("/conference/api/v2/notifyMultiScreen"))
-            statuses.append(request.form.value("status"));
-        return statuses;
+        const auto requests = sim->requests("/conference/api/v2/notifyMultiScreen");
+        return std::any_of(requests.begin(), requests.end(),
+                           [&](const auto &request) { return request.form.value("status") == status; });
+    }
+    static bool askedForBusyRooms()
+    {
+        return !sim->requests("/conference/api/v2/getStartMultiScreenRoomStatus").isEmpty();
     }
 
     static inline kelvosim::MeetingSim *sim = nullptr;
     static inline QJsonObject meeting;
-    std::shared_ptr<KLFakePlatform> platform;
     std::shared_ptr<KLFakeMediaSDK> engine;
     std::shared_ptr<RecordingProjectorView> view = std::make_shared<RecordingProjectorView>();
     HostRecorder host;
@@ -127,10 +115,8 @@ TEST_F(MultiProjectorJoin, ASenderEntersInModeOneCastsAndAsksForBusyRooms)
     EXPECT_TRUE(service->openAudioFromJSForMultiProjector());
     EXPECT_TRUE(session->isSender());
     EXPECT_EQ(view->castViewStarted, 1);
-    EXPECT_TRUE(waitUntil([&] { return notifiedStatuses().contains("5"); }));
-    EXPECT_TRUE(waitUntil([&] {
-        return !sim->requests("/conference/api/v2/getStartMultiScreenRoomStatus").isEmpty();
-    }));
+    EXPECT_TRUE(waitUntil([&] { return notified("5"); }));
+    EXPECT_TRUE(waitUntil(askedForBusyRooms));
     EXPECT_FALSE(service->isStopMultiScreenStage());
 }
 
@@ -142,13 +128,13 @@ TEST_F(MultiProjectorJoin, AReceiverEntersWithoutAProjectAndReportsWatching)
     EXPECT_TRUE(service->multiProjectorReceive());
     EXPECT_TRUE(service->projectId().isEmpty());
     EXPECT_EQ(view->castViewStarted, 0);
-    EXPECT_TRUE(waitUntil([&] { return notifiedStatuses().contains("3"); }));
-    EXPECT_TRUE(sim->requests("/conference/api/v2/getStartMultiScreenRoomStatus").isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return notified("3"); }));
+    EXPECT_FALSE(askedForBusyRooms());
 
     // Closing the viewer ends the watch with status 4 and quits at once.
     session->viewerClosePressed();
     EXPECT_TRUE(waitUntil([&] { return closes == 1; }, 10000));
-    EXPECT_TRUE(notifiedStatuses().contains("4"));
+    EXPECT_TRUE(notified("4"));
 }
 
 } // namespace

@@ -46,7 +46,7 @@ protected:
     }
 
     /// A new session of a sender (or receiver), casting or not, with `others` in the meeting.
-    void begin(bool sender, bool casting, const QList<KLFeedPtr> &others = {})
+    void begin(bool sender, bool casting, const QList<FeedPtr> &others = {})
     {
         session.reset();
         ctx = std::make_shared<FakeProjectorContext>();
@@ -63,10 +63,19 @@ protected:
         KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, button);
     }
     std::vector<ProjectorCall> calls(const QString &name = {}) const { return ctx->api->calls(name); }
-    Args args(const QString &name, size_t index = 0) const
+    Args args(const QString &name) const
     {
         const auto found = calls(name);
-        return index < found.size() ? found[index].args : Args{};
+        return found.empty() ? Args{} : found[0].args;
+    }
+    /// The names of all operations asked for, sorted.
+    Args names() const
+    {
+        Args all;
+        for (const auto &call : calls())
+            all.append(call.name);
+        all.sort();
+        return all;
     }
 
     std::shared_ptr<FakeProjectorContext> ctx;
@@ -80,11 +89,7 @@ protected:
 
 TEST_F(MultiProjectorSession, TheStopDialogEndsWithOrWithoutCallsPausesOrCancels)
 {
-    const struct {
-        const char *name;
-        bool audioOpen, audioMember;
-        const char *firstButton, *callFlag;
-    } cases[] = {
+    const struct { const char *name; bool audioOpen, audioMember; const char *firstButton, *callFlag; } cases[] = {
         {"audio meeting with members", true, true, "MULTIPROJECTOR_STOP_PROJECTOR_AND_CALL", "YES"},
         {"audio meeting nobody in it", true, false, "MULTIPROJECTOR_STOP_PROJECTOR_BUTTON", "NO"},
         {"no audio meeting", false, true, "MULTIPROJECTOR_STOP_PROJECTOR_BUTTON", "NO"},
@@ -104,10 +109,9 @@ TEST_F(MultiProjectorSession, TheStopDialogEndsWithOrWithoutCallsPausesOrCancels
         EXPECT_TRUE(d.third.visible);
         press(KLDialogButton::First);
         EXPECT_TRUE(ctx->stopping);
-        ASSERT_EQ(calls("shareMember").size(), 1u);
-        EXPECT_EQ(args("shareMember"), (Args{"self,r-recv", "2", "YES", c.callFlag}));
         // The end is reported twice to the IT monitor: once with the record, once more.
-        ASSERT_EQ(calls("itMonitor").size(), 2u);
+        EXPECT_EQ(names(), (Args{"itMonitor", "itMonitor", "shareMember"}));
+        EXPECT_EQ(args("shareMember"), (Args{"self,r-recv", "2", "YES", c.callFlag}));
         EXPECT_EQ(args("itMonitor"), (Args{"2", "P-77", "880012345", "1"}));
     }
     EXPECT_EQ(host.actions().count("dialog-stop-share-end"), 3);
@@ -117,14 +121,12 @@ TEST_F(MultiProjectorSession, TheStopDialogEndsWithOrWithoutCallsPausesOrCancels
     press(KLDialogButton::Second);
     EXPECT_EQ(pauses, 1);
     EXPECT_FALSE(ctx->stopping);
-    EXPECT_TRUE(calls("shareMember").empty());
+    EXPECT_EQ(names(), (Args{"itMonitor", "notify"}));
     EXPECT_EQ(args("notify"), (Args{"880012345", "self", "6"}));
-    EXPECT_EQ(calls("itMonitor").size(), 1u);
-    EXPECT_EQ(calls().size(), 2u);
 
     session->shareBarStopSharePressed(); // cancel
     press(KLDialogButton::Third);
-    EXPECT_EQ(calls().size(), 2u);
+    EXPECT_EQ(names(), (Args{"itMonitor", "notify"}));
     EXPECT_EQ(closes, 0);
     EXPECT_EQ(host.actions().mid(host.actions().size() - 2),
               (Args{"sharebar-stop-share-button", "dialog-stop-share-cancel"}));
@@ -193,8 +195,7 @@ TEST_F(MultiProjectorSession, SleepEndsACastForItsViewersAndAWatchWithAStatus)
     session->systemWillSleep();
     EXPECT_TRUE(ctx->stopping);
     EXPECT_TRUE(session->isSleepStage());
-    EXPECT_EQ(calls("itMonitor").size(), 1u);
-    EXPECT_TRUE(calls("notify").empty());
+    EXPECT_EQ(names(), (Args{"itMonitor", "shareMember"}));
     ASSERT_TRUE(ctx->api->answer("shareMember", true));
     const auto errors = host.bodies("/projector/NotifyWorkStatus");
     ASSERT_EQ(errors.size(), 1u);
@@ -222,11 +223,7 @@ TEST_F(MultiProjectorSession, SleepEndsACastForItsViewersAndAWatchWithAStatus)
 
 TEST_F(MultiProjectorSession, TheServersEndShowsItsMessageOnceAndCloses)
 {
-    const struct {
-        int reason;
-        bool sender;
-        const char *title, *statusReported;
-    } cases[] = {
+    const struct { int reason; bool sender; const char *title, *statusReported; } cases[] = {
         {KLLeaveReasonRemoved, false, "MULTIPROJECTOR_BY_KICK_TOAST_DIALOG", "4"},
         {KLLeaveReasonRemoved, true, "MULTIPROJECTOR_BY_KICK_TOAST_DIALOG_MASTER", ""},
         {KLLeaveReasonNetworkLost, true, "", ""},
@@ -259,12 +256,7 @@ TEST_F(MultiProjectorSession, TheServersEndShowsItsMessageOnceAndCloses)
 
 TEST_F(MultiProjectorSession, OpeningTheAudioMeetingLeadsToTheRightCallDialog)
 {
-    const struct {
-        const char *name;
-        bool withQuietRoom;
-        KLDialogButton button;
-        const char *action, *uuids;
-    } cases[] = {
+    const struct { const char *name; bool withQuietRoom; KLDialogButton button; const char *action, *uuids; } cases[] = {
         {"people only: confirm calls everyone", false, KLDialogButton::First, "dialog-call-other", "self,p-quiet"},
         {"rooms: call the others", true, KLDialogButton::First, "dialog-call-other", "p-quiet,r-quiet"},
         {"rooms: call all", true, KLDialogButton::Second, "dialog-call-all", "self,p-quiet,r-quiet"},
@@ -274,7 +266,7 @@ TEST_F(MultiProjectorSession, OpeningTheAudioMeetingLeadsToTheRightCallDialog)
         SCOPED_TRACE(c.name);
         // Tips of the case before must be gone, or they could stand in for this one's.
         ASSERT_TRUE(waitUntil([&] { return !toasts.currentToastMessage() && toasts.queuedMessages().isEmpty(); }));
-        QList<KLFeedPtr> others{makeFeed("p-quiet", 1, {{"online", 1}})};
+        QList<FeedPtr> others{makeFeed("p-quiet", 1, {{"online", 1}})};
         if (c.withQuietRoom)
             others.append(makeFeed("r-quiet", 2, {{"online", 1}}));
         begin(true, true, others);
@@ -297,25 +289,19 @@ TEST_F(MultiProjectorSession, OpeningTheAudioMeetingLeadsToTheRightCallDialog)
     }
 }
 
-TEST_F(MultiProjectorSession, EntryShowsTheContentAndOffersTheBusyRoomsToASender)
+// Which role asks for busy rooms at entry is checked against the simulator; here, the answer.
+TEST_F(MultiProjectorSession, EntryOffersTheBusyRoomsToASender)
 {
     auto busy = makeFeed("r-busy", 2, {{"online", 0}});
     begin(true, false, {busy});
     session->enterRoomSuccess();
-    EXPECT_EQ(view->contentShown, 1);
-    EXPECT_EQ(view->castViewStarted, 1);
     ASSERT_TRUE(ctx->api->answer("roomStatus", true,
                                  QJsonArray{QJsonObject{{"memberUUID", "r-busy"}, {"status", "inothermeeting"}},
                                             QJsonObject{{"memberUUID", "unknown"}, {"status", "busy"}},
                                             QJsonValue("not an object")}));
-    EXPECT_EQ(view->busyRooms, QList<KLFeedPtr>{busy});
+    EXPECT_EQ(view->busyRooms, QList<FeedPtr>{busy});
     EXPECT_TRUE(view->busyFlag);
     EXPECT_EQ(busy->roomBusyStatusForMultiProjector(), "inothermeeting");
-
-    begin(false, false); // a receiver asks for nothing
-    session->enterRoomSuccess();
-    EXPECT_TRUE(calls().empty());
-    EXPECT_EQ(view->contentShown, 2);
 }
 
 } // namespace

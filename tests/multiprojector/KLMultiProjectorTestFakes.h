@@ -21,10 +21,12 @@
 
 namespace kltest {
 
+using FeedPtr = KLMultiProjectorContext::FeedPtr;
+
 /// A feed for `uuid`; with `memberType` 0 it has no participant. `callState` as the meeting
 /// service writes it ("online", "cellphone", "extension", "multiScreen").
-inline std::shared_ptr<KLFeedClient> makeFeed(const QString &uuid, int memberType,
-                                              const QJsonObject &callState = {})
+inline FeedPtr makeFeed(const QString &uuid, int memberType,
+                        const QJsonObject &callState = {})
 {
     std::shared_ptr<KLParticipant> participant;
     if (memberType != 0) {
@@ -35,8 +37,7 @@ inline std::shared_ptr<KLFeedClient> makeFeed(const QString &uuid, int memberTyp
     return KLFeedClient::create(QJsonValue(QStringLiteral("880012345")), uuid, {}, participant);
 }
 
-/// Call states: audio connected for a person (cell phone) or a room (extension), receiving,
-/// sending.
+/// Call states: audio on for a person (cell phone) or a room (extension), receiving, sending.
 inline QJsonObject personAudio() { return {{"online", 1}, {"cellphone", 1}}; }
 inline QJsonObject roomAudio() { return {{"online", 1}, {"extension", 1}}; }
 inline QJsonObject receiving() { return {{"online", 1}, {"multiScreen", 1}}; }
@@ -48,6 +49,7 @@ struct ProjectorCall {
     QStringList args;
     KLApiSuccessBlock success;
     KLApiFailureBlock failure;
+    bool answered = false;
 };
 
 class ProjectorRecordingApi : public SilentMeetingApi {
@@ -63,20 +65,15 @@ public:
     /// Runs the success (or failure) block of the first call named `name` not yet answered.
     bool answer(const QString &name, bool ok, const QJsonValue &payload = {})
     {
-        ProjectorCall call;
-        {
-            std::lock_guard lock(m_mutex);
-            auto it = std::find_if(m_pending.begin(), m_pending.end(),
-                                   [&](const ProjectorCall &c) { return c.name == name; });
-            if (it == m_pending.end())
-                return false;
-            call = *it;
-            m_pending.erase(it);
-        }
-        if (ok)
-            call.success(payload);
-        else
-            call.failure(QStringLiteral("500"), QStringLiteral("server error"));
+        std::unique_lock lock(m_mutex);
+        auto it = std::find_if(m_calls.begin(), m_calls.end(),
+                               [&](const ProjectorCall &c) { return c.name == name && !c.answered; });
+        if (it == m_calls.end())
+            return false;
+        it->answered = true;
+        const ProjectorCall call = *it;
+        lock.unlock();
+        ok ? call.success(payload) : call.failure(QStringLiteral("500"), QStringLiteral("server error"));
         return true;
     }
 
@@ -99,13 +96,11 @@ private:
     void add(ProjectorCall call)
     {
         std::lock_guard lock(m_mutex);
-        m_calls.push_back(call);
-        m_pending.push_back(std::move(call));
+        m_calls.push_back(std::move(call));
     }
 
     mutable std::mutex m_mutex;
     std::vector<ProjectorCall> m_calls;
-    std::vector<ProjectorCall> m_pending;
 };
 
 class FakeProjectorContext : public KLMultiProjectorContext {
@@ -156,17 +151,17 @@ public:
 
 class RecordingProjectorView : public KLMultiProjectorView {
 public:
-    void setWindowTitle(const QString &) override {}
     void showContent() override { ++contentShown; }
     void startMProjectorForSender() override { ++castViewStarted; }
-    void showMultiProjectorConfirmDialog(const QList<std::shared_ptr<KLFeedClient>> &rooms, bool,
-                                         bool isRoomBusy, bool) override
+    void showMultiProjectorConfirmDialog(const QList<FeedPtr> &rooms, bool, bool isRoomBusy, bool) override
     {
         busyRooms = rooms;
         busyFlag = isRoomBusy;
     }
-    void showHubLeaveDialog() override {}
     void setKickByOthers() override { ++kicks; }
+    // What the tests here do not look at.
+    void setWindowTitle(const QString &) override {}
+    void showHubLeaveDialog() override {}
     void updateShareBar(const KLMultiProjectorShareBarState &) override {}
     bool isFullScreen() const override { return false; }
     void leaveFullScreen() override {}
@@ -174,7 +169,7 @@ public:
 
     int contentShown = 0;
     int castViewStarted = 0;
-    QList<std::shared_ptr<KLFeedClient>> busyRooms;
+    QList<FeedPtr> busyRooms;
     bool busyFlag = false;
     int kicks = 0;
 };
@@ -188,26 +183,18 @@ public:
     KLDialogPresentation current;
 };
 
-/// A host pipe that keeps its messages as (path, body).
+/// A host pipe that keeps its messages.
 class HostRecorder {
 public:
-    HostRecorder()
-        : mode([this](const QByteArray &text) {
-              const QJsonObject message = QJsonDocument::fromJson(text).object();
-              std::lock_guard lock(m_mutex);
-              m_messages.push_back({message.value("path").toString(), message.value("body").toObject()});
-          })
-    {
-    }
     /// Bodies of the messages on `path`, after the message queue caught up.
     std::vector<QJsonObject> bodies(const QString &path)
     {
         mode.queue().sync([] {});
         std::lock_guard lock(m_mutex);
         std::vector<QJsonObject> found;
-        for (const auto &[messagePath, body] : m_messages) {
-            if (messagePath == path)
-                found.push_back(body);
+        for (const QJsonObject &message : m_messages) {
+            if (message.value("path").toString() == path)
+                found.push_back(message.value("body").toObject());
         }
         return found;
     }
@@ -230,10 +217,13 @@ private:
     // Declared before `mode`: its queue may deliver the first message while the recorder is
     // still being constructed, so the list and its lock must exist first.
     std::mutex m_mutex;
-    std::vector<std::pair<QString, QJsonObject>> m_messages;
+    std::vector<QJsonObject> m_messages;
 
 public:
-    KLMessageMode mode;
+    KLMessageMode mode{[this](const QByteArray &text) {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back(QJsonDocument::fromJson(text).object());
+    }};
 };
 
 } // namespace kltest

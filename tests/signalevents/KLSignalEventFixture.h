@@ -44,33 +44,27 @@ public:
     QStringList takeActions() { std::lock_guard l(m_mutex); return std::exchange(m_actions, {}); }
     void act(const QString &a) const { std::lock_guard l(m_mutex); m_actions << a; }
 
-    qint64 conferenceMode() const override { return mode; }
-    bool isPallasMeeting() const override { return pallas; }
-    bool isVanInternal() const override { return vanInternal; }
-    bool isStaff() const override { return staff; }
-    bool isMaster() const override { return master; }
-    bool isEnterMultiProjectorFromSender() const override { return fromSender; }
-    bool isLeavingRoomBySelf() const override { return leaving; }
-    bool isMuteInitStage() const override { return muteInit; }
-    void setIsMuteInitStage(bool v) override { muteInit = v; }
-    bool isEnterRoomAudioShouldMute() const override { return audioShouldMute; }
-    void setIsEnterRoomAudioShouldMute(bool v) override { audioShouldMute = v; }
-    bool isEnterRoomVideoShouldMute() const override { return videoShouldMute; }
-    void setIsEnterRoomVideoShouldMute(bool v) override { videoShouldMute = v; }
+    // Plain getters and setters of the fields above.
+#define KL_GET(Type, name, field) Type name() const override { return field; }
+#define KL_SET(name, field) void name(bool v) override { field = v; }
+    KL_GET(qint64, conferenceMode, mode) KL_GET(bool, isPallasMeeting, pallas) KL_GET(bool, isVanInternal, vanInternal)
+    KL_GET(bool, isStaff, staff) KL_GET(bool, isMaster, master) KL_GET(bool, isLeavingRoomBySelf, leaving)
+    KL_GET(bool, isEnterMultiProjectorFromSender, fromSender) KL_GET(bool, isShowMeetingSummaryModule, showSummary)
+    KL_GET(bool, isMuteInitStage, muteInit) KL_SET(setIsMuteInitStage, muteInit)
+    KL_GET(bool, isEnterRoomAudioShouldMute, audioShouldMute) KL_SET(setIsEnterRoomAudioShouldMute, audioShouldMute)
+    KL_GET(bool, isEnterRoomVideoShouldMute, videoShouldMute) KL_SET(setIsEnterRoomVideoShouldMute, videoShouldMute)
+    KL_GET(bool, isFirstWssConnect, firstWss) KL_SET(setIsFirstWssConnect, firstWss)
+    KL_GET(bool, startMeetingNoteBySelf, startBySelf) KL_SET(setStartMeetingNoteBySelf, startBySelf)
+    KL_GET(bool, stopMeetingNoteBySelf, stopBySelf) KL_SET(setStopMeetingNoteBySelf, stopBySelf)
+    KL_GET(FeedPtr, publisher, own) KL_GET(FeedPtr, displayingClient, displaying)
+    KL_GET(QList<FeedPtr>, participants, feeds) KL_GET(const void *, notificationObject, this)
+#undef KL_GET
+#undef KL_SET
     void setIsOnlyPersonEnterRoom(bool v) override { act(QStringLiteral("onlyPerson %1").arg(v)); }
-    bool isFirstWssConnect() const override { return firstWss; }
-    void setIsFirstWssConnect(bool v) override { firstWss = v; }
     void setIsOnlyPersonFromEnterForMultiProjector(bool v) override { act(QStringLiteral("onlyPersonForProjector %1").arg(v)); }
     void setIsOpenAudioMeetingForMultiProjector(bool v) override { act(QStringLiteral("openAudio %1").arg(v)); }
-    bool isShowMeetingSummaryModule() const override { return showSummary; }
     void setSummaryState(bool open, const QString &l) override { act(QStringLiteral("summary %1 %2").arg(open).arg(l)); }
-    bool startMeetingNoteBySelf() const override { return startBySelf; }
-    void setStartMeetingNoteBySelf(bool v) override { startBySelf = v; }
-    bool stopMeetingNoteBySelf() const override { return stopBySelf; }
-    void setStopMeetingNoteBySelf(bool v) override { stopBySelf = v; }
 
-    FeedPtr publisher() const override { return own; }
-    FeedPtr displayingClient() const override { return displaying; }
     FeedPtr clientWithUUID(const QString &uuid) const override
     {
         for (const auto &f : feeds)
@@ -78,7 +72,6 @@ public:
                 return f;
         return nullptr;
     }
-    QList<FeedPtr> participants() const override { return feeds; }
     void setFloorChangeFeed(FeedPtr f) override { act("floor " + f->uuid()); }
     void addParticipants(const QJsonArray &list) override
     {
@@ -98,7 +91,6 @@ public:
     }
     void pushSubTitle(const QJsonObject &s) override { subTitles.append(s); act("subTitle"); }
     void showCallRoomDialog() override { act("callRoomDialog"); }
-    const void *notificationObject() const override { return this; }
 
     QList<QJsonObject> subTitles;
 
@@ -111,15 +103,12 @@ class SignalEventTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        using namespace KLNotificationNames;
         for (const QLatin1String name :
-             {KLNotificationNames::RingChangeNotification, KLNotificationNames::OnlineOfflineChangeNotification,
-              KLNotificationNames::AudioVideoChangeNotification, KLNotificationNames::GetConferenceMember,
-              KLNotificationNames::SelfCellPhoneLeave, KLNotificationNames::SelfCellPhoneEnter,
-              KLNotificationNames::MeetingNoteSummaryStart, KLNotificationNames::MeetingNoteSummaryStop,
-              KLNotificationNames::MultiScreenRejectNotification,
-              KLNotificationNames::MultiScreenStartEndNotification,
-              KLNotificationNames::OpenAudioMeetingForMultiProjector,
-              KLNotificationNames::ToastMessageIncoming}) {
+             {RingChangeNotification, OnlineOfflineChangeNotification, AudioVideoChangeNotification, GetConferenceMember,
+              SelfCellPhoneLeave, SelfCellPhoneEnter, MeetingNoteSummaryStart, MeetingNoteSummaryStop,
+              MultiScreenRejectNotification, MultiScreenStartEndNotification, OpenAudioMeetingForMultiProjector,
+              ToastMessageIncoming}) {
             KLNotificationCenter::defaultCenter().addObserver(this, name, [this, name](const KLNotification &n) {
                 // The projection-audio notification has no object; all others name the meeting.
                 if (n.object != ctx.get() && n.object != nullptr)

@@ -12,45 +12,33 @@ const QJsonObject kOnlineUnmuted{{"online", 1}, {"hasVideo", 1}, {"mute", 0}, {"
 
 TEST_F(SignalEventTest, OnlineReplacesTheCallStateExceptForAnOnlineMemberOfAnMcuMeeting)
 {
-    struct Case { bool pallas; bool wasOnline; bool replaced; };
-    for (const Case c : {Case{true, true, true}, Case{true, false, true},
-                         Case{false, false, true}, Case{false, true, false}}) {
-        SCOPED_TRACE(testing::Message() << "pallas " << c.pallas << " wasOnline " << c.wasOnline);
-        renew();
-        ctx->pallas = c.pallas;
-        auto a = feed("a", {{"online", c.wasOnline ? 1 : 0}, {"hasVideo", 1}, {"mute", 1}, {"vmute", 1}});
-        push(Event::Online, "a", {{"callState", kOnlineUnmuted}});
-
-        EXPECT_EQ(state(a)->mute.load(), c.replaced ? 0 : 1);
-        // The flags follow whichever state the member now has, also when it was kept.
-        EXPECT_EQ(a->audioMuted(), !c.replaced);
-        EXPECT_EQ(a->videoMuted(), !c.replaced);
-        EXPECT_EQ(toastTexts().contains("ONLINE_TOAST_TIPS a"), !c.wasOnline);
-        const QStringList actions = ctx->takeActions();
-        EXPECT_TRUE(actions.contains("host 0 a"));
-        EXPECT_EQ(actions.last(), "post OnlineOfflineChangeNotification a");
-        ctx->feeds.removeAll(a);
-    }
-}
-
-TEST_F(SignalEventTest, OnlineAlignsARemoteMembersMuteFlagsByMeetingKind)
-{
-    struct Case { bool pallas; int hasVideo, vmute, mute; bool videoMuted, audioMuted; };
+    // The member starts muted; its tile flags start opposite to what they must become, since
+    // they follow whichever state the member now has, also when it was kept.
+    struct Case { bool pallas, wasOnline; int hasVideo, vmute, mute; bool replaced, videoMuted, audioMuted; };
     const Case cases[] = {
-        {true, 1, 0, 0, false, false}, {true, 0, 0, 1, true, true}, {true, 1, 1, 2, true, false},
-        {false, 0, 0, 0, false, false}, {false, 1, 1, 1, true, true},
+        {true, true, 1, 0, 0, true, false, false}, {true, false, 1, 0, 0, true, false, false},
+        {false, false, 1, 0, 0, true, false, false}, {false, true, 1, 0, 0, false, true, true},
+        {true, true, 0, 0, 1, true, true, true}, {true, true, 1, 1, 2, true, true, false},
+        {false, false, 0, 0, 0, true, false, false}, {false, false, 1, 1, 1, true, true, true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << "pallas " << c.pallas << " hasVideo " << c.hasVideo);
+        SCOPED_TRACE(testing::Message() << "pallas " << c.pallas << " wasOnline " << c.wasOnline << " hasVideo "
+                                        << c.hasVideo << " vmute " << c.vmute << " mute " << c.mute);
+        renew();
         ctx->pallas = c.pallas;
-        auto a = feed("a", {});
+        auto a = feed("a", {{"online", int(c.wasOnline)}, {"hasVideo", 1}, {"mute", 1}, {"vmute", 1}});
         a->setAudioMuted(!c.audioMuted);
         a->setVideoMuted(!c.videoMuted);
         push(Event::Online, "a", {{"callState", QJsonObject{{"online", 1}, {"hasVideo", c.hasVideo},
                                                             {"vmute", c.vmute}, {"mute", c.mute}}}});
+        EXPECT_EQ(state(a)->mute.load(), c.replaced ? c.mute : 1);
         EXPECT_EQ(a->videoMuted(), c.videoMuted);
         EXPECT_EQ(a->audioMuted(), c.audioMuted);
-        EXPECT_TRUE(ctx->takeActions().contains("onlyPerson 0"));
+        EXPECT_EQ(toastTexts().contains("ONLINE_TOAST_TIPS a"), !c.wasOnline);
+        const QStringList actions = ctx->takeActions();
+        EXPECT_TRUE(actions.contains("host 0 a"));
+        EXPECT_TRUE(actions.contains("onlyPerson 0"));
+        EXPECT_EQ(actions.last(), "post OnlineOfflineChangeNotification a");
         EXPECT_TRUE(takeServerCalls().isEmpty()); // remote tiles change locally only
         ctx->feeds.removeAll(a);
     }
