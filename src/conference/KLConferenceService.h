@@ -165,6 +165,11 @@ public:
     bool isMuteInitStage() const { return m_isMuteInitStage; }
     void setIsMuteInitStage(bool value);
     bool isSpeakerOpen() const { return m_isSpeakerOpen; }
+    /// The toolbar's speaker switch; the connection is told separately (`muteSpeaker`).
+    void setIsSpeakerOpen(bool open) { m_isSpeakerOpen = open; }
+    /// The user is ending the meeting (for everyone): from now on forced leaves are the user's
+    /// own, as after `leave`.
+    void markLeavingBySelf() { m_isLeavingRoomBySelf = true; }
     bool bAudioCanRecord() const { return m_bAudioCanRecord; }
     bool bVideoCanRecord() const { return m_bVideoCanRecord; }
     void setIsStopMultiScreenStage(bool value) { m_isStopMultiScreenStage = value; }

@@ -110,5 +110,4 @@ public:
 
 private:
     const std::weak_ptr<KLConferenceService> m_service;
-    std::atomic<int> m_speakerOpen{-1}; // -1: not toggled yet, the service's value holds
 };

@@ -46,16 +46,14 @@ bool KLHubMeetingAdapter::isStaff() const
 
 bool KLHubMeetingAdapter::isSpeakerOpen() const
 {
-    const int toggled = m_speakerOpen.load();
-    if (toggled >= 0)
-        return toggled == 1;
     auto service = m_service.lock();
     return service && service->isSpeakerOpen();
 }
 
 void KLHubMeetingAdapter::setIsSpeakerOpen(bool open)
 {
-    m_speakerOpen = open ? 1 : 0;
+    if (auto service = m_service.lock())
+        service->setIsSpeakerOpen(open);
 }
 
 void KLHubMeetingAdapter::setIsMuteInitStage(bool value)
@@ -66,8 +64,9 @@ void KLHubMeetingAdapter::setIsMuteInitStage(bool value)
 
 void KLHubMeetingAdapter::setIsLeavingRoomBySelf()
 {
-    // The service marks itself when it leaves; until then the finish request runs unmarked.
     KL_LOG_INFO(kTag, QStringLiteral("ending the meeting for everyone"));
+    if (auto service = m_service.lock())
+        service->markLeavingBySelf();
 }
 
 void KLHubMeetingAdapter::muteSpeaker(bool muted)
