@@ -53,7 +53,18 @@ KLConferenceChannelWebSocket::~KLConferenceChannelWebSocket()
 {
     m_reconnectTimer.reset();
     QWebSocket *socket = m_socket;
-    m_queue->sync([socket] { delete socket; });
+    if (!socket)
+        return;
+    if (!m_queue->isCurrent()) {
+        m_queue->sync([socket] { delete socket; });
+        return;
+    }
+    // The last owner let go inside one of the socket's own signals (on the queue's thread):
+    // deleting the socket now would pull it out from under Qt while it is still emitting. It
+    // goes in a later turn of the queue, which the task keeps alive until then.
+    QObject::disconnect(socket, nullptr, nullptr, nullptr);
+    std::shared_ptr<KLDispatchQueue> queue = m_queue;
+    queue->async([socket, queue] { delete socket; });
 }
 
 void KLConferenceChannelWebSocket::connect()
