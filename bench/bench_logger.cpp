@@ -47,12 +47,5 @@ BENCHMARK(BM_LoggerLinesPerSecond)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    KLSDKLogger::setLoggerPrinter(std::make_shared<KLDiscardingPrinter>());
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return KL_runBenchmarks(argc, argv);
 }

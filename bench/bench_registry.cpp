@@ -113,12 +113,5 @@ BENCHMARK(BM_DisplayClientAutomatically)->Arg(5000)->Unit(benchmark::kMicrosecon
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    KLSDKLogger::setLoggerPrinter(std::make_shared<KLDiscardingPrinter>());
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return KL_runBenchmarks(argc, argv);
 }
