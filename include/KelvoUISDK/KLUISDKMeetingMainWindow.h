@@ -1,5 +1,6 @@
 #pragma once
 
+#include <KelvoUISDK/KLUISDKMeetingPresenter.h>
 #include <KelvoUISDK/KelvoUISDKExport.h>
 
 #include <QVariantMap>
@@ -31,6 +32,18 @@ public:
     /// True once a meeting window exists (after a `joinMeeting` whose credentials passed) and
     /// until it has closed.
     bool hasMeetingWindow() const;
+
+    /// Draws the window's dialogs and notices through `presenter` instead of widgets. Set it
+    /// before `joinMeeting()`.
+    void setPresenter(std::shared_ptr<KLUISDKMeetingPresenter> presenter);
+
+    /// Acts as the user would (main thread). False, with nothing done, when there is no
+    /// meeting window or the action needs an argument and got none.
+    bool performUserAction(KLUISDKUserAction action, const QString &argument = QString());
+
+    /// Presses button 1, 2 or 3 of the dialog shown as `dialogId` (main thread). False when
+    /// that dialog is no longer shown or has no such button.
+    bool pressDialogButton(quint64 dialogId, int button);
 
     struct Private;
 

@@ -127,18 +127,18 @@ void KLDialogQueue::dialogHidden()
     show(std::move(next));
 }
 
-void KLDialogQueue::buttonPressed(quint64 dialogId, KLDialogButton button)
+bool KLDialogQueue::buttonPressed(quint64 dialogId, KLDialogButton button)
 {
     if (!m_hasCurrent || dialogId != m_currentId) {
         KL_LOG_WARN(kTag, QStringLiteral("press for dialog %1 ignored: not visible").arg(dialogId));
-        return;
+        return false;
     }
     const KLDialogPresentation look = presentationFor(m_current, m_currentId);
     const bool present = (button == KLDialogButton::First && look.first.visible)
                          || (button == KLDialogButton::Second && look.second.visible)
                          || (button == KLDialogButton::Third && look.third.visible);
     if (!present)
-        return;
+        return false;
     // From here on a second press on this dialog (also one made by its own action) is stale.
     m_currentId = 0;
     if (button == KLDialogButton::First) {
@@ -147,13 +147,14 @@ void KLDialogQueue::buttonPressed(quint64 dialogId, KLDialogButton button)
         if (action)
             action();
         hide();
-        return;
+        return true;
     }
     KLBlock action = std::move(button == KLDialogButton::Second ? m_current.secondBlock
                                                                 : m_current.thirdBlock);
     hide();
     if (action)
         action();
+    return true;
 }
 
 void KLDialogQueue::networkAvailable()

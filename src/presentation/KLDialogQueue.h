@@ -84,8 +84,8 @@ public:
     /// Main thread, from the view. The first button runs its action, then hides the dialog;
     /// the second and third hide the dialog, then run theirs. Hiding shows the next request.
     /// A press for a dialog no longer visible, or for a button it does not have, is ignored,
-    /// so every action runs at most once.
-    void buttonPressed(quint64 dialogId, KLDialogButton button);
+    /// so every action runs at most once. True when the press was taken.
+    bool buttonPressed(quint64 dialogId, KLDialogButton button);
 
     /// Main thread: the network came back. A visible network-lost dialog goes away; the next
     /// queued request, if any, takes its place. Also driven by "NetWorkAvaliable".

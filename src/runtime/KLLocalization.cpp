@@ -42,6 +42,26 @@ const QHash<QString, QString> &table(KLLocalization::Language language)
     return language == KLLocalization::Language::English ? english : chinese;
 }
 
+QHash<QString, QString> reversed(const QHash<QString, QString> &forward)
+{
+    QHash<QString, QString> keys;
+    for (auto it = forward.constBegin(); it != forward.constEnd(); ++it) {
+        auto existing = keys.find(it.value());
+        if (existing == keys.end())
+            keys.insert(it.value(), it.key());
+        else if (it.key() < existing.value())
+            existing.value() = it.key();
+    }
+    return keys;
+}
+
+const QHash<QString, QString> &keysByText(KLLocalization::Language language)
+{
+    static const QHash<QString, QString> chinese = reversed(table(KLLocalization::Language::Chinese));
+    static const QHash<QString, QString> english = reversed(table(KLLocalization::Language::English));
+    return language == KLLocalization::Language::English ? english : chinese;
+}
+
 KLLocalization::Language systemLanguage()
 {
     return QLocale().language() == QLocale::Chinese ? KLLocalization::Language::Chinese
@@ -69,6 +89,11 @@ void KLLocalization::setLanguage(Language language)
 QString KLLocalization::localizedString(const QString &key)
 {
     return table(language()).value(key, key);
+}
+
+QString KLLocalization::keyForText(const QString &text)
+{
+    return text.isEmpty() ? QString() : keysByText(language()).value(text);
 }
 
 bool KLLocalization::isEnglish()

@@ -13,6 +13,9 @@ public:
     static void setLanguage(Language language);
     /// The text for `key` in the current language; the key itself when the table has none.
     static QString localizedString(const QString &key);
+    /// The key whose text in the current language is `text`; empty when none is. Where
+    /// several keys share a text the alphabetically first is given.
+    static QString keyForText(const QString &text);
     /// True when the interface language is English ("Language" reads "english").
     static bool isEnglish();
 };

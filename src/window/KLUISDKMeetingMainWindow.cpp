@@ -3,6 +3,10 @@
 #include "model/KLHostCodeTranslation.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "model/KLUISDKGuiConfigInternal.h"
+#include "presentation/KLDialogQueue.h"
+#include "presentation/KLToastManager.h"
+#include "window/KLMeetingLayoutController.h"
+#include "window/KLPresenterBridge.h"
 #include "window/KLUISDKMeetingWindow.h"
 
 #include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
@@ -12,6 +16,20 @@ struct KLUISDKMeetingMainWindow::Private {
     std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig;
     std::shared_ptr<KLUISDKMeetingEventDelegate> delegate;
     std::shared_ptr<KLUISDKMeetingWindow> meetingWindow;
+    std::shared_ptr<KLUISDKMeetingPresenter> presenter;
+
+    // Dialogs and notices are process-wide; the host's presenter draws them for this window.
+    void attachPresenter()
+    {
+        if (!presenter)
+            return;
+        auto bridge = std::make_shared<KLPresenterBridge>(presenter);
+        KLDialogQueue::shared().setView(bridge);
+        KLToastManager::shared().setView(bridge);
+        meetingWindow->setView(bridge);
+        if (auto layout = meetingWindow->layout())
+            layout->setView(bridge);
+    }
 };
 
 KLUISDKMeetingMainWindow::KLUISDKMeetingMainWindow(const QVariantMap &uiConfig,
@@ -39,10 +57,30 @@ void KLUISDKMeetingMainWindow::joinMeeting()
         return;
     }
     d->meetingWindow = KLUISDKMeetingWindow::create(d->guiConfig, d->meetingConfig, d->delegate);
+    d->attachPresenter();
     d->meetingWindow->joinMeeting();
 }
 
 bool KLUISDKMeetingMainWindow::hasMeetingWindow() const
 {
     return d->meetingWindow && !d->meetingWindow->isClosed();
+}
+
+void KLUISDKMeetingMainWindow::setPresenter(std::shared_ptr<KLUISDKMeetingPresenter> presenter)
+{
+    d->presenter = std::move(presenter);
+}
+
+bool KLUISDKMeetingMainWindow::performUserAction(KLUISDKUserAction action, const QString &argument)
+{
+    return d->meetingWindow && d->meetingWindow->performUserAction(action, argument);
+}
+
+bool KLUISDKMeetingMainWindow::pressDialogButton(quint64 dialogId, int button)
+{
+    static constexpr KLDialogButton kButtons[] = {KLDialogButton::First, KLDialogButton::Second,
+                                                  KLDialogButton::Third};
+    if (!d->meetingWindow || button < 1 || button > 3)
+        return false;
+    return KLDialogQueue::shared().buttonPressed(dialogId, kButtons[button - 1]);
 }

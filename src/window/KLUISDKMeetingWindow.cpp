@@ -183,9 +183,10 @@ void KLUISDKMeetingWindow::onError(int code, const QString &reason)
 
 void KLUISDKMeetingWindow::onMeetingFinish(int reason, const QString &text)
 {
-    closeWindow();
+    // The host hears the reason before the window goes.
     if (const auto hostReason = KLHostFinishReasonForInternal(reason))
         m_delegate->onMeetingFinish(*hostReason, text);
+    closeWindow();
 }
 
 void KLUISDKMeetingWindow::onMeetingUserStatusChange(const std::shared_ptr<KLSDKMeetingUser> &user,

@@ -12,6 +12,8 @@
 
 #include "model/KLSDKMeetingEventDelegate.h"
 
+#include <KelvoUISDK/KLUISDKMeetingPresenter.h>
+
 #include <QString>
 
 #include <atomic>
@@ -58,6 +60,10 @@ public:
     /// The toolbar's and the member list's controllers; null once the window closed.
     std::shared_ptr<KLHubController> hub() const;
     std::shared_ptr<KLMemberListController> memberList() const;
+
+    /// Acts as the user would on the window's controls (main thread); false when the window
+    /// has closed or the action needs an argument and got none.
+    bool performUserAction(KLUISDKUserAction action, const QString &argument);
 
     // KLSDKMeetingEventDelegate
     void onMeetingStatusChange(int) override {}

@@ -1,0 +1,118 @@
+#include "HostMeetingListener.h"
+
+#include "HostEventSink.h"
+
+#include <KelvoUISDK/KLSDKMeetingUser.h>
+
+#include <QJsonArray>
+
+namespace kelvohost {
+
+namespace {
+
+QJsonValue textOrNull(const QString &text)
+{
+    return text.isNull() ? QJsonValue() : QJsonValue(text);
+}
+
+QJsonValue keyOrNull(const QString &key)
+{
+    return key.isEmpty() ? QJsonValue() : QJsonValue(key);
+}
+
+QJsonObject userRecord(const KLSDKMeetingUser &user)
+{
+    const auto &state = user.callState;
+    return {{"uuid", user.uuid},
+            {"name", user.name},
+            {"nameEn", user.nameEn()},
+            {"userId", user.userId},
+            {"empId", user.empId},
+            {"memberType", user.memberType},
+            {"deptName", user.deptName},
+            {"email", user.email},
+            {"roomId", user.roomId},
+            {"roomName", user.roomName},
+            {"callState", QJsonObject{{"online", state.online}, {"mute", state.mute},
+                                      {"vmute", state.vmute}, {"ringing", state.ringing},
+                                      {"hasVideo", state.hasVideo}, {"cellphone", state.cellphone},
+                                      {"extension", state.extension}, {"callType", state.callType},
+                                      {"multiScreen", state.multiScreen}}}};
+}
+
+QJsonArray keysOrNulls(const QStringList &keys)
+{
+    QJsonArray out;
+    for (const QString &key : keys)
+        out.append(keyOrNull(key));
+    return out;
+}
+
+} // namespace
+
+HostMeetingListener::HostMeetingListener(HostEventSink &sink, std::function<void()> onClosed)
+    : m_sink(sink), m_onClosed(std::move(onClosed))
+{
+}
+
+void HostMeetingListener::onMeetingJoined()
+{
+    m_sink.emitEvent({{"type", "joined"}});
+}
+
+void HostMeetingListener::onError(int code, const QString &reason)
+{
+    m_sink.emitEvent({{"type", "error"}, {"code", code}, {"reason", textOrNull(reason)}});
+}
+
+void HostMeetingListener::onMeetingFinish(int reason, const QString &text)
+{
+    m_sink.emitEvent({{"type", "finish"}, {"reason", reason}, {"text", textOrNull(text)}});
+}
+
+void HostMeetingListener::onMeetingUserStatusChange(const std::shared_ptr<KLSDKMeetingUser> &user, int event)
+{
+    m_sink.emitEvent({{"type", "userStatus"}, {"event", event},
+                      {"user", user ? QJsonValue(userRecord(*user)) : QJsonValue()}});
+}
+
+void HostMeetingListener::showDialog(const KLUISDKDialog &dialog)
+{
+    m_sink.emitEvent({{"type", "dialog"},
+                      {"id", qint64(dialog.id)},
+                      {"title", keyOrNull(dialog.titleKey)},
+                      {"desc", keyOrNull(dialog.descKey)},
+                      {"buttons", keysOrNulls(dialog.buttonKeys)},
+                      {"titleText", dialog.title},
+                      {"descText", dialog.desc},
+                      {"buttonTexts", QJsonArray::fromStringList(dialog.buttons)}});
+}
+
+void HostMeetingListener::closeDialog()
+{
+    m_sink.emitEvent({{"type", "dialogClosed"}});
+}
+
+void HostMeetingListener::showToast(int kind, const QString &key, const QString &text)
+{
+    m_sink.emitEvent({{"type", "toast"}, {"kind", kind}, {"key", keyOrNull(key)}, {"text", text}});
+}
+
+void HostMeetingListener::noticeChanged(int kind, const QString &text, bool shown)
+{
+    m_sink.emitEvent({{"type", "notice"}, {"kind", kind}, {"shown", shown}, {"text", text}});
+}
+
+void HostMeetingListener::ratePageLoaded(const QString &url)
+{
+    m_sink.emitEvent({{"type", "ratePage"}, {"url", url}});
+}
+
+void HostMeetingListener::windowClosed()
+{
+    m_sink.emitEvent({{"type", "closed"}});
+    if (m_onClosed)
+        m_onClosed();
+}
+
+} // namespace kelvohost

@@ -1,0 +1,39 @@
+#pragma once
+
+// kelvo-host's side of the meeting: the delegate that hears the four callbacks and the
+// presenter that stands in for the window's dialogs and notices. Each becomes one event.
+
+#include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
+#include <KelvoUISDK/KLUISDKMeetingPresenter.h>
+
+#include <functional>
+
+namespace kelvohost {
+
+class HostEventSink;
+
+class HostMeetingListener final : public KLUISDKMeetingEventDelegate, public KLUISDKMeetingPresenter {
+public:
+    /// `onClosed` runs on the main thread after the "closed" event.
+    HostMeetingListener(HostEventSink &sink, std::function<void()> onClosed);
+
+    // KLUISDKMeetingEventDelegate
+    void onMeetingJoined() override;
+    void onError(int code, const QString &reason) override;
+    void onMeetingFinish(int reason, const QString &text) override;
+    void onMeetingUserStatusChange(const std::shared_ptr<KLSDKMeetingUser> &user, int event) override;
+
+    // KLUISDKMeetingPresenter
+    void showDialog(const KLUISDKDialog &dialog) override;
+    void closeDialog() override;
+    void showToast(int kind, const QString &key, const QString &text) override;
+    void noticeChanged(int kind, const QString &text, bool shown) override;
+    void ratePageLoaded(const QString &url) override;
+    void windowClosed() override;
+
+private:
+    HostEventSink &m_sink;
+    std::function<void()> m_onClosed;
+};
+
+} // namespace kelvohost

@@ -1,0 +1,60 @@
+#include "HostSimulator.h"
+
+#include "MeetingSim.h"
+
+#include <KelvoUISDK/KLUISDKMeetingConfigKeys.h>
+
+#include <QJsonArray>
+
+namespace kelvohost {
+
+HostSimulator::HostSimulator() = default;
+HostSimulator::~HostSimulator() = default;
+
+bool HostSimulator::start(const QString &scenarioPath, QString *error)
+{
+    kelvosim::MeetingSimOptions options;
+    options.scenarioPath = scenarioPath;
+    m_sim = std::make_unique<kelvosim::MeetingSim>(options);
+    return m_sim->start(error);
+}
+
+namespace {
+
+// The self member's employee number: the work id a host would have stored for its user.
+QString selfWorkId(const QJsonObject &meeting)
+{
+    const QString self = meeting.value(QLatin1String("selfMemberUUID")).toString();
+    for (const QJsonValue &member : meeting.value(QLatin1String("members")).toArray()) {
+        if (member.toObject().value(QLatin1String("memberUUID")).toString() == self)
+            return member.toObject().value(QLatin1String("empId")).toString();
+    }
+    return {};
+}
+
+} // namespace
+
+void HostSimulator::completeOptions(HostOptions &options) const
+{
+    const QJsonObject scenario = m_sim->scenario();
+    const QJsonObject meeting = scenario.value(QLatin1String("meetings")).toArray().first().toObject();
+    const auto fill = [&options](const char *key, const QVariant &value) {
+        if (!options.meeting.contains(QLatin1String(key)))
+            options.meeting.insert(QLatin1String(key), value);
+    };
+    fill(KLSDKMeetingConfigMeetingUUID, meeting.value(QLatin1String("meetingUUID")).toString());
+    if (!options.meeting.contains(QLatin1String(KLSDKMeetingConfigUserId)))
+        fill(KLSDKMeetingConfigMemberUUID, meeting.value(QLatin1String("selfMemberUUID")).toString());
+    fill(KLSDKMeetingConfigMeetingToken, meeting.value(QLatin1String("meetingToken")).toString());
+    fill(KLSDKMeetingConfigMeetingDomain, QStringLiteral("127.0.0.1:%1").arg(m_sim->port()));
+    fill(KLSDKMeetingConfigApiBaseUrl, m_sim->baseUrl());
+    fill(KLSDKMeetingConfigItMonitorBaseUrl, m_sim->baseUrl());
+    fill(KLSDKMeetingConfigCaFile, m_sim->caFile());
+
+    // The store entries the user gave come later and so win.
+    options.store.insert(options.store.begin(),
+                         {{QStringLiteral("KEY_ACCESS_TOKEN"), scenario.value(QLatin1String("accessToken")).toString()},
+                          {QStringLiteral("KEY_WORK_ID"), selfWorkId(meeting)}});
+}
+
+} // namespace kelvohost

@@ -1,0 +1,116 @@
+// kelvo-host: the sample host. It builds the two dictionaries from its options, implements the
+// host delegate, joins, and reports what happens as events; see the README's host section.
+
+#include "HostControl.h"
+#include "HostEventSink.h"
+#include "HostMeetingListener.h"
+#include "HostOptions.h"
+#include "HostSimulator.h"
+
+#include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
+#include <KelvoUISDK/KLUISDKUserStore.h>
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// Ctrl-C and SIGTERM close the meeting window the way the user would, so the meeting is left.
+void closeOnSignals(KLUISDKMeetingMainWindow &meeting, QObject *parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [&meeting] {
+        char byte;
+        [[maybe_unused]] const ssize_t count = ::read(g_signalPipe[0], &byte, 1);
+        if (!meeting.performUserAction(KLUISDKUserAction::Close))
+            QCoreApplication::exit(1);
+    });
+}
+
+void setInterfaceLanguage(const QString &language)
+{
+    if (language == QLatin1String("en"))
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    else if (language == QLatin1String("zh"))
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+}
+
+int failWith(const QString &message, int status)
+{
+    std::fprintf(stderr, "kelvo-host: %s\n", qPrintable(message));
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kelvo"));
+    QCoreApplication::setApplicationName(QStringLiteral("kelvo-host"));
+
+    QString error;
+    auto options = kelvohost::parseHostOptions(app.arguments().mid(1), &error);
+    if (!options)
+        return failWith(error + QStringLiteral(" (see --help)"), 2);
+    if (options->help) {
+        std::fputs(qPrintable(kelvohost::hostUsage()), stdout);
+        return 0;
+    }
+    setInterfaceLanguage(options->language);
+
+    kelvohost::HostEventSink sink;
+    if (!sink.open(options->eventsPath, &error))
+        return failWith(error, 2);
+    kelvohost::HostSimulator simulator;
+    if (options->useSimulator) {
+        if (!simulator.start(options->simScenario, &error))
+            return failWith(QStringLiteral("simulator: ") + error, 1);
+        simulator.completeOptions(*options);
+    }
+    for (const auto &[key, value] : options->store) {
+        if (!KLUISDKWriteUserValue(key, value))
+            return failWith(QStringLiteral("cannot write %1 to the user store").arg(key), 1);
+    }
+    if (!options->headless)
+        std::fputs("kelvo-host: this build has no meeting window; running headless\n", stderr);
+
+    auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, [] {
+        // Let the closing finish its own turn of the event loop before leaving it.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    });
+    KLUISDKMeetingMainWindow meeting(options->gui, options->meeting, listener);
+    meeting.setPresenter(listener);
+    kelvohost::HostControl control(meeting, sink);
+    if (!options->controlPath.isEmpty() && !control.start(options->controlPath, &error))
+        return failWith(error, 2);
+    closeOnSignals(meeting, &app);
+
+    meeting.joinMeeting();
+    if (!meeting.hasMeetingWindow())
+        return 1;  // the credentials were refused; the error event says which
+    return app.exec();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+// Carries one meeting window's dialogs, notices, rating page and closing to a host-drawn
+// presentation (KLUISDKMeetingPresenter) in place of the widgets: it is the dialog queue's,
+// the toast manager's, the layout's and the window's view at once, and only translates.
+// Every call arrives on the main thread.
+
+#include "presentation/KLDialogQueue.h"
+#include "presentation/KLToastView.h"
+#include "window/KLMeetingLayoutController.h"
+#include "window/KLUISDKMeetingWindow.h"
+
+#include <memory>
+
+class KLUISDKMeetingPresenter;
+struct KLUISDKDialog;
+
+class KLPresenterBridge final : public KLDialogView,
+                                public KLToastView,
+                                public KLMeetingLayoutView,
+                                public KLMeetingWindowView {
+public:
+    explicit KLPresenterBridge(std::shared_ptr<KLUISDKMeetingPresenter> presenter);
+
+    /// The host's form of a dialog: texts with their keys, buttons 1–3.
+    static KLUISDKDialog dialogFor(const KLDialogPresentation &dialog);
+
+    // KLDialogView
+    void showDialog(const KLDialogPresentation &dialog) override;
+    void closeDialog() override;
+
+    // KLToastView
+    bool isToastVisible() const override { return m_toastVisible; }
+    void showToast(const KLToastMessage &message) override;
+    void hideToast() override { m_toastVisible = false; }
+    bool isNetToastVisible() const override { return m_netToastVisible; }
+    void showNetToast(const QString &text, const KLToastStyle &style, int verticalOffset) override;
+    void placeNetToast(int) override {}
+    void hideNetToast() override;
+    bool isPermanentToastVisible() const override { return m_permanentKind != 0; }
+    void showPermanentToast(const QString &text, const KLToastStyle &style) override;
+    void hidePermanentToast() override;
+
+    // KLMeetingLayoutView
+    void showLoading(bool) override {}
+    void showLeavePage() override {}
+    void showMainClient(const std::shared_ptr<KLFeedClient> &) override {}
+    void refreshSmallClients() override {}
+    void loadRatePage(const QString &url) override;
+
+    // KLMeetingWindowView
+    void showWindow() override {}
+    void closeWindow() override;
+
+private:
+    const std::shared_ptr<KLUISDKMeetingPresenter> m_presenter;
+    bool m_toastVisible = false;
+    bool m_netToastVisible = false;
+    QString m_netToastText;
+    int m_permanentKind = 0;
+    QString m_permanentText;
+};
