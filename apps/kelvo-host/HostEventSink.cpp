@@ -70,6 +70,8 @@ QString HostEventSink::readable(const QJsonObject &event)
     }
     if (type == QLatin1String("toast"))
         return QStringLiteral("[toast] %1").arg(event.value(QLatin1String("text")).toString());
+    if (type == QLatin1String("chat") || type == QLatin1String("demo"))
+        return QStringLiteral("[%1] %2").arg(type, event.value(QLatin1String("text")).toString());
     if (type == QLatin1String("notice"))
         return QStringLiteral("[notice %1] %2").arg(event.value(QLatin1String("shown")).toBool() ? "on" : "off",
                                                      event.value(QLatin1String("text")).toString());

@@ -103,6 +103,11 @@ void HostMeetingListener::noticeChanged(int kind, const QString &text, bool show
     m_sink.emitEvent({{"type", "notice"}, {"kind", kind}, {"shown", shown}, {"text", text}});
 }
 
+void HostMeetingListener::showChatMessage(const QString &senderUuid, const QString &text)
+{
+    m_sink.emitEvent({{"type", "chat"}, {"from", senderUuid}, {"text", text}});
+}
+
 void HostMeetingListener::ratePageLoaded(const QString &url)
 {
     m_sink.emitEvent({{"type", "ratePage"}, {"url", url}});

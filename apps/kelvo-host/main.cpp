@@ -2,6 +2,7 @@
 // host delegate, joins, and reports what happens as events; see the README's host section.
 
 #include "HostControl.h"
+#include "HostDemo.h"
 #include "HostEventSink.h"
 #include "HostMeetingListener.h"
 #include "HostOptions.h"
@@ -86,8 +87,10 @@ int main(int argc, char **argv)
     if (!sink.open(options->eventsPath, &error))
         return failWith(error, 2);
     kelvohost::HostSimulator simulator;
+    // "demo" is the built-in scenario with the demo's timeline played against it.
+    const bool isDemo = options->useSimulator && options->simScenario == QLatin1String("demo");
     if (options->useSimulator) {
-        if (!simulator.start(options->simScenario, &error))
+        if (!simulator.start(isDemo ? QString() : options->simScenario, &error))
             return failWith(QStringLiteral("simulator: ") + error, 1);
         simulator.completeOptions(*options);
     }
@@ -108,6 +111,14 @@ int main(int argc, char **argv)
     if (!options->controlPath.isEmpty() && !control.start(options->controlPath, &error))
         return failWith(error, 2);
     closeOnSignals(meeting, &app);
+    std::unique_ptr<kelvohost::HostDemo> demo;
+    if (isDemo) {
+        demo = std::make_unique<kelvohost::HostDemo>(simulator.sim(), sink, [&meeting] {
+            meeting.performUserAction(KLUISDKUserAction::Close);
+        });
+        if (!demo->start(&error))
+            return failWith(error, 1);
+    }
 
     meeting.joinMeeting();
     if (!meeting.hasMeetingWindow())

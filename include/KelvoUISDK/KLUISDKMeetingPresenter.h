@@ -68,6 +68,8 @@ public:
     virtual void showToast(int kind, const QString &key, const QString &text) = 0;
     /// A notice of `KLUISDKNoticeKind` appeared (`shown`) or went away.
     virtual void noticeChanged(int kind, const QString &text, bool shown) = 0;
+    /// A chat message arrived (or was sent): `text` is "name：message" as the bubble shows it.
+    virtual void showChatMessage(const QString &senderUuid, const QString &text) = 0;
     /// The rating page was loaded at `url`; it answers through `KLUISDKUserAction::RatePage`.
     virtual void ratePageLoaded(const QString &url) = 0;
     /// The meeting window closed; nothing of this meeting follows.

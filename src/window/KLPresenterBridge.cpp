@@ -105,6 +105,11 @@ void KLPresenterBridge::hidePermanentToast()
     m_presenter->noticeChanged(kind, m_permanentText, false);
 }
 
+void KLPresenterBridge::show(const QString &text, const QString &senderUuid)
+{
+    m_presenter->showChatMessage(senderUuid, text);
+}
+
 void KLPresenterBridge::loadRatePage(const QString &url)
 {
     m_presenter->ratePageLoaded(url);

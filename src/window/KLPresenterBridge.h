@@ -2,9 +2,10 @@
 
 // Carries one meeting window's dialogs, notices, rating page and closing to a host-drawn
 // presentation (KLUISDKMeetingPresenter) in place of the widgets: it is the dialog queue's,
-// the toast manager's, the layout's and the window's view at once, and only translates.
+// the toast manager's, the chat bubble's, the layout's and the window's view at once, and only translates.
 // Every call arrives on the main thread.
 
+#include "collaboration/KLChatViews.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastView.h"
 #include "window/KLMeetingLayoutController.h"
@@ -18,7 +19,8 @@ struct KLUISDKDialog;
 class KLPresenterBridge final : public KLDialogView,
                                 public KLToastView,
                                 public KLMeetingLayoutView,
-                                public KLMeetingWindowView {
+                                public KLMeetingWindowView,
+                                public KLChatBubbleView {
 public:
     explicit KLPresenterBridge(std::shared_ptr<KLUISDKMeetingPresenter> presenter);
 
@@ -47,6 +49,10 @@ public:
     void showMainClient(const std::shared_ptr<KLFeedClient> &) override {}
     void refreshSmallClients() override {}
     void loadRatePage(const QString &url) override;
+
+    // KLChatBubbleView
+    void show(const QString &text, const QString &senderUuid) override;
+    void hide() override {}
 
     // KLMeetingWindowView
     void showWindow() override {}

@@ -3,6 +3,7 @@
 #include "model/KLHostCodeTranslation.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "model/KLUISDKGuiConfigInternal.h"
+#include "collaboration/KLChatManager.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
 #include "window/KLMeetingLayoutController.h"
@@ -26,6 +27,7 @@ struct KLUISDKMeetingMainWindow::Private {
         auto bridge = std::make_shared<KLPresenterBridge>(presenter);
         KLDialogQueue::shared().setView(bridge);
         KLToastManager::shared().setView(bridge);
+        KLChatManager::sharedInstance().initChatMessageView(bridge);
         meetingWindow->setView(bridge);
         if (auto layout = meetingWindow->layout())
             layout->setView(bridge);

@@ -102,10 +102,10 @@ TEST_F(MultiProjectorSession, TheStopDialogEndsWithOrWithoutCallsPausesOrCancels
         ctx->audioOpen = c.audioOpen;
         session->shareBarStopSharePressed();
         const auto &d = dialogs->current;
-        EXPECT_EQ(d.title, "MULTIPROJECTOR_STOP_PROJECTOR");
-        EXPECT_EQ(d.first.text, c.firstButton);
+        EXPECT_EQ(d.title, KLLocalizedString("MULTIPROJECTOR_STOP_PROJECTOR"));
+        EXPECT_EQ(d.first.text, KLLocalizedString(c.firstButton));
         EXPECT_EQ(d.first.backgroundColor, "#F04631");
-        EXPECT_EQ(d.second.text, "MULTIPROJECTOR_STOP_PROJECTOR_INTER");
+        EXPECT_EQ(d.second.text, KLLocalizedString("MULTIPROJECTOR_STOP_PROJECTOR_INTER"));
         EXPECT_TRUE(d.third.visible);
         press(KLDialogButton::First);
         EXPECT_TRUE(ctx->stopping);
@@ -215,7 +215,7 @@ TEST_F(MultiProjectorSession, SleepEndsACastForItsViewersAndAWatchWithAStatus)
 
     begin(false, false); // a receiver is told why, and the app closes if nobody presses
     session->systemWillSleep();
-    EXPECT_EQ(dialogs->current.title, "SYSTEM_WILL_SLEEP_TIPS");
+    EXPECT_EQ(dialogs->current.title, KLLocalizedString("SYSTEM_WILL_SLEEP_TIPS"));
     EXPECT_EQ(host.bodies("/projector/NotifyWorkStatus").size(), 2u); // only the two senders'
     EXPECT_EQ(closes, 2);
     EXPECT_TRUE(waitUntil([&] { return closes == 3; }));
@@ -237,7 +237,7 @@ TEST_F(MultiProjectorSession, TheServersEndShowsItsMessageOnceAndCloses)
         session->leaveRoomWithReason(c.reason);
         EXPECT_EQ(ctx->leaves, 1);
         EXPECT_EQ(view->kicks, 1);
-        EXPECT_EQ(dialogs->current.title, c.title);
+        EXPECT_EQ(dialogs->current.title, KLLocalizedString(c.title));
         EXPECT_EQ(args("notify").value(2), c.statusReported);
         press(KLDialogButton::First);
         EXPECT_EQ(closes, 1);
@@ -283,8 +283,9 @@ TEST_F(MultiProjectorSession, OpeningTheAudioMeetingLeadsToTheRightCallDialog)
             texts.append(toast->text());
         for (const auto &m : toasts.queuedMessages())
             texts.append(m.text());
-        const QString sent = QStringLiteral("MULTIPROJECTOR_CALL_HAS_SENT_FIRST%1MULTIPROJECTOR_CALL_HAS_SENT_Second")
-                                 .arg(QString(c.uuids).split(',').size());
+        const QString sent = KLLocalizedString("MULTIPROJECTOR_CALL_HAS_SENT_FIRST")
+                             + QString::number(QString(c.uuids).split(',').size())
+                             + KLLocalizedString("MULTIPROJECTOR_CALL_HAS_SENT_Second");
         EXPECT_TRUE(texts.contains(sent)) << texts.join('|').toStdString();
     }
 }

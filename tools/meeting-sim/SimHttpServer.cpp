@@ -257,6 +257,9 @@ void SimHttpServer::acceptPending()
         auto *socket = qobject_cast<QSslSocket *>(m_server->nextPendingConnection());
         if (!socket)
             continue;
+        // Small answers and WebSocket frames go out at once: with Nagle's algorithm each new
+        // WebSocket's first frame waited for the client's delayed acknowledgement (~40 ms).
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto *connection = new SimHttpConnection(this, socket);
         if (socket->bytesAvailable() > 0)
             QTimer::singleShot(0, connection, [connection] { connection->process(); });

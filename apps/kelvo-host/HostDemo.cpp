@@ -1,0 +1,77 @@
+#include "HostDemo.h"
+
+#include "HostEventSink.h"
+#include "MeetingSim.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace kelvohost {
+
+HostDemo::HostDemo(kelvosim::MeetingSim &sim, HostEventSink &sink, std::function<void()> onOver)
+    : m_sim(sim), m_sink(sink), m_onOver(std::move(onOver))
+{
+}
+
+bool HostDemo::start(QString *error)
+{
+    QFile file(QStringLiteral(":/kelvo-host/timeline.json"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("the demo timeline is missing");
+        return false;
+    }
+    m_steps = QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("steps")).toArray();
+    if (m_steps.isEmpty()) {
+        *error = QStringLiteral("the demo timeline has no steps");
+        return false;
+    }
+    // The steps are timed from the moment the meeting's media is up, however long joining took.
+    m_waitForMedia.setInterval(200);
+    connect(&m_waitForMedia, &QTimer::timeout, this, [this] {
+        if (m_sim.mediaClients() == 0)
+            return;
+        m_waitForMedia.stop();
+        play();
+    });
+    m_waitForMedia.start();
+    return true;
+}
+
+void HostDemo::play()
+{
+    int last = 0;
+    for (const QJsonValue &value : std::as_const(m_steps)) {
+        const QJsonObject step = value.toObject();
+        const int delay = int(step.value(QLatin1String("at")).toDouble() * 1000);
+        last = std::max(last, delay);
+        QTimer::singleShot(delay, this, [this, step] { runStep(step); });
+    }
+    QTimer::singleShot(last + 1000, this, [this] {
+        if (m_onOver)
+            m_onOver();
+    });
+}
+
+void HostDemo::runStep(const QJsonObject &step)
+{
+    m_sink.emitEvent({{"type", "demo"}, {"text", step.value(QLatin1String("say")).toString()}});
+    const QString member = step.value(QLatin1String("member")).toString();
+    if (step.contains(QLatin1String("event"))) {
+        m_sim.pushEvent(step.value(QLatin1String("event")).toInt(), member);
+    } else if (step.contains(QLatin1String("chat"))) {
+        const QJsonObject message{{"source", member}, {"text", step.value(QLatin1String("chat")).toString()}};
+        m_sim.pushMediaEvent({{"type", "data"}, {"from", member},
+                              {"data", QJsonObject{{"type", "chatMsg"}, {"content", message}}}});
+    } else if (step.contains(QLatin1String("caption"))) {
+        m_sim.pushSummary(member, {{"text", step.value(QLatin1String("caption")).toString()}});
+    } else if (step.value(QLatin1String("screen")).toString() == QLatin1String("start")) {
+        m_sim.addRemoteStream(QStringLiteral("screen-") + member, step.value(QLatin1String("display")).toString(), true);
+    } else if (step.value(QLatin1String("screen")).toString() == QLatin1String("stop")) {
+        m_sim.removeRemoteStream(QStringLiteral("screen-") + member);
+    }
+}
+
+} // namespace kelvohost

@@ -1,0 +1,41 @@
+#pragma once
+
+// The demo meeting: once the host's media connection is up in the simulator, the steps of a
+// timeline (members joining and leaving, speaking, muting, a screen share, chat and caption
+// lines) are played against it, each narrated as a "demo" event. After the last step the
+// demo is over and `onOver` runs.
+
+#include <QJsonArray>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace kelvosim {
+class MeetingSim;
+}
+
+namespace kelvohost {
+
+class HostEventSink;
+
+class HostDemo : public QObject {
+public:
+    HostDemo(kelvosim::MeetingSim &sim, HostEventSink &sink, std::function<void()> onOver);
+
+    /// Loads the built-in timeline and waits for the host to connect; false when the timeline
+    /// cannot be read.
+    bool start(QString *error);
+
+private:
+    void play();
+    void runStep(const QJsonObject &step);
+
+    kelvosim::MeetingSim &m_sim;
+    HostEventSink &m_sink;
+    std::function<void()> m_onOver;
+    QJsonArray m_steps;
+    QTimer m_waitForMedia;
+};
+
+} // namespace kelvohost
