@@ -46,11 +46,12 @@ inline QString threadNames(const QSet<int> &ids)
     return parts.join(QStringLiteral(", "));
 }
 
-/// User plus system CPU time of every thread of the process so far, in seconds.
-inline double cpuSeconds()
+/// User plus system CPU time so far, in seconds: of every thread of the process
+/// (RUSAGE_SELF) or of the calling thread (RUSAGE_THREAD).
+inline double cpuSeconds(int who = RUSAGE_SELF)
 {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    getrusage(who, &usage);
     auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
