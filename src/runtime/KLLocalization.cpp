@@ -9,6 +9,7 @@
 #include <QLocale>
 
 #include <atomic>
+#include <mutex>
 
 // The table is compiled into the core's static archive. Referring to it by name keeps the
 // linker from dropping it from programs that link the archive rather than the SDK library.
@@ -86,14 +87,47 @@ void KLLocalization::setLanguage(Language language)
     languageSlot().store(language);
 }
 
+namespace {
+
+// The key each text was last produced from. Several keys share a text ("Got it", "OK"); the
+// one a dialog was just built with is the one to report for it.
+struct RecentKeys {
+    std::mutex mutex;
+    QHash<QString, QString> keyByText;
+};
+
+RecentKeys &recentKeys()
+{
+    static RecentKeys recent;
+    return recent;
+}
+
+} // namespace
+
 QString KLLocalization::localizedString(const QString &key)
 {
-    return table(language()).value(key, key);
+    const auto &strings = table(language());
+    const auto found = strings.constFind(key);
+    if (found == strings.constEnd())
+        return key;
+    RecentKeys &recent = recentKeys();
+    std::lock_guard lock(recent.mutex);
+    recent.keyByText.insert(found.value(), key);
+    return found.value();
 }
 
 QString KLLocalization::keyForText(const QString &text)
 {
-    return text.isEmpty() ? QString() : keysByText(language()).value(text);
+    if (text.isEmpty())
+        return {};
+    {
+        RecentKeys &recent = recentKeys();
+        std::lock_guard lock(recent.mutex);
+        const auto found = recent.keyByText.constFind(text);
+        if (found != recent.keyByText.constEnd() && table(language()).value(found.value()) == text)
+            return found.value();
+    }
+    return keysByText(language()).value(text);
 }
 
 bool KLLocalization::isEnglish()

@@ -14,7 +14,8 @@ public:
     /// The text for `key` in the current language; the key itself when the table has none.
     static QString localizedString(const QString &key);
     /// The key whose text in the current language is `text`; empty when none is. Where
-    /// several keys share a text the alphabetically first is given.
+    /// several keys share a text, the one this text was last looked up with is given (the
+    /// alphabetically first when it was never looked up).
     static QString keyForText(const QString &text);
     /// True when the interface language is English ("Language" reads "english").
     static bool isEnglish();

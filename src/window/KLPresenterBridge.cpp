@@ -56,25 +56,29 @@ KLUISDKDialog KLPresenterBridge::dialogFor(const KLDialogPresentation &dialog)
 
 void KLPresenterBridge::showDialog(const KLDialogPresentation &dialog)
 {
-    m_presenter->showDialog(dialogFor(dialog));
+    if (m_presenter)
+        m_presenter->showDialog(dialogFor(dialog));
 }
 
 void KLPresenterBridge::closeDialog()
 {
-    m_presenter->closeDialog();
+    if (m_presenter)
+        m_presenter->closeDialog();
 }
 
 void KLPresenterBridge::showToast(const KLToastMessage &message)
 {
     m_toastVisible = true;
-    m_presenter->showToast(static_cast<int>(message.messageType), message.messageKey, message.text());
+    if (m_presenter)
+        m_presenter->showToast(static_cast<int>(message.messageType), message.messageKey, message.text());
 }
 
 void KLPresenterBridge::showNetToast(const QString &text, const KLToastStyle &, int)
 {
     m_netToastVisible = true;
     m_netToastText = text;
-    m_presenter->noticeChanged(KLUISDKNoticeWeakNetwork, text, true);
+    if (m_presenter)
+        m_presenter->noticeChanged(KLUISDKNoticeWeakNetwork, text, true);
 }
 
 void KLPresenterBridge::hideNetToast()
@@ -82,7 +86,8 @@ void KLPresenterBridge::hideNetToast()
     if (!m_netToastVisible)
         return;
     m_netToastVisible = false;
-    m_presenter->noticeChanged(KLUISDKNoticeWeakNetwork, m_netToastText, false);
+    if (m_presenter)
+        m_presenter->noticeChanged(KLUISDKNoticeWeakNetwork, m_netToastText, false);
 }
 
 void KLPresenterBridge::showPermanentToast(const QString &text, const KLToastStyle &)
@@ -93,7 +98,8 @@ void KLPresenterBridge::showPermanentToast(const QString &text, const KLToastSty
     if (m_permanentKind == 0)
         return;
     m_permanentText = text;
-    m_presenter->noticeChanged(m_permanentKind, text, true);
+    if (m_presenter)
+        m_presenter->noticeChanged(m_permanentKind, text, true);
 }
 
 void KLPresenterBridge::hidePermanentToast()
@@ -102,24 +108,31 @@ void KLPresenterBridge::hidePermanentToast()
         return;
     const int kind = m_permanentKind;
     m_permanentKind = 0;
-    m_presenter->noticeChanged(kind, m_permanentText, false);
+    if (m_presenter)
+        m_presenter->noticeChanged(kind, m_permanentText, false);
 }
 
 void KLPresenterBridge::show(const QString &text, const QString &senderUuid)
 {
-    m_presenter->showChatMessage(senderUuid, text);
+    if (m_presenter)
+        m_presenter->showChatMessage(senderUuid, text);
 }
 
 void KLPresenterBridge::loadRatePage(const QString &url)
 {
-    m_presenter->ratePageLoaded(url);
+    if (m_presenter)
+        m_presenter->ratePageLoaded(url);
 }
 
 // Told on a later turn of the main loop: what the closing itself still reports (the finish
 // of a leave, the dialog going away) reaches the host first, so "closed" is the last word.
 void KLPresenterBridge::closeWindow()
 {
-    QTimer::singleShot(0, QCoreApplication::instance(), [presenter = m_presenter] {
+    if (!m_presenter)
+        return;
+    QTimer::singleShot(0, QCoreApplication::instance(), [weak = weak_from_this(), presenter = m_presenter] {
+        if (auto self = weak.lock())
+            self->m_presenter.reset();
         presenter->windowClosed();
     });
 }

@@ -3,7 +3,8 @@
 // Carries one meeting window's dialogs, notices, rating page and closing to a host-drawn
 // presentation (KLUISDKMeetingPresenter) in place of the widgets: it is the dialog queue's,
 // the toast manager's, the chat bubble's, the layout's and the window's view at once, and only translates.
-// Every call arrives on the main thread.
+// Every call arrives on the main thread. Once the window has closed the host hears nothing
+// more of this meeting.
 
 #include "collaboration/KLChatViews.h"
 #include "presentation/KLDialogQueue.h"
@@ -20,7 +21,8 @@ class KLPresenterBridge final : public KLDialogView,
                                 public KLToastView,
                                 public KLMeetingLayoutView,
                                 public KLMeetingWindowView,
-                                public KLChatBubbleView {
+                                public KLChatBubbleView,
+                                public std::enable_shared_from_this<KLPresenterBridge> {
 public:
     explicit KLPresenterBridge(std::shared_ptr<KLUISDKMeetingPresenter> presenter);
 
@@ -59,7 +61,8 @@ public:
     void closeWindow() override;
 
 private:
-    const std::shared_ptr<KLUISDKMeetingPresenter> m_presenter;
+    /// The presenter until the window closed, then null.
+    std::shared_ptr<KLUISDKMeetingPresenter> m_presenter;
     bool m_toastVisible = false;
     bool m_netToastVisible = false;
     QString m_netToastText;
