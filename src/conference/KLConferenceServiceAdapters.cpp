@@ -1,7 +1,7 @@
 #include "conference/KLConferenceServiceAdapters.h"
 
 #include "conference/KLServiceAccess.h"
-#include "collaboration/KLChatManager.h"
+#include "collab/KLChatManager.h"
 #include "conference/KLClientConfigManager.h"
 #include "conference/KLConferenceManagerDataSource.h"
 #include "conference/KLDeviceManager.h"

@@ -4,7 +4,7 @@
 #include "conference/KLConferenceServiceCollaborationContext.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "collaboration/KLChatManager.h"
+#include "collab/KLChatManager.h"
 #include "conference/KLFeedClient.h"
 #include "conference/KLParticipantRegistry.h"
 #include "host/KLMessageMode.h"

@@ -3,8 +3,8 @@
 // The face the conference service shows the chat manager and the meeting-notes panel. It
 // holds the service weakly and answers neutrally (nothing, "", false) once it has gone.
 
-#include "collaboration/KLChatHost.h"
-#include "collaboration/KLMeetingNoteHost.h"
+#include "collab/KLChatHost.h"
+#include "collab/KLMeetingNoteHost.h"
 #include "conference/KLConferenceService.h"
 
 class KLConferenceService::CollaborationContext final : public KLChatHost,

@@ -1,7 +1,7 @@
 #include "conference/KLConferenceServiceSignallingContext.h"
 
 #include "conference/KLServiceAccess.h"
-#include "collaboration/KLMeetingNoteManager.h"
+#include "collab/KLMeetingNoteManager.h"
 #include "conference/KLClientConfigManager.h"
 #include "conference/KLParticipantRegistry.h"
 #include "model/KLSDKMeetingConfigInternal.h"

@@ -1,7 +1,7 @@
 // The toolbar's dialogs: leaving or ending the meeting, closing video on a weak network and
 // the howling warning. Each is guarded against a second copy while it is shown.
 
-#include "window/KLHubController.h"
+#include "window/KLHubViewController.h"
 
 #include "conference/KLFeedClient.h"
 #include "model/KLSDKMeetingEventDelegate.h"
@@ -13,7 +13,7 @@
 #include <KelvoUISDK/KLSDKDispatch.h>
 
 namespace {
-const char *const kTag = "KLHubController";
+const char *const kTag = "KLHubViewController";
 // Internal finish reasons told to the meeting window.
 constexpr int kFinishLeftByUser = 0;
 constexpr int kFinishEndedForAll = 8;
@@ -24,7 +24,7 @@ QString text(const char *key)
 }
 } // namespace
 
-void KLHubController::leaveClicked()
+void KLHubViewController::leaveClicked()
 {
     log(QStringLiteral("hub-leave-button"));
     if (m_leaveDialogShown)
@@ -35,11 +35,11 @@ void KLHubController::leaveClicked()
 
 // A master with others in the room may end the meeting for everyone; someone alone is asked
 // whether to end it; anyone else only leaves.
-void KLHubController::showLeaveDialog()
+void KLHubViewController::showLeaveDialog()
 {
     const int online = static_cast<int>(m_meeting->participantsWithOnline(true).size());
-    std::weak_ptr<KLHubController> weak = weak_from_this();
-    auto run = [weak](std::function<void(KLHubController &)> work) {
+    std::weak_ptr<KLHubViewController> weak = weak_from_this();
+    auto run = [weak](std::function<void(KLHubViewController &)> work) {
         return [weak, work] {
             if (auto self = weak.lock()) {
                 self->m_leaveDialogShown = false;
@@ -48,7 +48,7 @@ void KLHubController::showLeaveDialog()
             }
         };
     };
-    auto leave = run([](KLHubController &hub) { hub.leave(kFinishLeftByUser); });
+    auto leave = run([](KLHubViewController &hub) { hub.leave(kFinishLeftByUser); });
     KLDialogRequest request;
     if (m_meeting->isMaster() && online >= 2) {
         request.title = text("LEAVE_ROOM_TOAST_DIALOG");
@@ -59,7 +59,7 @@ void KLHubController::showLeaveDialog()
         request.secondBorderColor = QStringLiteral("#1F3858");
         request.secondButtonBgColor = QStringLiteral("#FFFFFF");
         request.secondButtonTextColor = QStringLiteral("#1F3858");
-        request.secondBlock = run([](KLHubController &hub) { hub.finishForAll(); });
+        request.secondBlock = run([](KLHubViewController &hub) { hub.finishForAll(); });
         request.showThirdButton = true;
         request.thirdBlock = run(nullptr);
     } else if (online == 1) {
@@ -82,7 +82,7 @@ void KLHubController::showLeaveDialog()
 
 // Internal users' sessions end by closing the application, and a rating page reports the
 // finish itself once it is rated; everyone else's host hears of the finish here.
-void KLHubController::leave(std::optional<int> finishReason)
+void KLHubViewController::leave(std::optional<int> finishReason)
 {
     m_setup.leaveRoom(true);
     if (!finishReason || m_meeting->isInternal() || m_showRate)
@@ -91,10 +91,10 @@ void KLHubController::leave(std::optional<int> finishReason)
         window->onMeetingFinish(*finishReason, QString());
 }
 
-void KLHubController::finishForAll()
+void KLHubViewController::finishForAll()
 {
     m_meeting->setIsLeavingRoomBySelf();
-    std::weak_ptr<KLHubController> weak = weak_from_this();
+    std::weak_ptr<KLHubViewController> weak = weak_from_this();
     auto leaveOnMain = [weak](std::optional<int> reason) {
         KLPerformBlockOnMainThread([weak, reason] {
             if (auto self = weak.lock())
@@ -109,7 +109,7 @@ void KLHubController::finishForAll()
         });
 }
 
-void KLHubController::weakNetworkCloseVideo()
+void KLHubViewController::weakNetworkCloseVideo()
 {
     if (m_closeVideoDialogShown)
         return;
@@ -117,9 +117,9 @@ void KLHubController::weakNetworkCloseVideo()
     showCloseVideoDialog();
 }
 
-void KLHubController::showCloseVideoDialog()
+void KLHubViewController::showCloseVideoDialog()
 {
-    std::weak_ptr<KLHubController> weak = weak_from_this();
+    std::weak_ptr<KLHubViewController> weak = weak_from_this();
     KLDialogRequest request;
     request.title = text("SELF_WEAK_CLOSE_VIDEO");
     request.firstButtonText = text("Close_Video_Tips");
@@ -139,7 +139,7 @@ void KLHubController::showCloseVideoDialog()
 
 // Howling matters only while the user can be heard or can hear; the warning comes back at
 // most every two minutes, so a noisy room is not flooded with dialogs.
-void KLHubController::noiseDetected(const QString &titleKey)
+void KLHubViewController::noiseDetected(const QString &titleKey)
 {
     const auto own = m_meeting->publisher();
     const bool microphoneOn = own && own->audioEnabled();
@@ -157,9 +157,9 @@ void KLHubController::noiseDetected(const QString &titleKey)
     showHowlingDialog(titleKey);
 }
 
-void KLHubController::showHowlingDialog(const QString &titleKey)
+void KLHubViewController::showHowlingDialog(const QString &titleKey)
 {
-    std::weak_ptr<KLHubController> weak = weak_from_this();
+    std::weak_ptr<KLHubViewController> weak = weak_from_this();
     KLDialogRequest request;
     request.title = KLLocalizedString(titleKey);
     request.firstButtonText = text("CONFIRM_YES");

@@ -1,7 +1,7 @@
 // The member list's bulk actions (mute all, call all) and its call buttons, whose presses are
 // spaced out by a short lock so that one participant is not dialled twice at once.
 
-#include "window/KLMemberListController.h"
+#include "window/KLMemberListViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
 #include "conference/KLFeedClient.h"
@@ -15,15 +15,15 @@
 #include <KelvoUISDK/KLSDKDispatch.h>
 
 namespace {
-const char *const kTag = "KLMemberListController";
+const char *const kTag = "KLMemberListViewController";
 constexpr qint64 kExternalMemberType = 3;
 } // namespace
 
-void KLMemberListController::muteAllClicked()
+void KLMemberListViewController::muteAllClicked()
 {
     if (!muteAllState().enabled)
         return;
-    std::weak_ptr<KLMemberListController> weak = weak_from_this();
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
     KLDialogRequest request;
     request.title = KLLocalizedString(QStringLiteral("MUTE_ALL_TOAST_DIALOG"));
     request.desc = KLLocalizedString(QStringLiteral("MUTE_ALL_TOAST_DIALOG_DESC"));
@@ -36,7 +36,7 @@ void KLMemberListController::muteAllClicked()
     KLToastManager::shared().showToastDialog(std::move(request));
 }
 
-void KLMemberListController::muteAll()
+void KLMemberListViewController::muteAll()
 {
     KLQLSLogger::sharedInstance().commitMonitorLevel(3, 1, {{"value", "muteAll"}});
     for (const auto &feed : onlineParticipantsArray())
@@ -44,10 +44,10 @@ void KLMemberListController::muteAll()
             toggleMute(feed);
 }
 
-void KLMemberListController::callAllClicked()
+void KLMemberListViewController::callAllClicked()
 {
     m_actionLog(QStringLiteral("memberlist-call-all-button"));
-    std::weak_ptr<KLMemberListController> weak = weak_from_this();
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
     KLDialogRequest request;
     request.title = KLLocalizedString(QStringLiteral("CALL_ALL_TOAST_DIALOG"));
     request.desc = KLLocalizedString(QStringLiteral("CALL_ALL_TOAST_DIALOG_DESC"));
@@ -60,7 +60,7 @@ void KLMemberListController::callAllClicked()
     KLToastManager::shared().showToastDialog(std::move(request));
 }
 
-void KLMemberListController::callAll()
+void KLMemberListViewController::callAll()
 {
     KLQLSLogger::sharedInstance().commitMonitorLevel(3, 1, {{"value", "callAll"}});
     for (const auto &feed : m_meeting->participantsWithOnline(false))
@@ -70,16 +70,16 @@ void KLMemberListController::callAll()
 
 // --- Call buttons ------------------------------------------------------------------------------
 
-bool KLMemberListController::isCallButtonEnabled(const QString &uuid) const
+bool KLMemberListViewController::isCallButtonEnabled(const QString &uuid) const
 {
     return !m_callLocks.contains(uuid);
 }
 
-bool KLMemberListController::lockCallButton(const QString &uuid)
+bool KLMemberListViewController::lockCallButton(const QString &uuid)
 {
     if (m_callLocks.contains(uuid))
         return false;
-    std::weak_ptr<KLMemberListController> weak = weak_from_this();
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
     auto timer = std::make_shared<KLTimer>(kCallLockSeconds, false, [weak, uuid] {
         // The timer is released outside its own callback.
         KLPerformBlockOnMainThread([weak, uuid] {
@@ -98,7 +98,7 @@ bool KLMemberListController::lockCallButton(const QString &uuid)
     return true;
 }
 
-void KLMemberListController::callClicked(const QString &uuid)
+void KLMemberListViewController::callClicked(const QString &uuid)
 {
     const auto feed = feedWithUuid(uuid);
     if (!feed || !lockCallButton(uuid))
@@ -122,7 +122,7 @@ void KLMemberListController::callClicked(const QString &uuid)
     markCallStatus();
 }
 
-void KLMemberListController::callCellClicked(const QString &uuid)
+void KLMemberListViewController::callCellClicked(const QString &uuid)
 {
     const auto feed = feedWithUuid(uuid);
     if (!feed || !lockCallButton(uuid))
@@ -131,7 +131,7 @@ void KLMemberListController::callCellClicked(const QString &uuid)
     markCallStatus();
 }
 
-void KLMemberListController::callStaffClicked(const QString &uuid)
+void KLMemberListViewController::callStaffClicked(const QString &uuid)
 {
     const auto feed = feedWithUuid(uuid);
     if (!feed)
@@ -141,7 +141,7 @@ void KLMemberListController::callStaffClicked(const QString &uuid)
 }
 
 // The media engine is told that a call goes out, and that it is over a few seconds later.
-void KLMemberListController::markCallStatus()
+void KLMemberListViewController::markCallStatus()
 {
     m_meeting->setMemberCallStatus(1);
     std::weak_ptr<KLHubMeeting> meeting = m_meeting;

@@ -6,10 +6,10 @@
 // Every call arrives on the main thread. Once the window has closed the host hears nothing
 // more of this meeting.
 
-#include "collaboration/KLChatViews.h"
+#include "collab/KLChatViews.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastView.h"
-#include "window/KLMeetingLayoutController.h"
+#include "window/KLMeetingLayoutViewController.h"
 #include "window/KLUISDKMeetingWindow.h"
 
 #include <memory>

@@ -3,10 +3,10 @@
 #include "model/KLHostCodeTranslation.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "model/KLUISDKGuiConfigInternal.h"
-#include "collaboration/KLChatManager.h"
+#include "collab/KLChatManager.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
-#include "window/KLMeetingLayoutController.h"
+#include "window/KLMeetingLayoutViewController.h"
 #include "window/KLPresenterBridge.h"
 #include "window/KLUISDKMeetingWindow.h"
 

@@ -7,9 +7,9 @@
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
-#include "window/KLHubController.h"
-#include "window/KLMeetingLayoutController.h"
-#include "window/KLMemberListController.h"
+#include "window/KLHubViewController.h"
+#include "window/KLMeetingLayoutViewController.h"
+#include "window/KLMemberListViewController.h"
 
 #include <KelvoUISDK/KLSDKDispatch.h>
 #include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
@@ -39,11 +39,11 @@ void KLUISDKMeetingWindow::setUp(std::shared_ptr<KLUISDKGuiConfigInternal> guiCo
 {
     std::weak_ptr<KLSDKMeetingEventDelegate> self = std::static_pointer_cast<KLSDKMeetingEventDelegate>(shared_from_this());
     m_conferenceManager = KLConferenceService::create(m_meetingConfig, self);
-    m_layout = KLMeetingLayoutController::create(m_conferenceManager, guiConfig, self);
-    m_hub = KLHubController::create(m_conferenceManager, m_layout, std::move(guiConfig), self);
-    m_memberList = KLMemberListController::create(m_conferenceManager, m_layout);
+    m_layout = KLMeetingLayoutViewController::create(m_conferenceManager, guiConfig, self);
+    m_hub = KLHubViewController::create(m_conferenceManager, m_layout, std::move(guiConfig), self);
+    m_memberList = KLMemberListViewController::create(m_conferenceManager, m_layout);
     // Hanging up one's own row is the toolbar's leave.
-    std::weak_ptr<KLHubController> weakHub = m_hub;
+    std::weak_ptr<KLHubViewController> weakHub = m_hub;
     m_memberList->setLeaveHandler([weakHub] {
         if (auto hub = weakHub.lock())
             hub->leaveClicked();
@@ -99,19 +99,19 @@ std::shared_ptr<KLConferenceService> KLUISDKMeetingWindow::conferenceManager() c
     return m_conferenceManager;
 }
 
-std::shared_ptr<KLMeetingLayoutController> KLUISDKMeetingWindow::layout() const
+std::shared_ptr<KLMeetingLayoutViewController> KLUISDKMeetingWindow::layout() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_layout;
 }
 
-std::shared_ptr<KLHubController> KLUISDKMeetingWindow::hub() const
+std::shared_ptr<KLHubViewController> KLUISDKMeetingWindow::hub() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_hub;
 }
 
-std::shared_ptr<KLMemberListController> KLUISDKMeetingWindow::memberList() const
+std::shared_ptr<KLMemberListViewController> KLUISDKMeetingWindow::memberList() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_memberList;
@@ -151,9 +151,9 @@ void KLUISDKMeetingWindow::windowWillClose()
     m_closed = true;
     KL_LOG_INFO(kTag, QStringLiteral("meeting window closes"));
     std::shared_ptr<KLConferenceService> service;
-    std::shared_ptr<KLMeetingLayoutController> layout;
-    std::shared_ptr<KLHubController> hub;
-    std::shared_ptr<KLMemberListController> memberList;
+    std::shared_ptr<KLMeetingLayoutViewController> layout;
+    std::shared_ptr<KLHubViewController> hub;
+    std::shared_ptr<KLMemberListViewController> memberList;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         service = std::move(m_conferenceManager);

@@ -22,9 +22,9 @@
 #include <optional>
 
 class KLConferenceService;
-class KLHubController;
-class KLMeetingLayoutController;
-class KLMemberListController;
+class KLHubViewController;
+class KLMeetingLayoutViewController;
+class KLMemberListViewController;
 class KLSDKMeetingConfigInternal;
 class KLUISDKGuiConfigInternal;
 class KLUISDKMeetingEventDelegate;
@@ -56,10 +56,10 @@ public:
     bool isClosed() const { return m_closed; }
 
     std::shared_ptr<KLConferenceService> conferenceManager() const;
-    std::shared_ptr<KLMeetingLayoutController> layout() const;
+    std::shared_ptr<KLMeetingLayoutViewController> layout() const;
     /// The toolbar's and the member list's controllers; null once the window closed.
-    std::shared_ptr<KLHubController> hub() const;
-    std::shared_ptr<KLMemberListController> memberList() const;
+    std::shared_ptr<KLHubViewController> hub() const;
+    std::shared_ptr<KLMemberListViewController> memberList() const;
 
     /// Acts as the user would on the window's controls (main thread); false when the window
     /// has closed or the action needs an argument and got none.
@@ -85,9 +85,9 @@ private:
     const std::shared_ptr<KLUISDKMeetingEventDelegate> m_delegate;
     mutable std::mutex m_mutex;
     std::shared_ptr<KLConferenceService> m_conferenceManager;
-    std::shared_ptr<KLMeetingLayoutController> m_layout;
-    std::shared_ptr<KLHubController> m_hub;
-    std::shared_ptr<KLMemberListController> m_memberList;
+    std::shared_ptr<KLMeetingLayoutViewController> m_layout;
+    std::shared_ptr<KLHubViewController> m_hub;
+    std::shared_ptr<KLMemberListViewController> m_memberList;
     std::shared_ptr<KLMeetingWindowView> m_view;
     std::optional<quint32> m_assertionID;
     std::atomic<bool> m_closed{false};

@@ -5,9 +5,9 @@
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
-#include "window/KLHubController.h"
-#include "window/KLMeetingLayoutController.h"
-#include "window/KLMemberListController.h"
+#include "window/KLHubViewController.h"
+#include "window/KLMeetingLayoutViewController.h"
+#include "window/KLMemberListViewController.h"
 #include "window/KLUISDKMeetingWindow.h"
 
 namespace {

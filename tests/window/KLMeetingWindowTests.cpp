@@ -13,7 +13,7 @@
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
-#include "window/KLMeetingLayoutController.h"
+#include "window/KLMeetingLayoutViewController.h"
 #include "window/KLUISDKMeetingWindow.h"
 
 #include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>

@@ -50,18 +50,18 @@ struct KLLeaveReasonOutcome {
     QString settingsUrl;
 };
 
-class KLMeetingLayoutController final : public KLConferenceManagerDataSource,
-                                        public std::enable_shared_from_this<KLMeetingLayoutController> {
+class KLMeetingLayoutViewController final : public KLConferenceManagerDataSource,
+                                        public std::enable_shared_from_this<KLMeetingLayoutViewController> {
 public:
     /// How long an internal user's application stays after a forced leave, whatever the user
     /// does with the dialog.
     static constexpr double kInternalCloseSeconds = 30.0;
 
-    static std::shared_ptr<KLMeetingLayoutController>
+    static std::shared_ptr<KLMeetingLayoutViewController>
     create(std::shared_ptr<KLConferenceService> service,
            std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
            std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow);
-    ~KLMeetingLayoutController() override;
+    ~KLMeetingLayoutViewController() override;
 
     void setView(std::shared_ptr<KLMeetingLayoutView> view);
     /// Opens the desktop's privacy settings panel named by a leave reason; by default the
@@ -98,7 +98,7 @@ public:
     void refreshRoom() override;
 
 private:
-    KLMeetingLayoutController(std::shared_ptr<KLConferenceService> service,
+    KLMeetingLayoutViewController(std::shared_ptr<KLConferenceService> service,
                               std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
                               std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow);
     void observeNotifications();

@@ -1,7 +1,7 @@
 // The member list's decisions: who is listed, when mute-all is possible, who may mute whom,
 // the hang-up question's name, and the call button's lock with the call status it marks.
 
-#include "window/KLMemberListController.h"
+#include "window/KLMemberListViewController.h"
 
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
@@ -35,13 +35,13 @@ protected:
     }
     void make()
     {
-        list = KLMemberListController::create(meeting, [this](const QString &control) { controls << control; });
+        list = KLMemberListViewController::create(meeting, [this](const QString &control) { controls << control; });
         list->refresh();
     }
 
     std::shared_ptr<FakeHubMeeting> meeting = std::make_shared<FakeHubMeeting>();
     std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
-    std::shared_ptr<KLMemberListController> list;
+    std::shared_ptr<KLMemberListViewController> list;
     QStringList controls;
     const double previousScale = KLTimeScale::factor();
 };
@@ -127,7 +127,7 @@ TEST_F(MemberList, HangupAsksWithAShortenedNameAndOwnRowLeaves)
     const std::vector<std::pair<QString, QString>> names{
         {"Abcdefgh", "Abcdefgh"}, {"Abcdefghi", "Abcdefgh..."}, {"", ""}, {"李四王五赵六孙七周八", "李四王五赵六孙七..."}};
     for (const auto &[name, shown] : names)
-        EXPECT_EQ(KLMemberListController::hangupDisplayName(name), shown) << name.toStdString();
+        EXPECT_EQ(KLMemberListViewController::hangupDisplayName(name), shown) << name.toStdString();
 
     meeting->online << makeFeed("Abcdefghi");
     meeting->pallas = false;

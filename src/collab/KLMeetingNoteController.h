@@ -4,7 +4,7 @@
 // the caption page's address and loading, starting, stopping and re-languaging the note
 // taker through the meeting service, and the notice to the page that the user is alone.
 
-#include "collaboration/KLDelayScheduler.h"
+#include "collab/KLDelayScheduler.h"
 
 #include <QString>
 #include <QUrl>

@@ -4,12 +4,12 @@
 // meeting as the chat and the notes panel see it, the bubble, the caption page and a meeting
 // API recording the summary operations.
 
-#include "collaboration/KLCaptionPage.h"
-#include "collaboration/KLChatHost.h"
-#include "collaboration/KLChatViews.h"
-#include "collaboration/KLDelayScheduler.h"
-#include "collaboration/KLMeetingNoteController.h"
-#include "collaboration/KLMeetingNoteHost.h"
+#include "collab/KLCaptionPage.h"
+#include "collab/KLChatHost.h"
+#include "collab/KLChatViews.h"
+#include "collab/KLDelayScheduler.h"
+#include "collab/KLMeetingNoteController.h"
+#include "collab/KLMeetingNoteHost.h"
 
 #include "KLSilentMeetingApi.h"
 #include "model/KLParticipant.h"

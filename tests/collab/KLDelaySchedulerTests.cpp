@@ -1,6 +1,6 @@
 // The production scheduler over KLTimer: blocks run on the main thread, cancelled ones never.
 
-#include "collaboration/KLDelayScheduler.h"
+#include "collab/KLDelayScheduler.h"
 #include "runtime/KLMainThread.h"
 #include "runtime/KLTimeScale.h"
 

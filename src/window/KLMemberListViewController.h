@@ -20,7 +20,7 @@
 #include <mutex>
 
 class KLConferenceService;
-class KLMeetingLayoutController;
+class KLMeetingLayoutViewController;
 class KLTimer;
 
 /// The mute-all button: enabled while someone besides the local user can still be muted.
@@ -50,7 +50,7 @@ public:
     virtual void setLockState(const QString &uuid, const KLMemberLockState &state) = 0;
 };
 
-class KLMemberListController final : public std::enable_shared_from_this<KLMemberListController> {
+class KLMemberListViewController final : public std::enable_shared_from_this<KLMemberListViewController> {
 public:
     /// How long a call button stays disabled after a press, and the call status stays 1.
     static constexpr double kCallLockSeconds = 5.0;
@@ -60,15 +60,15 @@ public:
     /// Longer names are shortened in the hang-up question.
     static constexpr int kHangupNameLength = 8;
 
-    static std::shared_ptr<KLMemberListController>
-    create(std::shared_ptr<KLConferenceService> service, std::shared_ptr<KLMeetingLayoutController> layout);
+    static std::shared_ptr<KLMemberListViewController>
+    create(std::shared_ptr<KLConferenceService> service, std::shared_ptr<KLMeetingLayoutViewController> layout);
     /// The member list over any meeting; `actionLog` defaults to KLMessageMode's action log.
-    static std::shared_ptr<KLMemberListController>
+    static std::shared_ptr<KLMemberListViewController>
     create(std::shared_ptr<KLHubMeeting> meeting,
            std::function<void(const QString &control)> actionLog = {});
-    ~KLMemberListController();
-    KLMemberListController(const KLMemberListController &) = delete;
-    KLMemberListController &operator=(const KLMemberListController &) = delete;
+    ~KLMemberListViewController();
+    KLMemberListViewController(const KLMemberListViewController &) = delete;
+    KLMemberListViewController &operator=(const KLMemberListViewController &) = delete;
 
     void setView(std::shared_ptr<KLMemberListView> view);
     /// Run when the local participant hangs itself up (the toolbar's leave).
@@ -103,10 +103,10 @@ public:
     static QString hangupDisplayName(const QString &name);
 
 private:
-    KLMemberListController(std::shared_ptr<KLHubMeeting> meeting,
+    KLMemberListViewController(std::shared_ptr<KLHubMeeting> meeting,
                            std::function<void(const QString &)> actionLog);
     void observeNotifications();
-    void onMain(std::function<void(KLMemberListController &, KLMemberListView &)> work);
+    void onMain(std::function<void(KLMemberListViewController &, KLMemberListView &)> work);
     KLHubFeedPtr feedWithUuid(const QString &uuid) const;
     bool isOwn(const KLHubFeedPtr &feed) const;
     void toggleMute(const KLHubFeedPtr &feed);

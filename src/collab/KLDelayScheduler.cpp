@@ -1,4 +1,4 @@
-#include "collaboration/KLDelayScheduler.h"
+#include "collab/KLDelayScheduler.h"
 
 #include "runtime/KLMainThread.h"
 #include "runtime/KLTimer.h"

@@ -1,7 +1,7 @@
-#include "collaboration/KLMeetingNoteController.h"
+#include "collab/KLMeetingNoteController.h"
 
-#include "collaboration/KLCaptionBridge.h"
-#include "collaboration/KLMeetingNoteHost.h"
+#include "collab/KLCaptionBridge.h"
+#include "collab/KLMeetingNoteHost.h"
 #include "gateway/KLSDKMeetingApiProtocol.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"

@@ -1,6 +1,6 @@
-#include "collaboration/KLMeetingNoteManager.h"
+#include "collab/KLMeetingNoteManager.h"
 
-#include "collaboration/KLCaptionBridge.h"
+#include "collab/KLCaptionBridge.h"
 #include "runtime/KLDictionary.h"
 #include "runtime/KLSDKLog.h"
 

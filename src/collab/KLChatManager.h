@@ -4,7 +4,7 @@
 // shown to every participant (the sender too) in a bubble that goes away after five seconds.
 // Nothing is stored: no history, no read state, no addressing.
 
-#include "collaboration/KLDelayScheduler.h"
+#include "collab/KLDelayScheduler.h"
 
 #include <QJsonObject>
 #include <QJsonValue>

@@ -2,7 +2,7 @@
 // microphone's server flag, the camera in an audio meeting, the howling warning's two-minute
 // rule, and the share button's round trip.
 
-#include "window/KLHubController.h"
+#include "window/KLHubViewController.h"
 
 #include "model/KLSDKMeetingEventDelegate.h"
 #include "presentation/KLDialogQueue.h"
@@ -64,13 +64,13 @@ protected:
     }
     void make(const QString &rateUrl = {})
     {
-        KLHubController::Setup setup;
+        KLHubViewController::Setup setup;
         setup.leaveRoom = [this](bool userInitiated) { leaves.push_back(userInitiated); };
         setup.meetingWindow = window;
         setup.meetingRateUrl = rateUrl;
         setup.actionLog = [this](const QString &control) { controls << control; };
         setup.now = [this] { return now; };
-        hub = KLHubController::create(meeting, std::move(setup));
+        hub = KLHubViewController::create(meeting, std::move(setup));
         hub->setView(view);
     }
     void press(KLDialogButton button)
@@ -84,7 +84,7 @@ protected:
     std::shared_ptr<WindowReports> window = std::make_shared<WindowReports>();
     std::shared_ptr<RecordingHubView> view = std::make_shared<RecordingHubView>();
     std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
-    std::shared_ptr<KLHubController> hub;
+    std::shared_ptr<KLHubViewController> hub;
     // A std::vector: comparing empty QList<bool>s hands memcmp a null pointer in this Qt.
     std::vector<bool> leaves;
     QStringList controls;
@@ -194,7 +194,7 @@ TEST_F(Hub, MicrophoneAsksTheServerUnlessBothPhonesDisagree)
         EXPECT_FALSE(meeting->muteInitStage);
         // The look follows the new state once the change is announced back.
         hub->refreshButtons();
-        EXPECT_EQ(hub->buttonState(KLHubButton::Microphone), KLHubController::microphoneLook(c.audioOn));
+        EXPECT_EQ(hub->buttonState(KLHubButton::Microphone), KLHubViewController::microphoneLook(c.audioOn));
     }
     EXPECT_EQ(controls.count("hub-mute-button"), static_cast<int>(cases.size()));
 }

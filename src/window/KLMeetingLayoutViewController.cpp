@@ -1,4 +1,4 @@
-#include "window/KLMeetingLayoutController.h"
+#include "window/KLMeetingLayoutViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
 #include "conference/KLClientConfigManager.h"
@@ -24,7 +24,7 @@
 #include <QStandardPaths>
 
 namespace {
-const char *const kTag = "KLMeetingLayoutController";
+const char *const kTag = "KLMeetingLayoutViewController";
 const char *const kEvaluateComplete = "kelvo-evaluate-complete";
 // The desktop's privacy panels, as its settings program names them.
 const char *const kMicrophoneSettings = "privacy";
@@ -46,19 +46,19 @@ bool isWebAddress(const QString &url)
 }
 } // namespace
 
-std::shared_ptr<KLMeetingLayoutController>
-KLMeetingLayoutController::create(std::shared_ptr<KLConferenceService> service,
+std::shared_ptr<KLMeetingLayoutViewController>
+KLMeetingLayoutViewController::create(std::shared_ptr<KLConferenceService> service,
                                   std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
                                   std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
 {
-    std::shared_ptr<KLMeetingLayoutController> layout(new KLMeetingLayoutController(
+    std::shared_ptr<KLMeetingLayoutViewController> layout(new KLMeetingLayoutViewController(
         std::move(service), std::move(guiConfig), std::move(meetingWindow)));
     layout->m_service->setDataSource(layout);
     layout->observeNotifications();
     return layout;
 }
 
-KLMeetingLayoutController::KLMeetingLayoutController(
+KLMeetingLayoutViewController::KLMeetingLayoutViewController(
     std::shared_ptr<KLConferenceService> service, std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
     std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
     : m_service(std::move(service)),
@@ -69,16 +69,16 @@ KLMeetingLayoutController::KLMeetingLayoutController(
 {
 }
 
-KLMeetingLayoutController::~KLMeetingLayoutController()
+KLMeetingLayoutViewController::~KLMeetingLayoutViewController()
 {
     KLNotificationCenter::defaultCenter().removeObserver(this);
     if (m_internalCloseTimer)
         m_internalCloseTimer->stopTimer();
 }
 
-void KLMeetingLayoutController::observeNotifications()
+void KLMeetingLayoutViewController::observeNotifications()
 {
-    std::weak_ptr<KLMeetingLayoutController> weak = shared_from_this();
+    std::weak_ptr<KLMeetingLayoutViewController> weak = shared_from_this();
     auto &center = KLNotificationCenter::defaultCenter();
     center.addObserver(this, KLNotificationNames::GetAppointmentRateUrl, [weak](const KLNotification &) {
         if (auto self = weak.lock())
@@ -100,21 +100,21 @@ void KLMeetingLayoutController::observeNotifications()
     });
 }
 
-void KLMeetingLayoutController::setView(std::shared_ptr<KLMeetingLayoutView> view)
+void KLMeetingLayoutViewController::setView(std::shared_ptr<KLMeetingLayoutView> view)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_view = std::move(view);
 }
 
-void KLMeetingLayoutController::setUrlOpener(std::function<void(const QString &)> opener)
+void KLMeetingLayoutViewController::setUrlOpener(std::function<void(const QString &)> opener)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_urlOpener = std::move(opener);
 }
 
-void KLMeetingLayoutController::onView(std::function<void(KLMeetingLayoutView &)> work)
+void KLMeetingLayoutViewController::onView(std::function<void(KLMeetingLayoutView &)> work)
 {
-    std::weak_ptr<KLMeetingLayoutController> weak = weak_from_this();
+    std::weak_ptr<KLMeetingLayoutViewController> weak = weak_from_this();
     KLPerformBlockOnMainThread([weak, work = std::move(work)] {
         auto self = weak.lock();
         if (!self)
@@ -131,7 +131,7 @@ void KLMeetingLayoutController::onView(std::function<void(KLMeetingLayoutView &)
 
 // --- Leave reasons ----------------------------------------------------------------------------
 
-KLLeaveReasonOutcome KLMeetingLayoutController::outcomeForReason(int reason, bool isInternal)
+KLLeaveReasonOutcome KLMeetingLayoutViewController::outcomeForReason(int reason, bool isInternal)
 {
     using Report = KLLeaveReasonOutcome::Report;
     switch (reason) {
@@ -165,7 +165,7 @@ KLLeaveReasonOutcome KLMeetingLayoutController::outcomeForReason(int reason, boo
     }
 }
 
-void KLMeetingLayoutController::leaveRoomWithReason(int reason)
+void KLMeetingLayoutViewController::leaveRoomWithReason(int reason)
 {
     KL_LOG_INFO(kTag, QStringLiteral("leave room with reason %1").arg(reason));
     leaveRoom(false);
@@ -179,10 +179,10 @@ void KLMeetingLayoutController::leaveRoomWithReason(int reason)
         scheduleInternalClose();
 }
 
-void KLMeetingLayoutController::showLeaveDialog(int reason, const KLLeaveReasonOutcome &outcome)
+void KLMeetingLayoutViewController::showLeaveDialog(int reason, const KLLeaveReasonOutcome &outcome)
 {
     Q_UNUSED(reason);
-    std::weak_ptr<KLMeetingLayoutController> weak = weak_from_this();
+    std::weak_ptr<KLMeetingLayoutViewController> weak = weak_from_this();
     KLDialogRequest request;
     request.title = outcome.messageKey.isEmpty() ? QString() : KLLocalizedString(outcome.messageKey);
     request.firstButtonText = KLLocalizedString(QStringLiteral("LEAVE_ROOM_BY_KICK_TOAST_KNOW"));
@@ -207,7 +207,7 @@ void KLMeetingLayoutController::showLeaveDialog(int reason, const KLLeaveReasonO
 }
 
 // An internal user whose room is full may follow the meeting by phone instead.
-void KLMeetingLayoutController::showRoomFullCallDialog()
+void KLMeetingLayoutViewController::showRoomFullCallDialog()
 {
     std::weak_ptr<KLConferenceService> weakService = m_service;
     KLDialogRequest request;
@@ -236,7 +236,7 @@ void KLMeetingLayoutController::showRoomFullCallDialog()
     KLToastManager::shared().showToastDialog(std::move(request));
 }
 
-void KLMeetingLayoutController::scheduleInternalClose()
+void KLMeetingLayoutViewController::scheduleInternalClose()
 {
     auto timer = std::make_unique<KLTimer>(kInternalCloseSeconds, false, [] { KLHostUtils::closeApp(); });
     timer->startTimer();
@@ -244,7 +244,7 @@ void KLMeetingLayoutController::scheduleInternalClose()
     m_internalCloseTimer = std::move(timer);
 }
 
-void KLMeetingLayoutController::report(const KLLeaveReasonOutcome &outcome)
+void KLMeetingLayoutViewController::report(const KLLeaveReasonOutcome &outcome)
 {
     auto window = m_meetingWindow.lock();
     if (!window)
@@ -255,7 +255,7 @@ void KLMeetingLayoutController::report(const KLLeaveReasonOutcome &outcome)
         window->onError(outcome.code, outcome.text);
 }
 
-void KLMeetingLayoutController::leaveRoom(bool userInitiated)
+void KLMeetingLayoutViewController::leaveRoom(bool userInitiated)
 {
     if (userInitiated) {
         KLQLSLogger::sharedInstance().commitMonitorLevel(
@@ -266,9 +266,9 @@ void KLMeetingLayoutController::leaveRoom(bool userInitiated)
         KLHostUtils::closeApp();
 }
 
-void KLMeetingLayoutController::networkLost()
+void KLMeetingLayoutViewController::networkLost()
 {
-    std::weak_ptr<KLMeetingLayoutController> weak = weak_from_this();
+    std::weak_ptr<KLMeetingLayoutViewController> weak = weak_from_this();
     KLDialogRequest request;
     request.title = KLLocalizedString(QStringLiteral("NO_NETWEAK_TIPS"));
     request.firstButtonText = KLLocalizedString(QStringLiteral("Ignore_tips"));
@@ -282,58 +282,58 @@ void KLMeetingLayoutController::networkLost()
 
 // --- Room state -----------------------------------------------------------------------------
 
-void KLMeetingLayoutController::enterRoomSuccess()
+void KLMeetingLayoutViewController::enterRoomSuccess()
 {
     if (!m_roomEntered.exchange(true))
         KL_LOG_INFO(kTag, QStringLiteral("room entered"));
     onView([](KLMeetingLayoutView &view) { view.showLoading(false); });
 }
 
-void KLMeetingLayoutController::refreshRoom()
+void KLMeetingLayoutViewController::refreshRoom()
 {
     onView([](KLMeetingLayoutView &view) { view.showLoading(true); });
 }
 
-void KLMeetingLayoutController::clientRendererViewOnMainScreen(const std::shared_ptr<KLFeedClient> &feed)
+void KLMeetingLayoutViewController::clientRendererViewOnMainScreen(const std::shared_ptr<KLFeedClient> &feed)
 {
     onView([feed](KLMeetingLayoutView &view) { view.showMainClient(feed); });
 }
 
-void KLMeetingLayoutController::clientRendererViewOnSmallScreen()
+void KLMeetingLayoutViewController::clientRendererViewOnSmallScreen()
 {
     onView([](KLMeetingLayoutView &view) { view.refreshSmallClients(); });
 }
 
-void KLMeetingLayoutController::updateRendererViewContent(const std::shared_ptr<KLFeedClient> &feed)
+void KLMeetingLayoutViewController::updateRendererViewContent(const std::shared_ptr<KLFeedClient> &feed)
 {
     clientRendererViewOnMainScreen(feed);
 }
 
 std::shared_ptr<KLRTCMediaVideoRenderView>
-KLMeetingLayoutController::rendererViewForClient(const std::shared_ptr<KLFeedClient> &)
+KLMeetingLayoutViewController::rendererViewForClient(const std::shared_ptr<KLFeedClient> &)
 {
     return nullptr;
 }
 
 std::shared_ptr<KLRTCMediaVideoRenderView>
-KLMeetingLayoutController::previewRendererViewForClient(const std::shared_ptr<KLFeedClient> &)
+KLMeetingLayoutViewController::previewRendererViewForClient(const std::shared_ptr<KLFeedClient> &)
 {
     return nullptr;
 }
 
 // --- Lock, call-all, rating ------------------------------------------------------------------
 
-void KLMeetingLayoutController::lockDisplayedClient()
+void KLMeetingLayoutViewController::lockDisplayedClient()
 {
     m_service->lockClientFeed(m_service->registry().displayingClient());
 }
 
-void KLMeetingLayoutController::toggleLock(const std::shared_ptr<KLFeedClient> &feed)
+void KLMeetingLayoutViewController::toggleLock(const std::shared_ptr<KLFeedClient> &feed)
 {
     m_service->lockClientFeed(feed->isLocked() ? nullptr : feed);
 }
 
-void KLMeetingLayoutController::callAll()
+void KLMeetingLayoutViewController::callAll()
 {
     std::weak_ptr<KLConferenceService> weakService = m_service;
     KLDialogRequest request;
@@ -349,7 +349,7 @@ void KLMeetingLayoutController::callAll()
     KLToastManager::shared().showToastDialog(std::move(request));
 }
 
-void KLMeetingLayoutController::prepareRateUrl()
+void KLMeetingLayoutViewController::prepareRateUrl()
 {
     QString base;
     if (m_isInternal) {
@@ -375,13 +375,13 @@ void KLMeetingLayoutController::prepareRateUrl()
     onView([url](KLMeetingLayoutView &view) { view.loadRatePage(url); });
 }
 
-QString KLMeetingLayoutController::rateUrl() const
+QString KLMeetingLayoutViewController::rateUrl() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_rateUrl;
 }
 
-void KLMeetingLayoutController::rateStatusReceived(const QString &status)
+void KLMeetingLayoutViewController::rateStatusReceived(const QString &status)
 {
     if (status != QLatin1String(kEvaluateComplete))
         return;

@@ -19,7 +19,7 @@
 #include <optional>
 
 class KLConferenceService;
-class KLMeetingLayoutController;
+class KLMeetingLayoutViewController;
 class KLSDKMeetingEventDelegate;
 class KLTimer;
 class KLUISDKGuiConfigInternal;
@@ -56,7 +56,7 @@ public:
     virtual void showScreenRecordingPermissionDialog() = 0;
 };
 
-class KLHubController final : public std::enable_shared_from_this<KLHubController> {
+class KLHubViewController final : public std::enable_shared_from_this<KLHubViewController> {
 public:
     /// Howling dialogs closer together than this are not shown again.
     static constexpr qint64 kHowlingRepeatSeconds = 120;
@@ -80,16 +80,16 @@ public:
     };
 
     /// The toolbar of a meeting window.
-    static std::shared_ptr<KLHubController>
+    static std::shared_ptr<KLHubViewController>
     create(std::shared_ptr<KLConferenceService> service,
-           std::shared_ptr<KLMeetingLayoutController> layout,
+           std::shared_ptr<KLMeetingLayoutViewController> layout,
            std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
            std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow);
     /// The toolbar over any meeting.
-    static std::shared_ptr<KLHubController> create(std::shared_ptr<KLHubMeeting> meeting, Setup setup);
-    ~KLHubController();
-    KLHubController(const KLHubController &) = delete;
-    KLHubController &operator=(const KLHubController &) = delete;
+    static std::shared_ptr<KLHubViewController> create(std::shared_ptr<KLHubMeeting> meeting, Setup setup);
+    ~KLHubViewController();
+    KLHubViewController(const KLHubViewController &) = delete;
+    KLHubViewController &operator=(const KLHubViewController &) = delete;
 
     void setView(std::shared_ptr<KLHubView> view);
     std::shared_ptr<KLHubMeeting> meeting() const { return m_meeting; }
@@ -128,9 +128,9 @@ public:
     static KLHubButtonState meetingNoteLook(bool available, bool running);
 
 private:
-    KLHubController(std::shared_ptr<KLHubMeeting> meeting, Setup setup);
+    KLHubViewController(std::shared_ptr<KLHubMeeting> meeting, Setup setup);
     void observeNotifications();
-    void onMain(std::function<void(KLHubController &)> work);
+    void onMain(std::function<void(KLHubViewController &)> work);
     void setButton(KLHubButton which, const KLHubButtonState &state);
     void withView(const std::function<void(KLHubView &)> &work);
     void log(const QString &control);

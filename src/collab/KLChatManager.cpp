@@ -1,8 +1,8 @@
-#include "collaboration/KLChatManager.h"
+#include "collab/KLChatManager.h"
 
-#include "collaboration/KLChatHost.h"
-#include "collaboration/KLChatText.h"
-#include "collaboration/KLChatViews.h"
+#include "collab/KLChatHost.h"
+#include "collab/KLChatText.h"
+#include "collab/KLChatViews.h"
 #include "runtime/KLDictionary.h"
 #include "runtime/KLSDKLog.h"
 

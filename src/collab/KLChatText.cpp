@@ -1,4 +1,4 @@
-#include "collaboration/KLChatText.h"
+#include "collab/KLChatText.h"
 
 namespace KLChatText {
 

@@ -1,4 +1,4 @@
-#include "window/KLMemberListController.h"
+#include "window/KLMemberListViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
 #include "conference/KLConferenceService.h"
@@ -13,14 +13,14 @@
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimer.h"
-#include "window/KLMeetingLayoutController.h"
+#include "window/KLMeetingLayoutViewController.h"
 
 #include <KelvoUISDK/KLSDKDispatch.h>
 
 #include <optional>
 
 namespace {
-const char *const kTag = "KLMemberListController";
+const char *const kTag = "KLMemberListViewController";
 
 // The call state's mute value; none when the feed carries no call state.
 std::optional<qint64> muteValue(const KLHubFeedPtr &feed)
@@ -31,34 +31,34 @@ std::optional<qint64> muteValue(const KLHubFeedPtr &feed)
 }
 } // namespace
 
-std::shared_ptr<KLMemberListController>
-KLMemberListController::create(std::shared_ptr<KLConferenceService> service,
-                               std::shared_ptr<KLMeetingLayoutController> layout)
+std::shared_ptr<KLMemberListViewController>
+KLMemberListViewController::create(std::shared_ptr<KLConferenceService> service,
+                               std::shared_ptr<KLMeetingLayoutViewController> layout)
 {
     // The layout toggles the lock on "lockMember"; the list needs nothing else of it.
     Q_UNUSED(layout);
     return create(std::make_shared<KLHubMeetingAdapter>(service));
 }
 
-std::shared_ptr<KLMemberListController>
-KLMemberListController::create(std::shared_ptr<KLHubMeeting> meeting,
+std::shared_ptr<KLMemberListViewController>
+KLMemberListViewController::create(std::shared_ptr<KLHubMeeting> meeting,
                                std::function<void(const QString &)> actionLog)
 {
     if (!actionLog)
         actionLog = [](const QString &control) { KLMessageMode::sharedInstance().actionLog(control); };
-    std::shared_ptr<KLMemberListController> list(
-        new KLMemberListController(std::move(meeting), std::move(actionLog)));
+    std::shared_ptr<KLMemberListViewController> list(
+        new KLMemberListViewController(std::move(meeting), std::move(actionLog)));
     list->observeNotifications();
     return list;
 }
 
-KLMemberListController::KLMemberListController(std::shared_ptr<KLHubMeeting> meeting,
+KLMemberListViewController::KLMemberListViewController(std::shared_ptr<KLHubMeeting> meeting,
                                                std::function<void(const QString &)> actionLog)
     : m_meeting(std::move(meeting)), m_actionLog(std::move(actionLog))
 {
 }
 
-KLMemberListController::~KLMemberListController()
+KLMemberListViewController::~KLMemberListViewController()
 {
     KLNotificationCenter::defaultCenter().removeObserver(this);
     for (const auto &timer : std::as_const(m_callLocks))
@@ -67,9 +67,9 @@ KLMemberListController::~KLMemberListController()
         m_callStatusTimer->stopTimer();
 }
 
-void KLMemberListController::observeNotifications()
+void KLMemberListViewController::observeNotifications()
 {
-    std::weak_ptr<KLMemberListController> weak = weak_from_this();
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
     auto refreshLater = [weak](const KLNotification &) {
         KLPerformBlockOnSerialQueue([weak] {
             if (auto self = weak.lock())
@@ -82,19 +82,19 @@ void KLMemberListController::observeNotifications()
     center.addObserver(this, KLNotificationNames::AudioVideoChangeNotification, refreshLater);
 }
 
-void KLMemberListController::setView(std::shared_ptr<KLMemberListView> view)
+void KLMemberListViewController::setView(std::shared_ptr<KLMemberListView> view)
 {
     m_view = std::move(view);
 }
 
-void KLMemberListController::setLeaveHandler(std::function<void()> handler)
+void KLMemberListViewController::setLeaveHandler(std::function<void()> handler)
 {
     m_leaveHandler = std::move(handler);
 }
 
-void KLMemberListController::onMain(std::function<void(KLMemberListController &, KLMemberListView &)> work)
+void KLMemberListViewController::onMain(std::function<void(KLMemberListViewController &, KLMemberListView &)> work)
 {
-    std::weak_ptr<KLMemberListController> weak = weak_from_this();
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
     KLPerformBlockOnMainThread([weak, work = std::move(work)] {
         auto self = weak.lock();
         if (self && self->m_view)
@@ -102,7 +102,7 @@ void KLMemberListController::onMain(std::function<void(KLMemberListController &,
     });
 }
 
-bool KLMemberListController::isOwn(const KLHubFeedPtr &feed) const
+bool KLMemberListViewController::isOwn(const KLHubFeedPtr &feed) const
 {
     const auto own = m_meeting->publisher();
     return feed && own && feed->uuid() == own->uuid();
@@ -110,7 +110,7 @@ bool KLMemberListController::isOwn(const KLHubFeedPtr &feed) const
 
 // --- Lists -------------------------------------------------------------------------------------
 
-KLMemberMuteAllState KLMemberListController::muteAllStateFor(bool enabled)
+KLMemberMuteAllState KLMemberListViewController::muteAllStateFor(bool enabled)
 {
     return {enabled,
             enabled ? QStringLiteral("conf_member_mute_all_normal")
@@ -118,7 +118,7 @@ KLMemberMuteAllState KLMemberListController::muteAllStateFor(bool enabled)
             KLLocalizedString(QStringLiteral("MUTE_ALL_PERSON"))};
 }
 
-void KLMemberListController::refresh()
+void KLMemberListViewController::refresh()
 {
     const bool internal = m_meeting->isInternal();
     QList<KLHubFeedPtr> online = m_meeting->participantsWithOnline(true);
@@ -135,38 +135,38 @@ void KLMemberListController::refresh()
         m_muteAll = muteAllStateFor(canMuteSomeone);
     }
     const KLMemberMuteAllState muteAll = muteAllState();
-    onMain([internal, showOffline, muteAll](KLMemberListController &, KLMemberListView &view) {
+    onMain([internal, showOffline, muteAll](KLMemberListViewController &, KLMemberListView &view) {
         view.reloadMembers(internal);
         view.showOfflineSection(showOffline, KLLocalizedString(QStringLiteral("OFFLINE_TIPS")));
         view.setMuteAllState(muteAll);
     });
 }
 
-QList<KLHubFeedPtr> KLMemberListController::onlineParticipantsArray() const
+QList<KLHubFeedPtr> KLMemberListViewController::onlineParticipantsArray() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_online;
 }
 
-QList<KLHubFeedPtr> KLMemberListController::offlineParticipantsArray() const
+QList<KLHubFeedPtr> KLMemberListViewController::offlineParticipantsArray() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_offline;
 }
 
-int KLMemberListController::maxOnlineMember() const
+int KLMemberListViewController::maxOnlineMember() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_maxOnlineMember;
 }
 
-KLMemberMuteAllState KLMemberListController::muteAllState() const
+KLMemberMuteAllState KLMemberListViewController::muteAllState() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_muteAll;
 }
 
-KLHubFeedPtr KLMemberListController::feedWithUuid(const QString &uuid) const
+KLHubFeedPtr KLMemberListViewController::feedWithUuid(const QString &uuid) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (const auto *list : {&m_online, &m_offline})
@@ -178,7 +178,7 @@ KLHubFeedPtr KLMemberListController::feedWithUuid(const QString &uuid) const
 
 // --- Row actions -------------------------------------------------------------------------------
 
-void KLMemberListController::rowClicked(const QString &uuid)
+void KLMemberListViewController::rowClicked(const QString &uuid)
 {
     const auto feed = feedWithUuid(uuid);
     if (!feed || !m_meeting->isPallasMeeting() || feed->isCalling())
@@ -190,12 +190,12 @@ void KLMemberListController::rowClicked(const QString &uuid)
 }
 
 // Internal non-staff users may only mute themselves; everyone else may mute anyone.
-bool KLMemberListController::canMute(const KLHubFeedPtr &feed) const
+bool KLMemberListViewController::canMute(const KLHubFeedPtr &feed) const
 {
     return m_meeting->isStaff() || isOwn(feed) || !m_meeting->isInternal();
 }
 
-void KLMemberListController::muteClicked(const QString &uuid)
+void KLMemberListViewController::muteClicked(const QString &uuid)
 {
     const auto feed = feedWithUuid(uuid);
     if (!feed || !canMute(feed)) {
@@ -207,7 +207,7 @@ void KLMemberListController::muteClicked(const QString &uuid)
 }
 
 // With extension and cell phone both in the call, only the server can unmute the own phones.
-void KLMemberListController::toggleMute(const KLHubFeedPtr &feed)
+void KLMemberListViewController::toggleMute(const KLHubFeedPtr &feed)
 {
     if (muteValue(feed) != 1) {
         m_meeting->muteAudio(feed, true, true);
@@ -219,14 +219,14 @@ void KLMemberListController::toggleMute(const KLHubFeedPtr &feed)
         m_meeting->muteAudio(feed, false, true);
 }
 
-QString KLMemberListController::hangupDisplayName(const QString &name)
+QString KLMemberListViewController::hangupDisplayName(const QString &name)
 {
     if (name.size() <= kHangupNameLength)
         return name;
     return QStringLiteral("%1...").arg(name.left(kHangupNameLength));
 }
 
-void KLMemberListController::hangupClicked(const QString &uuid)
+void KLMemberListViewController::hangupClicked(const QString &uuid)
 {
     m_actionLog(QStringLiteral("memberlist-hangup-button"));
     const auto feed = feedWithUuid(uuid);
@@ -237,7 +237,7 @@ void KLMemberListController::hangupClicked(const QString &uuid)
             m_leaveHandler();
         return;
     }
-    std::weak_ptr<KLMemberListController> weak = weak_from_this();
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
     KLDialogRequest request;
     request.title = KLLocalizedString(QStringLiteral("HANGUP_MEMBER_TOAST_DIALOG")).arg(hangupDisplayName(feed->display()));
     request.desc = KLLocalizedString(QStringLiteral("HANGUP_MEMBER_TOAST_DIALOG_DESC"));
@@ -250,13 +250,13 @@ void KLMemberListController::hangupClicked(const QString &uuid)
     KLToastManager::shared().showToastDialog(std::move(request));
 }
 
-void KLMemberListController::hangup(const KLHubFeedPtr &feed)
+void KLMemberListViewController::hangup(const KLHubFeedPtr &feed)
 {
     m_meeting->perform(feed, m_meeting->isPallasMeeting() ? KLHubFeedAction::HangupCall
                                                           : KLHubFeedAction::HangupMcuCall);
 }
 
-void KLMemberListController::lockClicked(const QString &uuid)
+void KLMemberListViewController::lockClicked(const QString &uuid)
 {
     const auto feed = feedWithUuid(uuid);
     if (!feed)
@@ -267,5 +267,5 @@ void KLMemberListController::lockClicked(const QString &uuid)
     const KLMemberLockState state{
         wasLocked ? QStringLiteral("conf_member_unlock") : QStringLiteral("conf_member_lock"),
         KLLocalizedString(wasLocked ? QStringLiteral("Unlock_Member_ToolTips") : QStringLiteral("Lock_Member_ToolTips"))};
-    onMain([uuid, state](KLMemberListController &, KLMemberListView &view) { view.setLockState(uuid, state); });
+    onMain([uuid, state](KLMemberListViewController &, KLMemberListView &view) { view.setLockState(uuid, state); });
 }

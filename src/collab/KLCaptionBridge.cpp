@@ -1,6 +1,6 @@
-#include "collaboration/KLCaptionBridge.h"
+#include "collab/KLCaptionBridge.h"
 
-#include "collaboration/KLCaptionPage.h"
+#include "collab/KLCaptionPage.h"
 #include "runtime/KLSDKLog.h"
 
 namespace {

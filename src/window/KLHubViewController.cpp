@@ -1,4 +1,4 @@
-#include "window/KLHubController.h"
+#include "window/KLHubViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
 #include "conference/KLConferenceService.h"
@@ -13,12 +13,12 @@
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimer.h"
-#include "window/KLMeetingLayoutController.h"
+#include "window/KLMeetingLayoutViewController.h"
 
 #include <KelvoUISDK/KLSDKDispatch.h>
 
 namespace {
-const char *const kTag = "KLHubController";
+const char *const kTag = "KLHubViewController";
 
 bool isWebAddress(const QString &url)
 {
@@ -45,12 +45,12 @@ bool isSameFeed(const KLHubFeedPtr &a, const KLHubFeedPtr &b)
 
 // --- Looks -------------------------------------------------------------------------------------
 
-KLHubButtonState KLHubController::microphoneLook(bool muted)
+KLHubButtonState KLHubViewController::microphoneLook(bool muted)
 {
     return mediaLook("conf_tool_audio_normal", "conf_tool_audio_mute", muted);
 }
 
-KLHubButtonState KLHubController::cameraLook(bool muted, bool videoMeeting)
+KLHubButtonState KLHubViewController::cameraLook(bool muted, bool videoMeeting)
 {
     if (videoMeeting)
         return mediaLook("conf_tool_camera_normal", "conf_tool_camera_mute", muted);
@@ -64,19 +64,19 @@ KLHubButtonState KLHubController::cameraLook(bool muted, bool videoMeeting)
     return state;
 }
 
-KLHubButtonState KLHubController::speakerLook(bool muted)
+KLHubButtonState KLHubViewController::speakerLook(bool muted)
 {
     return mediaLook("conf_tool_speaker_normal", "conf_tool_speaker_mute", muted);
 }
 
-KLHubButtonState KLHubController::shareLook(bool sharing)
+KLHubButtonState KLHubViewController::shareLook(bool sharing)
 {
     KLHubButtonState state;
     state.label = KLLocalizedString(QLatin1String(sharing ? "STOP_SHARE_HUB" : "Share_Tips"));
     return state;
 }
 
-KLHubButtonState KLHubController::meetingNoteLook(bool available, bool running)
+KLHubButtonState KLHubViewController::meetingNoteLook(bool available, bool running)
 {
     KLHubButtonState state;
     state.visible = available;
@@ -89,14 +89,14 @@ KLHubButtonState KLHubController::meetingNoteLook(bool available, bool running)
 
 // --- Creation ----------------------------------------------------------------------------------
 
-std::shared_ptr<KLHubController>
-KLHubController::create(std::shared_ptr<KLConferenceService> service,
-                        std::shared_ptr<KLMeetingLayoutController> layout,
+std::shared_ptr<KLHubViewController>
+KLHubViewController::create(std::shared_ptr<KLConferenceService> service,
+                        std::shared_ptr<KLMeetingLayoutViewController> layout,
                         std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
                         std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
 {
     Setup setup;
-    std::weak_ptr<KLMeetingLayoutController> weakLayout = layout;
+    std::weak_ptr<KLMeetingLayoutViewController> weakLayout = layout;
     setup.leaveRoom = [weakLayout](bool userInitiated) {
         if (auto layout = weakLayout.lock())
             layout->leaveRoom(userInitiated);
@@ -106,15 +106,15 @@ KLHubController::create(std::shared_ptr<KLConferenceService> service,
     return create(std::make_shared<KLHubMeetingAdapter>(service), std::move(setup));
 }
 
-std::shared_ptr<KLHubController> KLHubController::create(std::shared_ptr<KLHubMeeting> meeting, Setup setup)
+std::shared_ptr<KLHubViewController> KLHubViewController::create(std::shared_ptr<KLHubMeeting> meeting, Setup setup)
 {
-    std::shared_ptr<KLHubController> hub(new KLHubController(std::move(meeting), std::move(setup)));
+    std::shared_ptr<KLHubViewController> hub(new KLHubViewController(std::move(meeting), std::move(setup)));
     hub->observeNotifications();
     hub->refreshButtons();
     return hub;
 }
 
-KLHubController::KLHubController(std::shared_ptr<KLHubMeeting> meeting, Setup setup)
+KLHubViewController::KLHubViewController(std::shared_ptr<KLHubMeeting> meeting, Setup setup)
     : m_meeting(std::move(meeting)),
       m_setup(std::move(setup)),
       m_showRate(!m_meeting->isInternal() && isWebAddress(m_setup.meetingRateUrl))
@@ -127,18 +127,18 @@ KLHubController::KLHubController(std::shared_ptr<KLHubMeeting> meeting, Setup se
         m_setup.leaveRoom = [](bool) { KL_LOG_WARN(kTag, QStringLiteral("no leave-room step")); };
 }
 
-KLHubController::~KLHubController()
+KLHubViewController::~KLHubViewController()
 {
     KLNotificationCenter::defaultCenter().removeObserver(this);
     if (m_minimiseTimer)
         m_minimiseTimer->stopTimer();
 }
 
-void KLHubController::observeNotifications()
+void KLHubViewController::observeNotifications()
 {
     auto &center = KLNotificationCenter::defaultCenter();
-    auto on = [this, &center](QLatin1String name, std::function<void(KLHubController &, const QVariantMap &)> work) {
-        std::weak_ptr<KLHubController> weak = weak_from_this();
+    auto on = [this, &center](QLatin1String name, std::function<void(KLHubViewController &, const QVariantMap &)> work) {
+        std::weak_ptr<KLHubViewController> weak = weak_from_this();
         center.addObserver(this, name, [weak, work](const KLNotification &note) {
             const QVariantMap userInfo = note.userInfo;
             KLPerformBlockOnMainThread([weak, work, userInfo] {
@@ -147,25 +147,25 @@ void KLHubController::observeNotifications()
             });
         });
     };
-    on(KLNotificationNames::STOP_SHARE_INTERNAL, [](KLHubController &hub, const QVariantMap &) { hub.stopShareAction(); });
-    on(KLNotificationNames::STOP_SHARE_ALREADY, [](KLHubController &hub, const QVariantMap &) {
+    on(KLNotificationNames::STOP_SHARE_INTERNAL, [](KLHubViewController &hub, const QVariantMap &) { hub.stopShareAction(); });
+    on(KLNotificationNames::STOP_SHARE_ALREADY, [](KLHubViewController &hub, const QVariantMap &) {
         hub.withView([](KLHubView &view) { view.closeShareNotice(); });
     });
-    on(KLNotificationNames::WhistlingNoise, [](KLHubController &hub, const QVariantMap &) {
+    on(KLNotificationNames::WhistlingNoise, [](KLHubViewController &hub, const QVariantMap &) {
         hub.noiseDetected(QStringLiteral("HOWLING_DETECTED_TIPS"));
     });
-    on(KLNotificationNames::RingToneDetected, [](KLHubController &hub, const QVariantMap &) {
+    on(KLNotificationNames::RingToneDetected, [](KLHubViewController &hub, const QVariantMap &) {
         hub.noiseDetected(QStringLiteral("RINGTONE_DETECTED_TIPS"));
     });
-    on(KLNotificationNames::SELF_WEAK_CLOSE_VIDEO, [](KLHubController &hub, const QVariantMap &) { hub.weakNetworkCloseVideo(); });
-    auto refreshForOwnFeed = [](KLHubController &hub, const QVariantMap &userInfo) {
+    on(KLNotificationNames::SELF_WEAK_CLOSE_VIDEO, [](KLHubViewController &hub, const QVariantMap &) { hub.weakNetworkCloseVideo(); });
+    auto refreshForOwnFeed = [](KLHubViewController &hub, const QVariantMap &userInfo) {
         const auto feed = userInfo.value(KLNotificationKeys::client).value<KLHubFeedPtr>();
         if (hub.isOwnFeed(feed))
             hub.refreshButtons();
     };
     on(KLNotificationNames::AudioVideoChangeNotification, refreshForOwnFeed);
     on(KLNotificationNames::OnlineOfflineChangeNotification, refreshForOwnFeed);
-    auto noteSwitched = [](KLHubController &hub, const QVariantMap &userInfo) {
+    auto noteSwitched = [](KLHubViewController &hub, const QVariantMap &userInfo) {
         const QVariant start = userInfo.value(KLNotificationKeys::start);
         if (start.isValid())
             hub.meetingNoteSwitched(start.toBool());
@@ -174,7 +174,7 @@ void KLHubController::observeNotifications()
     on(KLNotificationNames::MeetingNoteSummaryStop, noteSwitched);
 }
 
-void KLHubController::setView(std::shared_ptr<KLHubView> view)
+void KLHubViewController::setView(std::shared_ptr<KLHubView> view)
 {
     m_view = std::move(view);
     if (!m_view)
@@ -183,41 +183,41 @@ void KLHubController::setView(std::shared_ptr<KLHubView> view)
         m_view->setButtonState(static_cast<KLHubButton>(it.key()), it.value());
 }
 
-void KLHubController::withView(const std::function<void(KLHubView &)> &work)
+void KLHubViewController::withView(const std::function<void(KLHubView &)> &work)
 {
     if (m_view)
         work(*m_view);
 }
 
-void KLHubController::setButton(KLHubButton which, const KLHubButtonState &state)
+void KLHubViewController::setButton(KLHubButton which, const KLHubButtonState &state)
 {
     m_buttons.insert(static_cast<int>(which), state);
     withView([which, &state](KLHubView &view) { view.setButtonState(which, state); });
 }
 
-KLHubButtonState KLHubController::buttonState(KLHubButton which) const
+KLHubButtonState KLHubViewController::buttonState(KLHubButton which) const
 {
     return m_buttons.value(static_cast<int>(which));
 }
 
-void KLHubController::log(const QString &control)
+void KLHubViewController::log(const QString &control)
 {
     m_setup.actionLog(control);
 }
 
-bool KLHubController::isOwnFeed(const KLHubFeedPtr &feed) const
+bool KLHubViewController::isOwnFeed(const KLHubFeedPtr &feed) const
 {
     return isSameFeed(feed, m_meeting->publisher());
 }
 
 // The own screen share is a feed of its own whose uuid is the own uuid with "screen-" added.
-bool KLHubController::isOwnShare(const KLHubFeedPtr &shared) const
+bool KLHubViewController::isOwnShare(const KLHubFeedPtr &shared) const
 {
     const auto own = m_meeting->publisher();
     return shared && (shared->isPublisher() || (own && shared->participantUUID() == own->uuid()));
 }
 
-void KLHubController::refreshButtons()
+void KLHubViewController::refreshButtons()
 {
     const auto own = m_meeting->publisher();
     const bool audioOn = own && own->audioEnabled() && m_meeting->isMicrophoneAvailable();
@@ -236,7 +236,7 @@ void KLHubController::refreshButtons()
 
 // --- Microphone, camera, speaker ----------------------------------------------------------------
 
-void KLHubController::muteClicked()
+void KLHubViewController::muteClicked()
 {
     log(QStringLiteral("hub-mute-button"));
     toggleMicrophone();
@@ -245,7 +245,7 @@ void KLHubController::muteClicked()
 // A participant who is in the call by extension and cell phone at once is muted on the server
 // only while both its local audio and its call state already say muted; otherwise the
 // server's state would fight the phones'.
-void KLHubController::toggleMicrophone()
+void KLHubViewController::toggleMicrophone()
 {
     const auto feed = m_meeting->publisher();
     if (!feed) {
@@ -266,7 +266,7 @@ void KLHubController::toggleMicrophone()
         m_meeting->setIsMuteInitStage(false);
 }
 
-void KLHubController::cameraClicked()
+void KLHubViewController::cameraClicked()
 {
     log(QStringLiteral("hub-video-mute-button"));
     if (!m_meeting->isVideoMeeting())
@@ -282,7 +282,7 @@ void KLHubController::cameraClicked()
         {{KLNotificationKeys::client, QVariant::fromValue(feed)}});
 }
 
-void KLHubController::speakerClicked()
+void KLHubViewController::speakerClicked()
 {
     log(QStringLiteral("hub-speaker-button"));
     if (m_meeting->isMuteInitStage())
@@ -297,7 +297,7 @@ void KLHubController::speakerClicked()
 
 // --- Share -------------------------------------------------------------------------------------
 
-void KLHubController::shareClicked()
+void KLHubViewController::shareClicked()
 {
     log(QStringLiteral("hub-share-button"));
     const auto shared = m_meeting->sharedFeed();
@@ -310,7 +310,7 @@ void KLHubController::shareClicked()
     shareAction();
 }
 
-void KLHubController::shareAction()
+void KLHubViewController::shareAction()
 {
     if (!m_meeting->isValidToVisitScreenRecording()) {
         withView([](KLHubView &view) { view.showScreenRecordingPermissionDialog(); });
@@ -325,13 +325,13 @@ void KLHubController::shareAction()
 }
 
 // A window in full screen cannot be minimised at once: it leaves full screen first.
-void KLHubController::minimiseForShare()
+void KLHubViewController::minimiseForShare()
 {
     if (!m_setup.exitFullScreen || !m_setup.exitFullScreen()) {
         withView([](KLHubView &view) { view.minimiseWindow(); });
         return;
     }
-    std::weak_ptr<KLHubController> weak = weak_from_this();
+    std::weak_ptr<KLHubViewController> weak = weak_from_this();
     m_minimiseTimer = std::make_unique<KLTimer>(kMinimiseAfterFullScreenSeconds, false, [weak] {
         if (auto self = weak.lock())
             self->withView([](KLHubView &view) { view.minimiseWindow(); });
@@ -339,7 +339,7 @@ void KLHubController::minimiseForShare()
     m_minimiseTimer->startTimer();
 }
 
-void KLHubController::stopShareAction()
+void KLHubViewController::stopShareAction()
 {
     if (isOwnShare(m_meeting->sharedFeed()))
         m_meeting->stopShare();
@@ -349,18 +349,18 @@ void KLHubController::stopShareAction()
 
 // --- Meeting note, popovers -----------------------------------------------------------------------
 
-void KLHubController::meetingNoteClicked()
+void KLHubViewController::meetingNoteClicked()
 {
     log(QStringLiteral("hub-meetingNote-button"));
     KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::ShowCaptionView);
 }
 
-void KLHubController::popoverClicked(const QString &control)
+void KLHubViewController::popoverClicked(const QString &control)
 {
     log(control);
 }
 
-void KLHubController::meetingNoteSwitched(bool started)
+void KLHubViewController::meetingNoteSwitched(bool started)
 {
     const QString key = started ? QStringLiteral("NOTE_OPEN_BY_MASTER") : QStringLiteral("NOTE_CLOSE_BY_MASTER");
     KLToastManager::shared().pushToastMessage(KLToastMessage::custom(KLLocalizedString(key)));

@@ -3,8 +3,8 @@
 
 #include "KLCollaborationFakes.h"
 
-#include "collaboration/KLChatManager.h"
-#include "collaboration/KLChatText.h"
+#include "collab/KLChatManager.h"
+#include "collab/KLChatText.h"
 
 #include <gtest/gtest.h>
 

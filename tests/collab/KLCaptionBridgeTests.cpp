@@ -3,8 +3,8 @@
 
 #include "KLCollaborationFakes.h"
 
-#include "collaboration/KLCaptionBridge.h"
-#include "collaboration/KLMeetingNoteManager.h"
+#include "collab/KLCaptionBridge.h"
+#include "collab/KLMeetingNoteManager.h"
 
 #include <QJsonDocument>
 

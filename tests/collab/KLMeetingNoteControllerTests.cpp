@@ -4,8 +4,8 @@
 
 #include "KLCollaborationFakes.h"
 
-#include "collaboration/KLCaptionBridge.h"
-#include "collaboration/KLMeetingNoteController.h"
+#include "collab/KLCaptionBridge.h"
+#include "collab/KLMeetingNoteController.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
