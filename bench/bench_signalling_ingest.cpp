@@ -18,6 +18,7 @@
 
 #include "SimSignallingEvents.h"
 
+#include "signalling/KLConferenceChannelWebSocket.h"
 #include "signalling/KLConferenceSignalChannel.h"
 
 #include <QJsonArray>
@@ -50,19 +51,6 @@ QList<QByteArray> memberEventStream(const QJsonObject &meeting)
             frames << QJsonDocument(push(eventKind(event), eventBody(meeting, event, uuid))).toJson(QJsonDocument::Compact);
     }
     return frames;
-}
-
-// What the transport does with a text frame before the channel sees it.
-std::optional<QJsonObject> parseLikeTheTransport(const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    if (utf8.isEmpty())
-        return std::nullopt;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    return document.object();
 }
 
 // Per-frame figures of a benchmark whose every iteration is one pass over `frames` frames.
@@ -128,7 +116,7 @@ void BM_MemberEventsThroughChannelAndHandler(benchmark::State &state)
     const auto wallStart = klbench::Clock::now();
     for (auto _ : state) {
         for (const QString &text : frames)
-            channel->didReceiveAppMessage(parseLikeTheTransport(text));
+            channel->didReceiveAppMessage(KLConferenceChannelWebSocket::parseFrame(text));
         QCoreApplication::processEvents();
     }
     const double cpu = threadCpuNanos() - cpuStart;

@@ -15,7 +15,9 @@ namespace {
 const QString kLogTag = QStringLiteral("KLConferenceChannelWebSocket");
 constexpr double kReconnectDelaySeconds = 0.5;
 
-std::optional<QJsonObject> parseFrame(const QString &text)
+} // namespace
+
+std::optional<QJsonObject> KLConferenceChannelWebSocket::parseFrame(const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
     if (utf8.isEmpty())
@@ -26,8 +28,6 @@ std::optional<QJsonObject> parseFrame(const QString &text)
         return std::nullopt;
     return document.object();
 }
-
-} // namespace
 
 std::shared_ptr<KLConferenceChannelWebSocket>
 KLConferenceChannelWebSocket::create(const QVariantMap &transportParam,
@@ -97,7 +97,7 @@ void KLConferenceChannelWebSocket::openSocket(quint64 generation)
     QObject::connect(socket, &QWebSocket::textMessageReceived, socket,
                      [weak, generation](const QString &text) {
                          if (auto self = weak.lock())
-                             self->didReceiveMessage(generation, parseFrame(text));
+                             self->didReceiveMessage(generation, KLConferenceChannelWebSocket::parseFrame(text));
                      });
     QObject::connect(socket, &QWebSocket::binaryMessageReceived, socket, [weak, generation] {
         if (auto self = weak.lock())

@@ -45,6 +45,10 @@ public:
            const QString &bizType);
     ~KLConferenceChannelWebSocket();
 
+    /// A received text frame as the delegate gets it: the object, or none for empty or
+    /// non-JSON text and for JSON that is not an object.
+    static std::optional<QJsonObject> parseFrame(const QString &text);
+
     /// Opens a fresh connection; nothing once disconnect() has been called.
     void connect();
     /// Sends the object as one pretty-printed text frame. A frame sent while no connection is
