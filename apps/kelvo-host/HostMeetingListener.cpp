@@ -108,7 +108,7 @@ void HostMeetingListener::showChatMessage(const QString &senderUuid, const QStri
     m_sink.emitEvent({{"type", "chat"}, {"from", senderUuid}, {"text", text}});
 }
 
-void HostMeetingListener::ratePageLoaded(const QString &url)
+void HostMeetingListener::showRatePage(const QString &url)
 {
     m_sink.emitEvent({{"type", "ratePage"}, {"url", url}});
 }

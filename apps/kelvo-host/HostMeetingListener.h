@@ -29,7 +29,7 @@ public:
     void showToast(int kind, const QString &key, const QString &text) override;
     void noticeChanged(int kind, const QString &text, bool shown) override;
     void showChatMessage(const QString &senderUuid, const QString &text) override;
-    void ratePageLoaded(const QString &url) override;
+    void showRatePage(const QString &url) override;
     void windowClosed() override;
 
 private:

@@ -70,8 +70,9 @@ public:
     virtual void noticeChanged(int kind, const QString &text, bool shown) = 0;
     /// A chat message arrived (or was sent): `text` is "name：message" as the bubble shows it.
     virtual void showChatMessage(const QString &senderUuid, const QString &text) = 0;
-    /// The rating page was loaded at `url`; it answers through `KLUISDKUserAction::RatePage`.
-    virtual void ratePageLoaded(const QString &url) = 0;
+    /// The meeting was left and the rating page at `url` takes the window's place; the page
+    /// answers through `KLUISDKUserAction::RatePage`.
+    virtual void showRatePage(const QString &url) = 0;
     /// The meeting window closed; nothing of this meeting follows.
     virtual void windowClosed() = 0;
 };

@@ -412,6 +412,7 @@ private:
     std::atomic<bool> m_isMicrophoneAvailable{true};
     std::atomic<bool> m_isSpeakerOpen{true};
     std::atomic<bool> m_isLeavingRoomBySelf{false};
+    bool m_hasLeft = false;  ///< `leave` has run (guarded by m_mutex)
     std::atomic<bool> m_isMuteInitStage{false};
     std::atomic<bool> m_isShowBeauty{false};
     std::atomic<bool> m_isEnterRoomAudioShouldMute{false};

@@ -330,7 +330,14 @@ void KLConferenceService::createMediaConnection()
     if (!connection)
         return;
     {
+        // A leave that began while the connection was being made has already torn the media
+        // down (it takes the connection under this lock): this one must not outlive it.
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_isLeavingRoomBySelf) {
+            KL_LOG_INFO(kTag, QStringLiteral("media connection made while leaving: released"));
+            connection->disconnect();
+            return;
+        }
         m_connectionParam = parameters.connectionParam;
         m_mediaConnectionObject = connection;
     }

@@ -22,10 +22,17 @@ const char *const kTag = "KLConferenceService";
 
 void KLConferenceService::leave()
 {
-    // Once leaving, every later forced leave only writes its console line; a second leave
-    // finds nothing left to tear down.
-    if (m_isLeavingRoomBySelf.exchange(true))
-        return;
+    // From now on every forced leave only writes its console line (ending the meeting for
+    // everyone raises the flag earlier, and the leave that follows still tears down). The flag
+    // is raised under the lock that guards the media connection, so a connection being made
+    // right now either is torn down below or sees the flag and releases itself.
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_isLeavingRoomBySelf = true;
+        if (m_hasLeft)
+            return;
+        m_hasLeft = true;
+    }
     KL_LOG_INFO(kTag, QStringLiteral("leave conference %1").arg(m_conferenceId));
     stopEnterTimeoutCheck();
     stopReporters();

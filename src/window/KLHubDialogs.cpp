@@ -84,8 +84,10 @@ void KLHubViewController::showLeaveDialog()
 // finish itself once it is rated; everyone else's host hears of the finish here.
 void KLHubViewController::leave(std::optional<int> finishReason)
 {
+    // Decided before leaving: the leave may close the window and let the meeting go.
+    const bool report = finishReason && !m_meeting->isInternal() && !m_showRate;
     m_setup.leaveRoom(true);
-    if (!finishReason || m_meeting->isInternal() || m_showRate)
+    if (!report)
         return;
     if (auto window = m_setup.meetingWindow.lock())
         window->onMeetingFinish(*finishReason, QString());

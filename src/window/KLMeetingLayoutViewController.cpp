@@ -84,6 +84,10 @@ void KLMeetingLayoutViewController::observeNotifications()
         if (auto self = weak.lock())
             self->prepareRateUrl();
     });
+    center.addObserver(this, KLNotificationNames::ShowRatePage, [weak](const KLNotification &) {
+        if (auto self = weak.lock())
+            self->showRatePage();
+    });
     center.addObserver(this, QStringLiteral("NetWorkUnAvaliable"), [weak](const KLNotification &) {
         if (auto self = weak.lock())
             self->networkLost();
@@ -261,9 +265,28 @@ void KLMeetingLayoutViewController::leaveRoom(bool userInitiated)
         KLQLSLogger::sharedInstance().commitMonitorLevel(
             3, 1, {{"value", "leaveRoom"}, {"cause", "User Click Leave"}});
     }
+    // Whether the user was alone is read before leaving clears the registry.
+    const bool ratePage = leadsToRatePage();
     m_service->leave();
-    if (userInitiated)
+    if (ratePage)
+        KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::ShowRatePage);
+    else if (m_isInternal && userInitiated)
         KLHostUtils::closeApp();
+}
+
+bool KLMeetingLayoutViewController::leadsToRatePage() const
+{
+    if (m_isInternal)
+        return m_service->isShowRate() && !m_service->registry().isOnlyPersonEnterRoom();
+    return m_guiConfig && isWebAddress(m_guiConfig->meetingRateUrl());
+}
+
+// On "ShowRatePage": the host process hears that the rating page is up and the page, loaded
+// hidden since the meeting information came, replaces the meeting.
+void KLMeetingLayoutViewController::showRatePage()
+{
+    KLPerformBlockOnSerialQueue([] { KLMessageMode::sharedInstance().enterMeetingRatePage(); });
+    onView([](KLMeetingLayoutView &view) { view.showRatePage(); });
 }
 
 void KLMeetingLayoutViewController::networkLost()

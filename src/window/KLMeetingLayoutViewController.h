@@ -35,6 +35,8 @@ public:
     virtual void refreshSmallClients() = 0;
     /// The rating page's address, loaded hidden until it is shown.
     virtual void loadRatePage(const QString &url) = 0;
+    /// The meeting was left and the rating page replaces everything else.
+    virtual void showRatePage() = 0;
 };
 
 /// One entry of the leave-reason table.
@@ -71,8 +73,10 @@ public:
     /// The table of leave reasons for a deployment (internal or not).
     static KLLeaveReasonOutcome outcomeForReason(int reason, bool isInternal);
 
-    /// The leave-room step: records a user's leave, leaves the meeting and, for a user's own
-    /// leave, closes the application.
+    /// The leave-room step: records a user's leave and leaves the meeting; then the rating page
+    /// is shown when the meeting has one (internal: the service says so and the user was not
+    /// alone; otherwise a web address in the display configuration), else an internal user's
+    /// own leave closes the application.
     void leaveRoom(bool userInitiated);
     /// The rating page's bridge: "kelvo-evaluate-complete" finishes the meeting (reason 9).
     void rateStatusReceived(const QString &status);
@@ -109,6 +113,8 @@ private:
     void scheduleInternalClose();
     void networkLost();
     void prepareRateUrl();
+    bool leadsToRatePage() const;
+    void showRatePage();
 
     std::shared_ptr<KLConferenceService> m_service;
     const std::shared_ptr<KLUISDKGuiConfigInternal> m_guiConfig;

@@ -118,10 +118,10 @@ void KLPresenterBridge::show(const QString &text, const QString &senderUuid)
         m_presenter->showChatMessage(senderUuid, text);
 }
 
-void KLPresenterBridge::loadRatePage(const QString &url)
+void KLPresenterBridge::showRatePage()
 {
     if (m_presenter)
-        m_presenter->ratePageLoaded(url);
+        m_presenter->showRatePage(m_rateUrl);
 }
 
 // Told on a later turn of the main loop: what the closing itself still reports (the finish

@@ -50,7 +50,8 @@ public:
     void showLeavePage() override {}
     void showMainClient(const std::shared_ptr<KLFeedClient> &) override {}
     void refreshSmallClients() override {}
-    void loadRatePage(const QString &url) override;
+    void loadRatePage(const QString &url) override { m_rateUrl = url; }
+    void showRatePage() override;
 
     // KLChatBubbleView
     void show(const QString &text, const QString &senderUuid) override;
@@ -68,4 +69,5 @@ private:
     QString m_netToastText;
     int m_permanentKind = 0;
     QString m_permanentText;
+    QString m_rateUrl;
 };

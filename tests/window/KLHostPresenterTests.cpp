@@ -47,7 +47,7 @@ public:
         add(QStringLiteral("notice %1 %2").arg(kind).arg(shown ? "on" : "off"));
     }
     void showChatMessage(const QString &sender, const QString &message) override { add("chat " + sender + " " + message); }
-    void ratePageLoaded(const QString &url) override { add("rate " + url); }
+    void showRatePage(const QString &url) override { add("rate " + url); }
     void windowClosed() override { add("closed"); }
 
     QStringList lines() const { std::lock_guard lock(m_mutex); return m_lines; }

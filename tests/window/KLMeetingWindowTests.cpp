@@ -247,4 +247,34 @@ TEST_F(MeetingWindow, TheRatingPageFinishesOnlyWhenCompleteAndItsAddressFollowsT
     EXPECT_TRUE(window->layout()->rateUrl().isEmpty());
 }
 
+TEST_F(MeetingWindow, TheUsersLeaveShowsTheRatingPageOrClosesAsTheDeploymentSays)
+{
+    struct Case {
+        const char *name;
+        bool internal;
+        QString rateUrl;
+        int ratePages, closes;
+    };
+    const Case cases[] = {
+        {"guest with a rating page", false, "https://rate.example/eval", 1, 0},
+        {"guest without one", false, "file:///tmp/rate.html", 0, 0},
+        {"staff, the service shows no rating", true, "https://rate.example/eval", 0, 1},
+    };
+    int ratePages = 0;
+    KLNotificationCenter::defaultCenter().addObserver(
+        this, KLNotificationNames::ShowRatePage, [&ratePages](const KLNotification &) { ++ratePages; });
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ratePages = closeApps = 0;
+        open(c.internal, false, {{"meetingRateUrl", c.rateUrl}});
+        window->layout()->leaveRoom(true);
+        kltest::pumpEvents(10);
+        EXPECT_EQ(ratePages, c.ratePages);
+        EXPECT_EQ(closeApps, c.closes);
+        EXPECT_TRUE(host->calls().empty()) << "the leave-room step reports nothing itself";
+    }
+    // The counter lives in this body; the fixture's own observer goes with it.
+    KLNotificationCenter::defaultCenter().removeObserver(this);
+}
+
 } // namespace
