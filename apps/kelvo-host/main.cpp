@@ -102,8 +102,11 @@ int main(int argc, char **argv)
         std::fputs("kelvo-host: this build has no meeting window; running headless\n", stderr);
 
     auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, [] {
-        // Let the closing finish its own turn of the event loop before leaving it.
-        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        // The meeting's connections finish closing on their own threads a few milliseconds
+        // after the window closed (their last steps are handed back to this loop); leaving the
+        // loop at once would cut them off at exit.
+        constexpr int kSettleMs = 300;
+        QTimer::singleShot(kSettleMs, qApp, [] { QCoreApplication::exit(0); });
     });
     KLUISDKMeetingMainWindow meeting(options->gui, options->meeting, listener);
     meeting.setPresenter(listener);

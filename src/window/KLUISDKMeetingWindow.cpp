@@ -167,14 +167,27 @@ void KLUISDKMeetingWindow::windowWillClose()
 }
 
 // --- What the host hears ------------------------------------------------------------------------
+// Once the window has closed the host hears nothing more of this meeting: late events of the
+// service's threads (a member list still being read, a join step still running) are dropped.
+
+bool KLUISDKMeetingWindow::dropAfterClose(const char *callback) const
+{
+    if (!m_closed)
+        return false;
+    KL_LOG_INFO(kTag, QStringLiteral("%1 after the window closed: not passed on").arg(QLatin1String(callback)));
+    return true;
+}
 
 void KLUISDKMeetingWindow::onMeetingJoined()
 {
-    m_delegate->onMeetingJoined();
+    if (!dropAfterClose("onMeetingJoined"))
+        m_delegate->onMeetingJoined();
 }
 
 void KLUISDKMeetingWindow::onError(int code, const QString &reason)
 {
+    if (dropAfterClose("onError"))
+        return;
     if (const auto hostCode = KLHostErrorCodeForInternal(code))
         m_delegate->onError(*hostCode, reason);
     if (!m_meetingConfig->allowNoMic())
@@ -183,6 +196,8 @@ void KLUISDKMeetingWindow::onError(int code, const QString &reason)
 
 void KLUISDKMeetingWindow::onMeetingFinish(int reason, const QString &text)
 {
+    if (dropAfterClose("onMeetingFinish"))
+        return;
     // The host hears the reason before the window goes.
     if (const auto hostReason = KLHostFinishReasonForInternal(reason))
         m_delegate->onMeetingFinish(*hostReason, text);
@@ -192,6 +207,6 @@ void KLUISDKMeetingWindow::onMeetingFinish(int reason, const QString &text)
 void KLUISDKMeetingWindow::onMeetingUserStatusChange(const std::shared_ptr<KLSDKMeetingUser> &user,
                                                      int event)
 {
-    if (KLIsHostUserEvent(event))
+    if (KLIsHostUserEvent(event) && !dropAfterClose("onMeetingUserStatusChange"))
         m_delegate->onMeetingUserStatusChange(user, event);
 }

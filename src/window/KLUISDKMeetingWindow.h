@@ -80,6 +80,7 @@ private:
     void windowDidLoad();
     void windowWillClose();
     void closeOnMainThread();
+    bool dropAfterClose(const char *callback) const;
 
     const std::shared_ptr<KLSDKMeetingConfigInternal> m_meetingConfig;
     const std::shared_ptr<KLUISDKMeetingEventDelegate> m_delegate;

@@ -167,7 +167,9 @@ std::string HostProcess::transcript() const
     for (const QString &line : m_strayLines)
         out += QStringLiteral("(not an event) ") + line + QLatin1Char('\n');
     const QStringList log = QString::fromUtf8(m_log).split(QLatin1Char('\n'));
-    out += QStringLiteral("--- end of the host's log ---\n");
+    out += QStringLiteral("--- exit: %1 %2; end of the host's log ---\n")
+               .arg(m_process.exitStatus() == QProcess::NormalExit ? "status" : "crash")
+               .arg(m_process.exitCode());
     out += log.mid(qMax<qsizetype>(0, log.size() - kLogLinesShown)).join(QLatin1Char('\n'));
     return out.toStdString();
 }

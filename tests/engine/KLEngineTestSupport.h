@@ -7,6 +7,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -31,31 +32,20 @@ public:
         std::lock_guard lock(m_mutex);
         return m_events;
     }
-    std::vector<int> codes() const
-    {
-        std::vector<int> codes;
-        for (const RecordedEvent &event : events())
-            codes.push_back(event.code);
-        return codes;
-    }
     int count(int code) const
     {
-        int n = 0;
-        for (const RecordedEvent &event : events())
-            n += event.code == code;
-        return n;
+        const auto all = events();
+        return int(std::count_if(all.begin(), all.end(), [code](const RecordedEvent &e) { return e.code == code; }));
     }
     /// The latest event of `code` whose stream (or stream id) is `streamId` when one is given.
     std::optional<RecordedEvent> last(int code, const QString &streamId = {}) const
     {
         const std::vector<RecordedEvent> all = events();
         for (auto it = all.rbegin(); it != all.rend(); ++it) {
-            if (it->code != code)
-                continue;
-            if (!streamId.isEmpty() && !(it->info.stream && it->info.stream->getID() == streamId) &&
-                it->info.streamId.value_or(QString()) != streamId)
-                continue;
-            return *it;
+            const bool ofStream = streamId.isEmpty() || (it->info.stream && it->info.stream->getID() == streamId)
+                || it->info.streamId.value_or(QString()) == streamId;
+            if (it->code == code && ofStream)
+                return *it;
         }
         return std::nullopt;
     }
@@ -73,11 +63,7 @@ public:
         std::lock_guard lock(m_mutex);
         m_states.push_back(state);
     }
-    std::vector<int> states() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_states;
-    }
+    std::vector<int> states() const { std::lock_guard lock(m_mutex); return m_states; }
 
 private:
     mutable std::mutex m_mutex;
@@ -93,21 +79,13 @@ public:
     {
         std::lock_guard lock(m_mutex);
         ++m_frames;
-        m_last = frame;
+        m_lastValid = frame.isValid();
     }
-    int frames() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_frames;
-    }
-    KLRTCMediaVideoFrame last() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_last;
-    }
+    int frames() const { std::lock_guard lock(m_mutex); return m_frames; }
+    bool lastValid() const { std::lock_guard lock(m_mutex); return m_lastValid; }
 
 private:
     mutable std::mutex m_mutex;
     int m_frames = 0;
-    KLRTCMediaVideoFrame m_last;
+    bool m_lastValid = false;
 };

@@ -1,14 +1,13 @@
 // The signalling WebSocket: register, member list, meeting_control operations, pushes,
 // closes, faults and bad input, over wss with the simulator's CA as the only trust.
 
-#include "MeetingSim.h"
+#include "SimTestClient.h"
 
 #include "KLTestSupport.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSslCertificate>
 #include <QSslSocket>
 #include <QUuid>
 #include <QWebSocket>
@@ -27,10 +26,7 @@ const QString kSelf = QStringLiteral("3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01");
 const QString kHost = QStringLiteral("8C1D4E2F-6B3A-4D59-9F70-2A1B3C4D5E02");
 const QString kMuted = QStringLiteral("D4E5F6A7-1B2C-4D3E-8F90-3B4C5D6E7F03");
 
-QString uuid()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
+QString uuid() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
 
 // A signalling client written for the test: envelopes built by hand, sent pretty-printed.
 class Client
@@ -40,10 +36,7 @@ public:
            const QString &path = QStringLiteral("/nimbrameeting/websocket/channelwithauth"))
         : m_member(std::move(member))
     {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setCaCertificates(QSslCertificate::fromPath(sim.caFile()));
-        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        socket.setSslConfiguration(tls);
+        socket.setSslConfiguration(simtest::SimClient(sim).tls());
         QObject::connect(&socket, &QWebSocket::textMessageReceived,
                          [this](const QString &text) { received.append(QJsonDocument::fromJson(text.toUtf8()).object()); });
         QObject::connect(&socket, &QWebSocket::disconnected, [this] { closed = true; });
@@ -59,15 +52,9 @@ public:
     {
         const QString requestId = uuid();
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        sendJson({{"messageId", uuid()},
-                  {"requestId", requestId},
-                  {"bornTime", now},
-                  {"arriveTime", now},
-                  {"from", QJsonObject{{"sessionId", m_member}}},
-                  {"to", QJsonObject{{"sessionId", "system"}}},
-                  {"topic", topic},
-                  {"messageType", type},
-                  {"body", body}});
+        sendJson({{"messageId", uuid()}, {"requestId", requestId}, {"bornTime", now}, {"arriveTime", now},
+                  {"from", QJsonObject{{"sessionId", m_member}}}, {"to", QJsonObject{{"sessionId", "system"}}},
+                  {"topic", topic}, {"messageType", type}, {"body", body}});
         return requestId;
     }
     void sendJson(const QJsonObject &object)
@@ -75,13 +62,12 @@ public:
         socket.sendTextMessage(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
     }
     QString control(const QString &type, const QJsonObject &body) { return send("meeting_control", type, body); }
+    QString memberList() { return send("meeting_status", "memberlist", {{"eventId", 10001}, {"appointmentId", "880012345"}}); }
 
     /// The next message not yet taken (waits for it); empty on time-out.
     QJsonObject next()
     {
-        if (!kltest::waitUntil([this] { return m_taken < received.size(); }))
-            return {};
-        return received.at(m_taken++);
+        return kltest::waitUntil([this] { return m_taken < received.size(); }) ? received.at(m_taken++) : QJsonObject();
     }
     /// The next message, which must answer `requestId`.
     QJsonObject reply(const QString &requestId)
@@ -95,25 +81,20 @@ public:
     QWebSocket socket;
     QList<QJsonObject> received;
     QList<QAbstractSocket::SocketError> errors;
-    bool opened = false;
-    bool closed = false;
+    bool opened = false, closed = false;
 
 private:
     QString m_member;
     qsizetype m_taken = 0;
 };
 
-QJsonObject pushBody(const QJsonObject &message)
-{
-    return message.value("data").toObject().value("body").toObject();
-}
+QJsonObject pushBody(const QJsonObject &message) { return message.value("data").toObject().value("body").toObject(); }
 
 QJsonObject findMember(const QJsonArray &list, const QString &memberUUID)
 {
-    for (const QJsonValue &value : list) {
+    for (const QJsonValue &value : list)
         if (value.toObject().value("memberUUID").toString() == memberUUID)
             return value.toObject();
-    }
     return {};
 }
 
@@ -142,37 +123,24 @@ TEST_F(SimSignalling, RegisterGatesTheMeetingAndTheMemberListDescribesIt)
 {
     Client client(sim, kSelf);
     ASSERT_TRUE(client.opened);
-    QJsonObject list = client.reply(client.send("meeting_status", "memberlist", {{"eventId", 10001}, {"appointmentId", "880012345"}}));
-    EXPECT_EQ(list.value("responseCode").toInt(), 401) << "a member list before register";
-
-    const QString wrong = client.send("wsmessage", "register", {{"token", "not-the-token"}});
-    const QJsonObject refused = client.reply(wrong);
-    EXPECT_EQ(refused.value("responseCode").toInt(), 91207);
-    EXPECT_FALSE(refused.value("responseMsg").toString().isEmpty());
+    EXPECT_EQ(client.reply(client.memberList()).value("responseCode").toInt(), 401) << "a member list before register";
+    EXPECT_EQ(client.registerWith("not-the-token"), 91207);
     EXPECT_EQ(client.registerWith(kToken), 200);
 
     // A keep-alive gets no reply: the next message is the member list's.
     client.send("media", "info", {{"type", "keepalive"}, {"version", "1"}});
-    const QString request = client.send("meeting_status", "memberlist", {{"eventId", 10001}, {"appointmentId", "880012345"}});
-    list = client.reply(request);
-    EXPECT_TRUE(list.value("response").toBool());
+    const QJsonObject list = client.reply(client.memberList());
     EXPECT_EQ(list.value("responseCode").toInt(), 200);
-    EXPECT_EQ(list.value("topic").toString(), "meeting_status");
-    EXPECT_EQ(list.value("messageType").toString(), "memberlist");
     EXPECT_EQ(list.value("to").toObject().value("sessionId").toString(), kSelf);
-    EXPECT_EQ(list.value("from").toObject().value("sessionId").toString(), "system");
     const QJsonObject body = pushBody(list);
-    EXPECT_EQ(body.value("eventId").toInt(), 10001);
     EXPECT_EQ(body.value("memberList").toArray().size(), 4);
     EXPECT_EQ(body.value("roomList").toArray().size(), 2);
     const QJsonObject muted = findMember(body.value("memberList").toArray(), kMuted);
     EXPECT_EQ(muted.value("callState").toObject().value("mute").toInt(), 1);
-    EXPECT_EQ(muted.value("memberId").toInt(), 700003);
     EXPECT_FALSE(findMember(body.value("roomList").toArray(), "A9B8C7D6-4E5F-4061-9B23-6E7F8A9B0C06").contains("callErrorCode"));
 
     const auto frames = sim.signallingFrames(1);
     ASSERT_EQ(frames.size(), 5);
-    EXPECT_TRUE(frames.at(3).isJson);
     EXPECT_EQ(frames.at(3).json.value("body").toObject().value("type").toString(), "keepalive");
 
     // The internal kind: a bare register is answered with the member list as an event push.
@@ -192,24 +160,21 @@ TEST_F(SimSignalling, ControlOperationsAnswerFromTheMeetingAndTellTheOthers)
     auto muted = registered(kMuted);
 
     QJsonObject reply = self->reply(self->control("mute", {{"appointmentId", "880012345"}, {"memberUuid", kMuted}, {"status", "false"}}));
-    EXPECT_EQ(reply.value("responseCode").toInt(), 200);
     EXPECT_EQ(reply.value("data").toObject().value("callState").toObject().value("mute").toInt(), 0);
     const QJsonObject unmuted = host->next();
     EXPECT_EQ(unmuted.value("data").toObject().value("type").toString(), "unmute");
-    EXPECT_EQ(pushBody(unmuted).value("eventId").toInt(), 4);
     EXPECT_EQ(pushBody(unmuted).value("memberUUID").toString(), kMuted);
-    EXPECT_EQ(pushBody(unmuted).value("callState").toObject().value("mute").toInt(), 0);
     // The requester learns from its reply, not from a push; the member list shows the change.
-    reply = self->reply(self->send("meeting_status", "memberlist", {{"eventId", 10001}, {"appointmentId", "880012345"}}));
+    reply = self->reply(self->memberList());
     EXPECT_EQ(findMember(pushBody(reply).value("memberList").toArray(), kMuted).value("callState").toObject().value("mute").toInt(), 0);
 
     reply = self->reply(self->control("vmute", {{"appointmentId", "880012345"}, {"memberUuid", kMuted}}));
     EXPECT_EQ(reply.value("responseCode").toInt(), 11001);
     EXPECT_TRUE(reply.value("responseMsg").toString().contains("status"));
-    reply = self->reply(self->control("mute", {{"appointmentId", 880012345}, {"memberUuid", kMuted}, {"status", "true"}}));
-    EXPECT_EQ(reply.value("responseCode").toInt(), 11001) << "appointmentId travels as text";
-    reply = self->reply(self->control("mute", {{"appointmentId", "1"}, {"memberUuid", kMuted}, {"status", "true"}}));
-    EXPECT_EQ(reply.value("responseCode").toInt(), 11002);
+    EXPECT_EQ(self->reply(self->control("mute", {{"appointmentId", 880012345}, {"memberUuid", kMuted}, {"status", "true"}}))
+                  .value("responseCode").toInt(), 11001) << "appointmentId travels as text";
+    EXPECT_EQ(self->reply(self->control("mute", {{"appointmentId", "1"}, {"memberUuid", kMuted}, {"status", "true"}}))
+                  .value("responseCode").toInt(), 11002);
     EXPECT_EQ(self->reply(self->control("robroom", {})).value("responseCode").toInt(), 404);
 
     reply = self->reply(self->control("geticeserverlist", {{"userId", "u10001"}, {"version", "1.0.0"}, {"scene", ""}}));
@@ -239,7 +204,6 @@ TEST_F(SimSignalling, PushesReachRegisteredConnectionsAndClosesAreSeen)
     sim.pushEvent(1, kHost, {{"callType", 1}, {"callNumber", "13800000002"}});
     const QJsonObject online = client->next();
     EXPECT_EQ(online.value("data").toObject().value("type").toString(), "online");
-    EXPECT_EQ(pushBody(online).value("eventId").toInt(), 1);
     EXPECT_EQ(pushBody(online).value("memberUUID").toString(), kHost);
     EXPECT_EQ(pushBody(online).value("callType").toInt(), 1);
     EXPECT_EQ(pushBody(online).value("callState").toObject().value("online").toInt(), 1);
@@ -247,7 +211,6 @@ TEST_F(SimSignalling, PushesReachRegisteredConnectionsAndClosesAreSeen)
     sim.pushSummary(kHost + "vantorameeting-s1", {{"asrText", "hello"}});
     const QJsonObject line = client->next();
     EXPECT_EQ(line.value("data").toObject().value("type").toString(), "summary");
-    EXPECT_EQ(pushBody(line).value("sessionId").toString(), kHost + "vantorameeting-s1");
     EXPECT_EQ(pushBody(line).value("asrText").toString(), "hello");
 
     sim.pushFrame("raw text");
@@ -289,8 +252,6 @@ TEST_F(SimSignalling, BadInputIsRecordedAndAnsweredWithoutHarm)
     const auto frames = sim.signallingFrames();
     ASSERT_EQ(frames.size(), 6);
     EXPECT_TRUE(frames.at(0).binary);
-    EXPECT_EQ(frames.at(0).text.size(), 3);
-    EXPECT_FALSE(frames.at(1).isJson);
     EXPECT_EQ(frames.at(1).text, "not json {");
     EXPECT_FALSE(frames.at(2).isJson);
     EXPECT_TRUE(frames.at(5).isJson);
@@ -302,9 +263,7 @@ TEST_F(SimSignalling, BadInputIsRecordedAndAnsweredWithoutHarm)
 
     // An upgrade without a WebSocket key is refused by the handshake and costs nothing.
     QSslSocket raw;
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setCaCertificates(QSslCertificate::fromPath(sim.caFile()));
-    raw.setSslConfiguration(tls);
+    raw.setSslConfiguration(simtest::SimClient(sim).tls());
     raw.connectToHostEncrypted(QStringLiteral("127.0.0.1"), sim.port());
     ASSERT_TRUE(kltest::waitUntil([&] { return raw.isEncrypted(); }));
     raw.write("GET /nimbrameeting/websocket/channelwithauth HTTP/1.1\r\nHost: 127.0.0.1\r\n"
@@ -334,23 +293,18 @@ TEST_F(SimSignalling, HeldRefusedAndFaultedAnswers)
     sim.clearFaults();
     EXPECT_EQ(client.registerWith(kToken), 200);
 
-    Fault hold;
-    hold.kind = Fault::Kind::Hold;
+    const Fault hold = Fault::of(Fault::Kind::Hold);
     sim.setSignallingFault("mute", hold);
     const QString mute = client.control("mute", {{"appointmentId", "880012345"}, {"memberUuid", kMuted}, {"status", "true"}});
-    const QString list = client.send("meeting_status", "memberlist", {{"eventId", 10001}, {"appointmentId", "880012345"}});
+    const QString list = client.memberList();
     EXPECT_EQ(client.reply(list).value("responseCode").toInt(), 200);
     sim.releaseHeldSignalling("mute");
-    const QJsonObject muteReply = client.reply(mute);
-    EXPECT_EQ(muteReply.value("data").toObject().value("callState").toObject().value("mute").toInt(), 1);
+    EXPECT_EQ(client.reply(mute).value("data").toObject().value("callState").toObject().value("mute").toInt(), 1);
 
-    Fault code;
-    code.kind = Fault::Kind::ErrorCode;
-    code.errorCode = "91212";
-    code.errorMsg = "busy";
+    Fault code = Fault::of(Fault::Kind::ErrorCode, "91212", "busy");
     code.times = 1;
     sim.setSignallingFault("memberlist", code);
-    const QJsonObject failed = client.reply(client.send("meeting_status", "memberlist", {{"eventId", 10001}, {"appointmentId", "880012345"}}));
+    const QJsonObject failed = client.reply(client.memberList());
     EXPECT_EQ(failed.value("responseCode").toInt(), 91212);
     EXPECT_EQ(failed.value("responseMsg").toString(), "busy");
 

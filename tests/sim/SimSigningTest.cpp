@@ -72,8 +72,6 @@ TEST_F(SimSigning, CorrectSignatureIsAcceptedAndEveryTamperingIsRejectedAndRecor
 {
     const QString nonce = freshNonce();
     const HttpResult ok = client->signedPost(kMultiScreen, multiScreenBody("5"), multiScreenText("5"), nonce);
-    ASSERT_TRUE(ok.finished);
-    EXPECT_EQ(ok.status, 200);
     EXPECT_TRUE(ok.json().value("success").toBool()) << ok.body.toStdString();
 
     auto recorded = sim.requests(kMultiScreen);
@@ -81,18 +79,11 @@ TEST_F(SimSigning, CorrectSignatureIsAcceptedAndEveryTamperingIsRejectedAndRecor
     EXPECT_FALSE(recorded[0].rejected) << recorded[0].rejectReason.toStdString();
     EXPECT_EQ(recorded[0].form.value(QStringLiteral("members[]")),
               QStringLiteral("8C1D4E2F-6B3A-4D59-9F70-2A1B3C4D5E02,F1A2B3C4-3D4E-4F50-8A12-5D6E7F8A9B05"));
-    EXPECT_EQ(recorded[0].params.value("members").toArray().size(), 2);
     EXPECT_EQ(recorded[0].form.value(QStringLiteral("note")), QStringLiteral("two words"));
     EXPECT_EQ(recorded[0].form.value(QStringLiteral("plus")), QStringLiteral("+1"));
     EXPECT_EQ(recorded[0].headers.value("x-hmac-auth-nonce"), nonce.toLatin1());
 
-    struct Case {
-        const char *name;
-        QByteArray body;
-        QString text;
-        QString nonce;
-        const char *reason;
-    };
+    struct Case { const char *name; QByteArray body; QString text; QString nonce; const char *reason; };
     const QString wrongSign = multiScreenText("5").replace(QLatin1String(kAuthSign), QStringLiteral("0123"));
     QByteArray wrongSignBody = multiScreenBody("5");
     wrongSignBody.replace(kAuthSign, "0123");
@@ -105,9 +96,7 @@ TEST_F(SimSigning, CorrectSignatureIsAcceptedAndEveryTamperingIsRejectedAndRecor
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const HttpResult refused = client->signedPost(kMultiScreen, c.body, c.text, c.nonce);
-        ASSERT_TRUE(refused.finished);
         EXPECT_EQ(refused.status, 200);
-        EXPECT_FALSE(refused.json().value("success").toBool());
         EXPECT_EQ(refused.json().value("errorCode").toString(), QStringLiteral("401"));
         EXPECT_TRUE(refused.json().value("errorMsg").toString().contains(QLatin1String(c.reason)))
             << refused.body.toStdString();
@@ -120,43 +109,30 @@ TEST_F(SimSigning, CorrectSignatureIsAcceptedAndEveryTamperingIsRejectedAndRecor
 
 TEST_F(SimSigning, AccessTokenAndAddMemberShapeAreEnforced)
 {
-    const QString path = QStringLiteral("/conference/api/v2/getCallInNumberByLetter");
-    Pairs pairs = commonParameters(QStringLiteral("stale-token"));
-    HttpResult refused = client->signedPost(path, formBody(pairs), flatParameterText(pairs));
-    EXPECT_EQ(refused.json().value("errorMsg").toString(), QStringLiteral("invalid access token"));
+    const auto post = [&](const QString &path, const Pairs &pairs) {
+        return client->signedPost(path, formBody(pairs), flatParameterText(pairs)).json();
+    };
+    const QString dialIn = "/conference/api/v2/getCallInNumberByLetter";
+    EXPECT_EQ(post(dialIn, commonParameters("stale-token")).value("errorMsg").toString(), QStringLiteral("invalid access token"));
+    const QJsonObject numbers = post(dialIn, commonParameters(kToken));
+    EXPECT_TRUE(numbers.value("success").toBool());
+    EXPECT_EQ(numbers.value("content").toArray().size(), 7);
 
-    pairs = commonParameters(kToken);
-    const HttpResult dialIn = client->signedPost(path, formBody(pairs), flatParameterText(pairs));
-    EXPECT_TRUE(dialIn.json().value("success").toBool()) << dialIn.body.toStdString();
-    EXPECT_EQ(dialIn.json().value("content").toArray().size(), 7);
-
-    // addMember carries only data, __appcode and __accesstoken.
-    const QString addMember = QStringLiteral("/conference/api/addMember");
-    const QString data = QStringLiteral("{\"appointmentId\":\"880012345\",\"roomIds\":\"R-SH-3F-02\","
-                                        "\"memberList\":[{\"empId\":\"E10005\"}]}");
-    Pairs add{{QStringLiteral("data"), data}, {QStringLiteral("__appcode"), QString()}, {QStringLiteral("__accesstoken"), kToken}};
-    const HttpResult added = client->signedPost(addMember, formBody(add), flatParameterText(add));
-    ASSERT_TRUE(added.json().value("success").toBool()) << added.body.toStdString();
-    EXPECT_EQ(added.json().value("content").toObject().value("added").toArray().size(), 2);
-
-    // Every path containing "addMember" has this shape, the route's parameters inside data.
-    const QString multiScreen = QStringLiteral("/conference/api/v2/addMemberMultiScreen");
-    Pairs screens{{QStringLiteral("data"), QStringLiteral("{\"appointmentId\":\"880012345\",\"ownerId\":\"E10001\","
-                                                          "\"startAudio\":\"true\",\"members\":[\"R-SH-3F-01\"]}")},
-                  {QStringLiteral("__appcode"), QString()}, {QStringLiteral("__accesstoken"), kToken}};
-    EXPECT_TRUE(client->signedPost(multiScreen, formBody(screens), flatParameterText(screens)).json().value("success").toBool());
-    screens[0].second = QStringLiteral("{\"appointmentId\":\"880012345\"}");
-    EXPECT_TRUE(client->signedPost(multiScreen, formBody(screens), flatParameterText(screens))
-                    .json().value("errorMsg").toString().contains(QLatin1String("startAudio")));
-
+    // Every path containing "addMember" carries only data, __appcode and __accesstoken.
+    const auto dataOnly = [](const QString &data) { return Pairs{{"data", data}, {"__appcode", ""}, {"__accesstoken", kToken}}; };
+    const QString addMember = "/conference/api/addMember";
+    Pairs add = dataOnly("{\"appointmentId\":\"880012345\",\"roomIds\":\"R-SH-3F-02\",\"memberList\":[{\"empId\":\"E10005\"}]}");
+    const QJsonObject added = post(addMember, add);
+    ASSERT_TRUE(added.value("success").toBool());
+    EXPECT_EQ(added.value("content").toObject().value("added").toArray().size(), 2);
     add.append({QStringLiteral("authAppCode"), QStringLiteral("tandu_mac")});
-    refused = client->signedPost(addMember, formBody(add), flatParameterText(add));
-    EXPECT_TRUE(refused.json().value("errorMsg").toString().contains(QLatin1String("authAppCode")))
-        << refused.body.toStdString();
-
-    Pairs notJson{{QStringLiteral("data"), QStringLiteral("{not json")}, {QStringLiteral("__appcode"), QString()},
-                  {QStringLiteral("__accesstoken"), kToken}};
-    refused = client->signedPost(addMember, formBody(notJson), flatParameterText(notJson));
-    EXPECT_EQ(refused.json().value("errorCode").toString(), QStringLiteral("401"));
+    EXPECT_TRUE(post(addMember, add).value("errorMsg").toString().contains(QLatin1String("authAppCode")));
+    EXPECT_EQ(post(addMember, dataOnly("{not json")).value("errorCode").toString(), QStringLiteral("401"));
     EXPECT_TRUE(sim.requests(addMember).last().rejected);
+
+    // The route's own parameters are checked inside data.
+    const QString multiScreen = "/conference/api/v2/addMemberMultiScreen";
+    EXPECT_TRUE(post(multiScreen, dataOnly("{\"appointmentId\":\"880012345\",\"ownerId\":\"E10001\",\"startAudio\":\"true\","
+                                           "\"members\":[\"R-SH-3F-01\"]}")).value("success").toBool());
+    EXPECT_TRUE(post(multiScreen, dataOnly("{\"appointmentId\":\"880012345\"}")).value("errorMsg").toString().contains(QLatin1String("startAudio")));
 }

@@ -42,9 +42,7 @@ HttpResult SimClient::wait(QNetworkReply *reply, int timeoutMs)
 {
     HttpResult result;
     QPointer<QNetworkReply> guard(reply);
-    if (!kltest::waitUntil([&] { return !guard || guard->isFinished(); }, timeoutMs))
-        return result;
-    if (!guard)
+    if (!kltest::waitUntil([&] { return !guard || guard->isFinished(); }, timeoutMs) || !guard)
         return result;
     result.finished = true;
     result.error = reply->error();
@@ -103,15 +101,9 @@ QString flatParameterText(const Pairs &pairs)
 
 Pairs commonParameters(const QString &accessToken)
 {
-    return {{QStringLiteral("appcode"), QString()},
-            {QStringLiteral("clientid"), QString()},
-            {QStringLiteral("ownerId"), QStringLiteral("E10001")},
-            {QStringLiteral("authAppCode"), QStringLiteral("tandu_mac")},
-            {QStringLiteral("authContent"), QString::fromLatin1(kAuthContent)},
-            {QStringLiteral("authSign"), QString::fromLatin1(kAuthSign)},
-            {QStringLiteral("clientVersion"), QStringLiteral("v1.0.0 (100)")},
-            {QStringLiteral("__appcode"), QString()},
-            {QStringLiteral("__accesstoken"), accessToken}};
+    return {{"appcode", ""}, {"clientid", ""}, {"ownerId", "E10001"}, {"authAppCode", "tandu_mac"},
+            {"authContent", kAuthContent}, {"authSign", kAuthSign}, {"clientVersion", "v1.0.0 (100)"},
+            {"__appcode", ""}, {"__accesstoken", accessToken}};
 }
 
 QString hmacTimestamp()

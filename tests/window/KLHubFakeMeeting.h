@@ -40,11 +40,9 @@ class FakeHubMeeting final : public KLHubMeeting {
 public:
     KLHubFeedPtr own = makeFeed(QStringLiteral("own"));
     KLHubFeedPtr shared;
-    KLHubFeedPtr displaying;
     QList<KLHubFeedPtr> online{own};
     QList<KLHubFeedPtr> offline;
-    bool master = false, internal = false, staff = false, video = true, pallas = true;
-    bool microphone = true, screenRecording = true, summaryModule = false, summaryOpen = false;
+    bool master = false, internal = false, staff = false, video = true, pallas = true, screenRecording = true;
     bool muteInitStage = false, speakerOpen = true, leavingBySelf = false;
     /// Answers the finish-for-all request; none leaves it unanswered.
     std::optional<bool> finishSucceeds = true;
@@ -52,27 +50,23 @@ public:
     QStringList calls() const { std::lock_guard l(m); return m_calls; }
     QList<int> callStatuses() const { std::lock_guard l(m); return m_statuses; }
 
-    KLHubFeedPtr publisher() const override { return own; }
-    KLHubFeedPtr sharedFeed() const override { return shared; }
-    KLHubFeedPtr displayingClient() const override { return displaying; }
+    // Plain answers from the fields above.
+#define KL_GET(Type, name, value) Type name() const override { return value; }
+    KL_GET(KLHubFeedPtr, publisher, own) KL_GET(KLHubFeedPtr, sharedFeed, shared)
+    KL_GET(KLHubFeedPtr, displayingClient, nullptr) KL_GET(bool, isMaster, master)
+    KL_GET(bool, isInternal, internal) KL_GET(bool, isStaff, staff) KL_GET(bool, isVideoMeeting, video)
+    KL_GET(bool, isPallasMeeting, pallas) KL_GET(bool, isMicrophoneAvailable, true)
+    KL_GET(bool, isValidToVisitScreenRecording, screenRecording) KL_GET(bool, isShowMeetingSummaryModule, false)
+    KL_GET(bool, isOpenSummary, false) KL_GET(bool, isMuteInitStage, muteInitStage)
+    KL_GET(bool, isSpeakerOpen, speakerOpen)
+#undef KL_GET
     QList<KLHubFeedPtr> participantsWithOnline(bool on) const override { return on ? online : offline; }
-    bool isMaster() const override { return master; }
-    bool isInternal() const override { return internal; }
-    bool isStaff() const override { return staff; }
-    bool isVideoMeeting() const override { return video; }
-    bool isPallasMeeting() const override { return pallas; }
-    bool isMicrophoneAvailable() const override { return microphone; }
-    bool isValidToVisitScreenRecording() const override { return screenRecording; }
-    bool isShowMeetingSummaryModule() const override { return summaryModule; }
-    bool isOpenSummary() const override { return summaryOpen; }
-    bool isMuteInitStage() const override { return muteInitStage; }
     void setIsMuteInitStage(bool value) override { muteInitStage = value; }
-    bool isSpeakerOpen() const override { return speakerOpen; }
     void setIsSpeakerOpen(bool open) override { speakerOpen = open; }
     void setIsLeavingRoomBySelf() override { leavingBySelf = true; }
     void muteSpeaker(bool muted) override { add(QStringLiteral("muteSpeaker %1").arg(muted)); }
-    void desktopShare() override { add(QStringLiteral("desktopShare")); }
-    void stopShare() override { add(QStringLiteral("stopShare")); }
+    void desktopShare() override { add("desktopShare"); }
+    void stopShare() override { add("stopShare"); }
     void closeClient(const KLHubFeedPtr &feed) override { add("closeClient " + feed->uuid()); }
     void clickedClientFeed(const KLHubFeedPtr &feed) override { add("clicked " + feed->uuid()); }
     void setMemberCallStatus(int status) override { std::lock_guard l(m); m_statuses << status; }
@@ -84,7 +78,7 @@ public:
         else if (finishSucceeds)
             failure(QStringLiteral("11002"), QStringLiteral("refused"));
     }
-    // Local audio follows the request, as the feed itself would do.
+    // Local audio and video follow the request, as the feed itself would do.
     void muteAudio(const KLHubFeedPtr &feed, bool muted, bool toServer) override
     {
         feed->setAudioMuted(muted);

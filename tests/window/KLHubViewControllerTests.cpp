@@ -161,12 +161,7 @@ TEST_F(Hub, FinishForAllReportsEightOnlyWhenTheServerAgrees)
 
 TEST_F(Hub, MicrophoneAsksTheServerUnlessBothPhonesDisagree)
 {
-    struct Case {
-        bool bothPhones;
-        bool audioOn;
-        qint64 callMute;
-        QString expected;
-    };
+    struct Case { bool bothPhones; bool audioOn; qint64 callMute; QString expected; };
     const std::vector<Case> cases{
         {false, true, 0, "muteAudio own 1 1"},
         {false, false, 1, "muteAudio own 0 1"},

@@ -19,6 +19,7 @@
 #include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
 #include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
 
+#include "KLHubFakeMeeting.h"
 #include "KLTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +30,7 @@ namespace {
 
 class HostDelegate final : public KLUISDKMeetingEventDelegate {
 public:
-    struct Call {
-        QString kind;
-        int code;
-        QString text;
-    };
+    struct Call { QString kind; int code; QString text; };
     void onMeetingJoined() override { add({"joined", 0, {}}); }
     void onError(int code, const QString &reason) override { add({"error", code, reason}); }
     void onMeetingFinish(int reason, const QString &text) override { add({"finish", reason, text}); }
@@ -43,14 +40,6 @@ private:
     void add(Call call) { std::lock_guard l(m); m_calls.push_back(std::move(call)); }
     mutable std::mutex m;
     std::vector<Call> m_calls;
-};
-
-class DialogWindow final : public KLDialogView {
-public:
-    void showDialog(const KLDialogPresentation &dialog) override { visible = true; current = dialog; }
-    void closeDialog() override { visible = false; }
-    bool visible = false;
-    KLDialogPresentation current;
 };
 
 class MeetingWindow : public ::testing::Test {
@@ -69,23 +58,17 @@ protected:
     void TearDown() override
     {
         window.reset();
-        kltest::pumpEvents(20);
-        while (dialogs->visible)
-            KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, KLDialogButton::First);
+        dialogs->drain();
         KLNotificationCenter::defaultCenter().removeObserver(this);
         KLDialogQueue::shared().setView(nullptr);
         KLPlatform::install(nullptr);
         KLRTCMediaSDK::install(nullptr);
     }
 
-    QVariantMap meeting(bool internal, bool allowNoMic = false) const
+    static QVariantMap meeting(bool internal, bool allowNoMic = false)
     {
-        return {{"meetingUUID", "5F3C2A9E-8D41-4B7A-9C62-1E0D7A4B8F21"},
-                {"memberUUID", "3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01"},
-                {"meetingToken", "token"},
-                {"meetingDomain", "127.0.0.1:9"},
-                {"vanInternal", internal},
-                {"allowNoMic", allowNoMic}};
+        return {{"meetingUUID", "5F3C2A9E-8D41-4B7A-9C62-1E0D7A4B8F21"}, {"memberUUID", "3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01"},
+                {"meetingToken", "token"}, {"meetingDomain", "127.0.0.1:9"}, {"vanInternal", internal}, {"allowNoMic", allowNoMic}};
     }
 
     void open(bool internal, bool allowNoMic = false, const QVariantMap &ui = {})
@@ -95,26 +78,17 @@ protected:
                                               host);
     }
 
-    void pressDialog()
-    {
-        ASSERT_TRUE(kltest::waitUntil([this] { return dialogs->visible; }));
-        KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, KLDialogButton::First);
-    }
-
     std::shared_ptr<KLFakeMediaSDK> engine;
     std::shared_ptr<KLFakePlatform> platform;
     std::shared_ptr<HostDelegate> host = std::make_shared<HostDelegate>();
-    std::shared_ptr<DialogWindow> dialogs = std::make_shared<DialogWindow>();
+    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<KLUISDKMeetingWindow> window;
     int closeApps = 0;
 };
 
 TEST_F(MeetingWindow, MissingCredentialsAreReportedInOrderAndOpenNoWindow)
 {
-    struct Case {
-        QStringList drop;
-        QString reason;
-    };
+    struct Case { QStringList drop; QString reason; };
     const std::vector<Case> cases{
         {{"meetingUUID", "meetingToken"}, QStringLiteral("非法参数: 会议ID为空")},
         {{"memberUUID"}, QStringLiteral("非法参数：用户ID为空")},
@@ -145,11 +119,7 @@ TEST_F(MeetingWindow, MissingCredentialsAreReportedInOrderAndOpenNoWindow)
 
 TEST_F(MeetingWindow, EveryForcedLeaveShowsItsDialogAndReachesTheHostOnce)
 {
-    struct Case {
-        int reason;
-        QString titleKey;
-        std::optional<HostDelegate::Call> report;
-    };
+    struct Case { int reason; QString titleKey; std::optional<HostDelegate::Call> report; };
     const std::vector<Case> cases{
         {0, "LEAVE_ROOM_BY_KICK_TOAST_DIALOG", HostDelegate::Call{"finish", 1, {}}},
         {1, "LEAVE_ROOM_BY_OTHER_CLIENT", HostDelegate::Call{"finish", 3, "Other client join the meeting with same userId"}},
@@ -172,14 +142,13 @@ TEST_F(MeetingWindow, EveryForcedLeaveShowsItsDialogAndReachesTheHostOnce)
         auto service = window->conferenceManager();
         window->layout()->leaveRoomWithReason(c.reason);
         EXPECT_TRUE(service->isLeavingRoomBySelf());
-        pressDialog();
+        ASSERT_TRUE(kltest::waitUntil([this] { return dialogs->visible; }));
+        dialogs->press(KLDialogButton::First);
         EXPECT_EQ(dialogs->current.title, c.titleKey.isEmpty() ? QString() : KLLocalizedString(c.titleKey));
         EXPECT_EQ(opened.size(), (c.reason == 8 || c.reason == 9) ? 1 : 0);
         const auto calls = host->calls();
-        if (!c.report) {
-            EXPECT_TRUE(calls.empty());
-        } else {
-            ASSERT_EQ(calls.size(), 1u);
+        ASSERT_EQ(calls.size(), c.report ? 1u : 0u);
+        if (c.report) {
             EXPECT_EQ(calls.front().kind, c.report->kind);
             EXPECT_EQ(calls.front().code, c.report->code);
             EXPECT_EQ(calls.front().text, c.report->text);
@@ -249,12 +218,7 @@ TEST_F(MeetingWindow, TheRatingPageFinishesOnlyWhenCompleteAndItsAddressFollowsT
 
 TEST_F(MeetingWindow, TheUsersLeaveShowsTheRatingPageOrClosesAsTheDeploymentSays)
 {
-    struct Case {
-        const char *name;
-        bool internal;
-        QString rateUrl;
-        int ratePages, closes;
-    };
+    struct Case { const char *name; bool internal; QString rateUrl; int ratePages, closes; };
     const Case cases[] = {
         {"guest with a rating page", false, "https://rate.example/eval", 1, 0},
         {"guest without one", false, "file:///tmp/rate.html", 0, 0},

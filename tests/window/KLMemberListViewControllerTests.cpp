@@ -92,13 +92,7 @@ TEST_F(MemberList, ListsAndMuteAllFollowTheDeploymentAndWhoCanStillBeMuted)
 
 TEST_F(MemberList, InternalNonStaffMayOnlyMuteThemselves)
 {
-    struct Case {
-        bool internal;
-        bool staff;
-        const char *row;
-        qint64 rowMute;
-        QString expected; // empty: nothing happens, nothing is logged
-    };
+    struct Case { bool internal; bool staff; const char *row; qint64 rowMute; QString expected; }; // "": nothing happens, nothing is logged
     const std::vector<Case> cases{
         {true, false, "m1", 0, {}},
         {true, false, "own", 0, "muteAudio own 1 1"},
