@@ -152,3 +152,8 @@ QString StringUtils::trim(const QString &text)
 {
     return text.trimmed();
 }
+
+bool StringUtils::isWebAddress(const QString &text)
+{
+    return text.startsWith(QLatin1String("http://")) || text.startsWith(QLatin1String("https://"));
+}

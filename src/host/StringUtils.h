@@ -12,6 +12,8 @@
 /// it moves one unit to the left, so the result stays valid text.
 class StringUtils {
 public:
+    /// True when the text starts with "http://" or "https://" (a page the views may load).
+    static bool isWebAddress(const QString &text);
     /// True for no text and for text of length 0.
     static bool isEmpty(const QString &text);
     static bool isNotEmpty(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "cloudlog/KLQLSLogger.h"
 #include "conference/KLConferenceService.h"
+#include "host/StringUtils.h"
 #include "conference/KLFeedClient.h"
 #include "host/KLMessageMode.h"
 #include "model/KLCallState.h"
@@ -20,10 +21,6 @@
 namespace {
 const char *const kTag = "KLHubViewController";
 
-bool isWebAddress(const QString &url)
-{
-    return url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://"));
-}
 
 // The microphone, camera and speaker share one pair of looks, told apart by their icons.
 KLHubButtonState mediaLook(const char *normalIcon, const char *mutedIcon, bool muted)
@@ -91,9 +88,9 @@ KLHubButtonState KLHubViewController::meetingNoteLook(bool available, bool runni
 
 std::shared_ptr<KLHubViewController>
 KLHubViewController::create(std::shared_ptr<KLConferenceService> service,
-                        std::shared_ptr<KLMeetingLayoutViewController> layout,
-                        std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
-                        std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
+                            std::shared_ptr<KLMeetingLayoutViewController> layout,
+                            std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+                            std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
 {
     Setup setup;
     std::weak_ptr<KLMeetingLayoutViewController> weakLayout = layout;
@@ -117,7 +114,7 @@ std::shared_ptr<KLHubViewController> KLHubViewController::create(std::shared_ptr
 KLHubViewController::KLHubViewController(std::shared_ptr<KLHubMeeting> meeting, Setup setup)
     : m_meeting(std::move(meeting)),
       m_setup(std::move(setup)),
-      m_showRate(!m_meeting->isInternal() && isWebAddress(m_setup.meetingRateUrl))
+      m_showRate(!m_meeting->isInternal() && StringUtils::isWebAddress(m_setup.meetingRateUrl))
 {
     if (!m_setup.actionLog)
         m_setup.actionLog = [](const QString &control) { KLMessageMode::sharedInstance().actionLog(control); };

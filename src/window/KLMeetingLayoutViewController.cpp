@@ -6,6 +6,7 @@
 #include "conference/KLFeedClient.h"
 #include "conference/KLParticipantRegistry.h"
 #include "host/KLHostUtils.h"
+#include "host/StringUtils.h"
 #include "host/KLMessageMode.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "model/KLSDKMeetingEventDelegate.h"
@@ -40,16 +41,12 @@ void openDesktopSettings(const QString &panel)
         KL_LOG_INFO(kTag, QStringLiteral("no settings program to open \"%1\"").arg(panel));
 }
 
-bool isWebAddress(const QString &url)
-{
-    return url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://"));
-}
 } // namespace
 
 std::shared_ptr<KLMeetingLayoutViewController>
 KLMeetingLayoutViewController::create(std::shared_ptr<KLConferenceService> service,
-                                  std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
-                                  std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
+                                      std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+                                      std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow)
 {
     std::shared_ptr<KLMeetingLayoutViewController> layout(new KLMeetingLayoutViewController(
         std::move(service), std::move(guiConfig), std::move(meetingWindow)));
@@ -278,7 +275,7 @@ bool KLMeetingLayoutViewController::leadsToRatePage() const
 {
     if (m_isInternal)
         return m_service->isShowRate() && !m_service->registry().isOnlyPersonEnterRoom();
-    return m_guiConfig && isWebAddress(m_guiConfig->meetingRateUrl());
+    return m_guiConfig && StringUtils::isWebAddress(m_guiConfig->meetingRateUrl());
 }
 
 // On "ShowRatePage": the host process hears that the rating page is up and the page, loaded
@@ -381,7 +378,7 @@ void KLMeetingLayoutViewController::prepareRateUrl()
         base = m_service->meetingRateUrl();
     } else {
         base = m_guiConfig ? m_guiConfig->meetingRateUrl() : QString();
-        if (!isWebAddress(base))
+        if (!StringUtils::isWebAddress(base))
             return;
     }
     const QString language =

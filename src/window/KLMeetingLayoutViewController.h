@@ -103,8 +103,8 @@ public:
 
 private:
     KLMeetingLayoutViewController(std::shared_ptr<KLConferenceService> service,
-                              std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
-                              std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow);
+                                  std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig,
+                                  std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow);
     void observeNotifications();
     void onView(std::function<void(KLMeetingLayoutView &)> work);
     void report(const KLLeaveReasonOutcome &outcome);

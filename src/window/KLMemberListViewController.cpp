@@ -33,7 +33,7 @@ std::optional<qint64> muteValue(const KLHubFeedPtr &feed)
 
 std::shared_ptr<KLMemberListViewController>
 KLMemberListViewController::create(std::shared_ptr<KLConferenceService> service,
-                               std::shared_ptr<KLMeetingLayoutViewController> layout)
+                                   std::shared_ptr<KLMeetingLayoutViewController> layout)
 {
     // The layout toggles the lock on "lockMember"; the list needs nothing else of it.
     Q_UNUSED(layout);
@@ -42,7 +42,7 @@ KLMemberListViewController::create(std::shared_ptr<KLConferenceService> service,
 
 std::shared_ptr<KLMemberListViewController>
 KLMemberListViewController::create(std::shared_ptr<KLHubMeeting> meeting,
-                               std::function<void(const QString &)> actionLog)
+                                   std::function<void(const QString &)> actionLog)
 {
     if (!actionLog)
         actionLog = [](const QString &control) { KLMessageMode::sharedInstance().actionLog(control); };
@@ -53,7 +53,7 @@ KLMemberListViewController::create(std::shared_ptr<KLHubMeeting> meeting,
 }
 
 KLMemberListViewController::KLMemberListViewController(std::shared_ptr<KLHubMeeting> meeting,
-                                               std::function<void(const QString &)> actionLog)
+                                                       std::function<void(const QString &)> actionLog)
     : m_meeting(std::move(meeting)), m_actionLog(std::move(actionLog))
 {
 }

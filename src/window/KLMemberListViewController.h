@@ -104,7 +104,7 @@ public:
 
 private:
     KLMemberListViewController(std::shared_ptr<KLHubMeeting> meeting,
-                           std::function<void(const QString &)> actionLog);
+                               std::function<void(const QString &)> actionLog);
     void observeNotifications();
     void onMain(std::function<void(KLMemberListViewController &, KLMemberListView &)> work);
     KLHubFeedPtr feedWithUuid(const QString &uuid) const;
