@@ -40,16 +40,29 @@ bool HostDemo::start(QString *error)
     return true;
 }
 
+namespace {
+
+// The demo keeps time like the SDK's own timers: KELVO_TIME_SCALE speeds it up for tests.
+double timeScale()
+{
+    bool ok = false;
+    const double scale = qEnvironmentVariable("KELVO_TIME_SCALE").toDouble(&ok);
+    return ok && scale > 0 ? scale : 1.0;
+}
+
+} // namespace
+
 void HostDemo::play()
 {
+    const double scale = timeScale();
     int last = 0;
     for (const QJsonValue &value : std::as_const(m_steps)) {
         const QJsonObject step = value.toObject();
-        const int delay = int(step.value(QLatin1String("at")).toDouble() * 1000);
+        const int delay = int(step.value(QLatin1String("at")).toDouble() * 1000 * scale);
         last = std::max(last, delay);
         QTimer::singleShot(delay, this, [this, step] { runStep(step); });
     }
-    QTimer::singleShot(last + 1000, this, [this] {
+    QTimer::singleShot(last + int(1000 * scale), this, [this] {
         if (m_onOver)
             m_onOver();
     });
