@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QSet>
 
 #include <atomic>
 #include <mutex>
@@ -43,23 +44,33 @@ const QHash<QString, QString> &table(KLLocalization::Language language)
     return language == KLLocalization::Language::English ? english : chinese;
 }
 
-QHash<QString, QString> reversed(const QHash<QString, QString> &forward)
+// The table read backwards: each text's key (the alphabetically first where several keys
+// share a text) and the texts that are shared.
+struct TextIndex {
+    QHash<QString, QString> keyByText;
+    QSet<QString> sharedTexts;
+};
+
+TextIndex indexed(const QHash<QString, QString> &forward)
 {
-    QHash<QString, QString> keys;
+    TextIndex index;
     for (auto it = forward.constBegin(); it != forward.constEnd(); ++it) {
-        auto existing = keys.find(it.value());
-        if (existing == keys.end())
-            keys.insert(it.value(), it.key());
-        else if (it.key() < existing.value())
+        auto existing = index.keyByText.find(it.value());
+        if (existing == index.keyByText.end()) {
+            index.keyByText.insert(it.value(), it.key());
+            continue;
+        }
+        index.sharedTexts.insert(it.value());
+        if (it.key() < existing.value())
             existing.value() = it.key();
     }
-    return keys;
+    return index;
 }
 
-const QHash<QString, QString> &keysByText(KLLocalization::Language language)
+const TextIndex &textIndex(KLLocalization::Language language)
 {
-    static const QHash<QString, QString> chinese = reversed(table(KLLocalization::Language::Chinese));
-    static const QHash<QString, QString> english = reversed(table(KLLocalization::Language::English));
+    static const TextIndex chinese = indexed(table(KLLocalization::Language::Chinese));
+    static const TextIndex english = indexed(table(KLLocalization::Language::English));
     return language == KLLocalization::Language::English ? english : chinese;
 }
 
@@ -89,8 +100,8 @@ void KLLocalization::setLanguage(Language language)
 
 namespace {
 
-// The key each text was last produced from. Several keys share a text ("Got it", "OK"); the
-// one a dialog was just built with is the one to report for it.
+// The key a shared text ("Got it", "OK") was last produced from: the one a dialog was just
+// built with is the one to report for it. Texts with a single key need no record.
 struct RecentKeys {
     std::mutex mutex;
     QHash<QString, QString> keyByText;
@@ -106,10 +117,13 @@ RecentKeys &recentKeys()
 
 QString KLLocalization::localizedString(const QString &key)
 {
-    const auto &strings = table(language());
+    const Language current = language();
+    const auto &strings = table(current);
     const auto found = strings.constFind(key);
     if (found == strings.constEnd())
         return key;
+    if (!textIndex(current).sharedTexts.contains(found.value()))
+        return found.value();
     RecentKeys &recent = recentKeys();
     std::lock_guard lock(recent.mutex);
     recent.keyByText.insert(found.value(), key);
@@ -127,7 +141,7 @@ QString KLLocalization::keyForText(const QString &text)
         if (found != recent.keyByText.constEnd() && table(language()).value(found.value()) == text)
             return found.value();
     }
-    return keysByText(language()).value(text);
+    return textIndex(language()).keyByText.value(text);
 }
 
 bool KLLocalization::isEnglish()
