@@ -12,11 +12,13 @@
 #include <KelvoUISDK/KLUISDKUserStore.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -65,6 +67,25 @@ int failWith(const QString &message, int status)
     return status;
 }
 
+// The meeting's connections finish closing on their own threads a few milliseconds after the
+// window closed, their last steps handed back to this loop; the loop keeps turning until they
+// are done (two seconds at most) so that exit does not cut them off.
+void exitOnceTheMeetingThreadsEnded()
+{
+    constexpr int kPollMs = 5;
+    constexpr int kLongestWaitMs = 2000;
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited] {
+        if (KLUISDKMeetingMainWindow::hasMeetingThreads() && waited->elapsed() < kLongestWaitMs)
+            return;
+        poll->deleteLater();
+        QCoreApplication::exit(0);
+    });
+    poll->start(kPollMs);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -101,13 +122,7 @@ int main(int argc, char **argv)
     if (!options->headless)
         std::fputs("kelvo-host: this build has no meeting window; running headless\n", stderr);
 
-    auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, [] {
-        // The meeting's connections finish closing on their own threads a few milliseconds
-        // after the window closed (their last steps are handed back to this loop); leaving the
-        // loop at once would cut them off at exit.
-        constexpr int kSettleMs = 300;
-        QTimer::singleShot(kSettleMs, qApp, [] { QCoreApplication::exit(0); });
-    });
+    auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, [] { exitOnceTheMeetingThreadsEnded(); });
     KLUISDKMeetingMainWindow meeting(options->gui, options->meeting, listener);
     meeting.setPresenter(listener);
     kelvohost::HostControl control(meeting, sink);

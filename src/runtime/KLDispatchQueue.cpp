@@ -9,9 +9,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <semaphore>
 
 namespace {
+
+std::atomic<int> g_meetingQueuesAlive{0};
 
 /// The queue's thread. Its event loop exists before the constructor of the queue returns, so
 /// a queue made just before the application object goes away still has a working loop.
@@ -45,17 +48,30 @@ KLDispatchQueue::KLDispatchQueue(const QString &label)
     static_cast<KLQueueThread *>(m_thread)->startAndWaitForLoop();
 }
 
-std::shared_ptr<KLDispatchQueue> KLDispatchQueue::makeShared(const QString &label)
+std::shared_ptr<KLDispatchQueue> KLDispatchQueue::makeShared(const QString &label, Lifetime lifetime)
 {
-    return std::shared_ptr<KLDispatchQueue>(new KLDispatchQueue(label), [](KLDispatchQueue *queue) {
+    const bool counted = lifetime == Lifetime::Meeting;
+    if (counted)
+        ++g_meetingQueuesAlive;
+    auto takeDown = [counted](KLDispatchQueue *queue) {
+        delete queue;
+        if (counted)
+            --g_meetingQueuesAlive;
+    };
+    return std::shared_ptr<KLDispatchQueue>(new KLDispatchQueue(label), [takeDown](KLDispatchQueue *queue) {
         if (!queue->isCurrent()) {
-            delete queue;
+            takeDown(queue);
             return;
         }
         // On its own thread: the main thread joins it. Without an application object the
         // queue is left to the end of the process rather than destroyed from inside itself.
-        KLMainThread::post([queue] { delete queue; });
+        KLMainThread::post([queue, takeDown] { takeDown(queue); });
     });
+}
+
+int KLDispatchQueue::meetingQueuesAlive()
+{
+    return g_meetingQueuesAlive.load();
 }
 
 KLDispatchQueue::~KLDispatchQueue()

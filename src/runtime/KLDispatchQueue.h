@@ -16,10 +16,17 @@ class QThread;
 class KLDispatchQueue {
 public:
     explicit KLDispatchQueue(const QString &label);
+    /// Whom a shared queue's thread serves: one meeting (its connections), or the whole process
+    /// (the media engine's own thread, kept for the next meeting).
+    enum class Lifetime { Meeting, Process };
     /// A queue shared by the objects that run work on it. The last owner may let go on the
     /// queue's own thread (inside one of its blocks), where a queue cannot be destroyed; such a
     /// queue is handed to the main thread to be taken down there.
-    static std::shared_ptr<KLDispatchQueue> makeShared(const QString &label);
+    static std::shared_ptr<KLDispatchQueue> makeShared(const QString &label,
+                                                       Lifetime lifetime = Lifetime::Meeting);
+    /// Meeting queues not yet taken down: their threads may still be at work. One released on
+    /// its own thread counts until the main thread has joined it.
+    static int meetingQueuesAlive();
     ~KLDispatchQueue();
     KLDispatchQueue(const KLDispatchQueue &) = delete;
     KLDispatchQueue &operator=(const KLDispatchQueue &) = delete;

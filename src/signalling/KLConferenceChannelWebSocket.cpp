@@ -82,7 +82,9 @@ void KLConferenceChannelWebSocket::connect()
 
 void KLConferenceChannelWebSocket::openSocket(quint64 generation)
 {
-    if (generation != m_generation.load())
+    // A disconnect that came after the connect but before this turn of the queue wins: the
+    // socket would otherwise open after the user has left and keep the queue busy.
+    if (m_isClosed.load() || generation != m_generation.load())
         return;
     // The previous client is dropped without a close call; its late signals are ignored.
     delete m_socket;

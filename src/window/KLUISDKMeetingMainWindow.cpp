@@ -6,6 +6,7 @@
 #include "collab/KLChatManager.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
+#include "runtime/KLDispatchQueue.h"
 #include "window/KLMeetingLayoutViewController.h"
 #include "window/KLPresenterBridge.h"
 #include "window/KLUISDKMeetingWindow.h"
@@ -85,4 +86,9 @@ bool KLUISDKMeetingMainWindow::pressDialogButton(quint64 dialogId, int button)
     if (!d->meetingWindow || button < 1 || button > 3)
         return false;
     return KLDialogQueue::shared().buttonPressed(dialogId, kButtons[button - 1]);
+}
+
+bool KLUISDKMeetingMainWindow::hasMeetingThreads()
+{
+    return KLDispatchQueue::meetingQueuesAlive() > 0;
 }

@@ -1,6 +1,7 @@
 #include "KLRecordingPrinter.h"
 #include "KLTestSupport.h"
 
+#include "runtime/KLDispatchQueue.h"
 #include "runtime/KLSDKDispatcher.h"
 #include "runtime/KLTimeScale.h"
 #include "runtime/KLUtility.h"
@@ -170,4 +171,30 @@ TEST(UtilityQueues, SerialWorkIsOrderedAndConcurrentWorkOverlapsOffTheMainThread
     EXPECT_TRUE(kltest::waitUntil([&]() { return finished.load() == 2; }));
     EXPECT_FALSE(onMain.load());
     EXPECT_EQ(QThreadPool::globalInstance()->activeThreadCount(), 0);
+}
+
+TEST(SharedQueues, MeetingQueuesCountUntilTakenDownAndOneReleasedOnItsOwnThreadUntilJoined)
+{
+    const int before = KLDispatchQueue::meetingQueuesAlive();
+    auto onMain = KLDispatchQueue::makeShared("com.kelvo.test.main");
+    EXPECT_EQ(KLDispatchQueue::meetingQueuesAlive(), before + 1);
+    onMain.reset();
+    EXPECT_EQ(KLDispatchQueue::meetingQueuesAlive(), before);
+    const auto engineThread = KLDispatchQueue::makeShared("com.kelvo.test.process", KLDispatchQueue::Lifetime::Process);
+    EXPECT_EQ(KLDispatchQueue::meetingQueuesAlive(), before);
+
+    // The last owner is a block on the queue itself: the queue stays counted while its thread
+    // runs, until the main thread has taken it down.
+    auto queue = KLDispatchQueue::makeShared("com.kelvo.test.own");
+    std::promise<void> mainLetGo, released;
+    queue->async([held = queue, letGo = mainLetGo.get_future().share(), &released]() mutable {
+        letGo.wait();
+        held.reset();
+        released.set_value();
+    });
+    queue.reset();
+    mainLetGo.set_value();
+    released.get_future().wait();
+    EXPECT_EQ(KLDispatchQueue::meetingQueuesAlive(), before + 1);
+    EXPECT_TRUE(kltest::waitUntil([before] { return KLDispatchQueue::meetingQueuesAlive() == before; }));
 }

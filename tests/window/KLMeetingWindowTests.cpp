@@ -111,10 +111,15 @@ TEST_F(MeetingWindow, MissingCredentialsAreReportedInOrderAndOpenNoWindow)
     withUserId.remove("memberUUID");
     withUserId.insert("userId", "E10001");
     auto delegate = std::make_shared<HostDelegate>();
-    KLUISDKMeetingMainWindow entry({}, withUserId, delegate);
-    entry.joinMeeting();
-    EXPECT_TRUE(entry.hasMeetingWindow());
+    {
+        KLUISDKMeetingMainWindow entry({}, withUserId, delegate);
+        entry.joinMeeting();
+        EXPECT_TRUE(entry.hasMeetingWindow());
+        EXPECT_TRUE(KLUISDKMeetingMainWindow::hasMeetingThreads());
+    }
     EXPECT_TRUE(delegate->calls().empty());
+    // The signalling connection was still being opened; its thread ends soon after the leave.
+    EXPECT_TRUE(kltest::waitUntil([] { return !KLUISDKMeetingMainWindow::hasMeetingThreads(); }));
 }
 
 TEST_F(MeetingWindow, EveryForcedLeaveShowsItsDialogAndReachesTheHostOnce)

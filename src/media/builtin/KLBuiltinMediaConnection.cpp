@@ -3,7 +3,7 @@
 #include "media/KLRTCMediaLogging.h"
 #include "media/builtin/KLBuiltinMediaStream.h"
 #include "media/builtin/KLBuiltinMessageManager.h"
-#include "runtime/KLDispatchQueue.h"
+#include "media/builtin/KLBuiltinStableHash.h"
 #include "runtime/KLDispatchQueue.h"
 #include "runtime/KLHttpSession.h"
 
@@ -22,7 +22,7 @@ QString text(const QJsonObject &object, const char *key)
 
 QString ssrcOf(const QString &trackId)
 {
-    return QString::number(qHash(trackId, 0x73737263u) & 0x7fffffffu);
+    return QString::number(KLBuiltinStableHash(trackId) & 0x7fffffffu);
 }
 
 QString compact(const QJsonObject &object)

@@ -20,7 +20,8 @@ void KLBuiltinMediaSDK::registerAsDefault()
 }
 
 KLBuiltinMediaSDK::KLBuiltinMediaSDK()
-    : m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.media.engine"))),
+    : m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.media.engine"),
+                                         KLDispatchQueue::Lifetime::Process)),
       m_devices(std::make_shared<KLBuiltinDeviceManager>(m_queue)),
       m_settings(std::make_shared<KLBuiltinSettingStore>()),
       m_messages(std::make_shared<KLBuiltinMessageManager>(m_queue))

@@ -1,6 +1,6 @@
 #include "media/builtin/KLBuiltinVideoPattern.h"
 
-#include <QHash>
+#include "media/builtin/KLBuiltinStableHash.h"
 
 #include <cstring>
 
@@ -34,7 +34,7 @@ quint32 rgbFromHue(int hue)
 } // namespace
 
 KLBuiltinVideoPattern::KLBuiltinVideoPattern(const QString &seed)
-    : m_baseHue(int(qHash(seed, 0x6b656c76u) % 360u))
+    : m_baseHue(int(KLBuiltinStableHash(seed) % 360u))
 {
     m_background.resize(qsizetype(kWidth) * kHeight * 4);
     auto *pixels = reinterpret_cast<quint32 *>(m_background.data());
