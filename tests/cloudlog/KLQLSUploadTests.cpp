@@ -122,8 +122,9 @@ TEST_F(KLQLSUpload, UntrustedCertificateFailsWithALoggedErrorAndNothingArrives)
     logger.commitMonitorLevel(3, 1, {{"value", "tap"}});
     useQlsInfo(true, keys());
     logger.commitMonitorLevel(3, 1, {{"value", "tap"}});
-    ASSERT_TRUE(kltest::waitUntil([&] { return log->count("error", "Invalid address: https://kelvo-sim.") == 2; }, kNetworkWaitMs));
-    EXPECT_EQ(log->count("error", "Error: "), 2);
+    // Each failed upload logs its address, then the reason: wait for the last line of both.
+    ASSERT_TRUE(kltest::waitUntil([&] { return log->count("error", "Error: ") == 2; }, kNetworkWaitMs));
+    EXPECT_EQ(log->count("error", "Invalid address: https://kelvo-sim."), 2);
     EXPECT_TRUE(sim.requests().isEmpty());
     EXPECT_TRUE(sim.logEntries().isEmpty());
 }
