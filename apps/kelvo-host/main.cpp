@@ -18,8 +18,8 @@
 #include <QTimer>
 
 #include <csignal>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -122,7 +122,7 @@ int main(int argc, char **argv)
     if (!options->headless)
         std::fputs("kelvo-host: this build has no meeting window; running headless\n", stderr);
 
-    auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, [] { exitOnceTheMeetingThreadsEnded(); });
+    auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, exitOnceTheMeetingThreadsEnded);
     KLUISDKMeetingMainWindow meeting(options->gui, options->meeting, listener);
     meeting.setPresenter(listener);
     kelvohost::HostControl control(meeting, sink);
