@@ -1,0 +1,36 @@
+#pragma once
+
+// The meeting view's video: the big view with the feed the registry chose for the main area and
+// the strip of up to four small tiles beside it. The layout's widget forwards what the layout
+// controller tells it; this widget asks the meeting for the feeds and their render views and
+// only draws. Main thread only.
+
+#include <QWidget>
+
+#include <memory>
+
+class KLFeedClient;
+class KLMeetingLayoutViewController;
+
+class KLMeetingVideoArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit KLMeetingVideoArea(std::shared_ptr<KLMeetingLayoutViewController> layout,
+                                QWidget *parent = nullptr);
+    ~KLMeetingVideoArea() override;
+
+    /// The big view shows `feed` (null: nothing chosen yet).
+    void showMainClient(const std::shared_ptr<KLFeedClient> &feed);
+    /// The strip is read again from the meeting (its small clients, at most four).
+    void refreshSmallClients();
+    /// A client left: its renderer stops when the big view shows it.
+    void clientLeave(const std::shared_ptr<KLFeedClient> &feed);
+    /// The room was entered: the big view's meeting timer starts (once).
+    void enterRoomSuccess();
+    /// The window closes: every tile lets go of its render view.
+    void releaseRenderViews();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
