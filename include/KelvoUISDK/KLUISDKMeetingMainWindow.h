@@ -37,6 +37,12 @@ public:
     /// before `joinMeeting()`.
     void setPresenter(std::shared_ptr<KLUISDKMeetingPresenter> presenter);
 
+    /// Without a presenter the SDK draws the meeting window itself (the application must then
+    /// be a QApplication). `observer` hears what that window shows — dialogs (answerable with
+    /// `pressDialogButton`), notices, chat messages, the rating page and the closing — as a
+    /// presenter would. Ignored when a presenter is set. Set it before `joinMeeting()`.
+    void setObserver(std::shared_ptr<KLUISDKMeetingPresenter> observer);
+
     /// Acts as the user would (main thread). False, with nothing done, when there is no
     /// meeting window or the action needs an argument and got none.
     bool performUserAction(KLUISDKUserAction action, const QString &argument = QString());

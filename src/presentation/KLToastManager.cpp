@@ -131,7 +131,12 @@ void KLToastManager::timeout(quint64 generation)
             return;  // a later message replaced the one this timer was for
         m_timer.reset();
         m_currentToastMessage.reset();
-        if (m_messageArray.isEmpty()) {
+        if (m_messageArray.isEmpty() && m_currentResidentToastMessage) {
+            if (m_view)
+                work.push_back([view = m_view, resident = *m_currentResidentToastMessage]() {
+                    view->showToast(resident);
+                });
+        } else if (m_messageArray.isEmpty()) {
             if (m_view) {
                 work.push_back([view = m_view]() {
                     view->hideToast();
@@ -144,6 +149,97 @@ void KLToastManager::timeout(quint64 generation)
         }
     }
     runOnMain(std::move(work));
+}
+
+void KLToastManager::showResidentToast(KLToastMessage message)
+{
+    std::vector<KLBlock> work;
+    {
+        std::lock_guard lock(m_mutex);
+        m_currentResidentToastMessage = message;
+        // A transient toast on screen keeps its time; the resident one shows once it is done.
+        if (!m_currentToastMessage && m_view) {
+            work.push_back([view = m_view, message = std::move(message)]() {
+                if (view->isNetToastVisible() && !view->isToastVisible())
+                    view->placeNetToast(kRaisedOffset);
+                view->showToast(message);
+            });
+        }
+    }
+    runOnMain(std::move(work));
+}
+
+void KLToastManager::closeResidentToast()
+{
+    std::vector<KLBlock> work;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_currentResidentToastMessage)
+            return;
+        m_currentResidentToastMessage.reset();
+        if (!m_currentToastMessage && m_view) {
+            work.push_back([view = m_view]() {
+                view->hideToast();
+                if (view->isNetToastVisible() && !view->isPermanentToastVisible())
+                    view->placeNetToast(0);
+            });
+        }
+    }
+    runOnMain(std::move(work));
+}
+
+std::optional<KLToastMessage> KLToastManager::currentResidentToastMessage() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_currentResidentToastMessage;
+}
+
+void KLToastManager::showOnePersonToast(KLOnePersonToast toast, KLBlock action)
+{
+    std::vector<KLBlock> work;
+    {
+        std::lock_guard lock(m_mutex);
+        m_onePersonToast = toast;
+        m_onePersonAction = std::move(action);
+        if (m_view)
+            work.push_back([view = m_view, toast = std::move(toast)]() { view->showOnePersonToast(toast); });
+    }
+    runOnMain(std::move(work));
+}
+
+void KLToastManager::hideOnePersonToast()
+{
+    std::vector<KLBlock> work;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_onePersonToast)
+            return;
+        m_onePersonToast.reset();
+        m_onePersonAction = nullptr;
+        if (m_view)
+            work.push_back([view = m_view]() { view->hideOnePersonToast(); });
+    }
+    runOnMain(std::move(work));
+}
+
+bool KLToastManager::isOnePersonToastShown() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_onePersonToast.has_value();
+}
+
+bool KLToastManager::onePersonToastActionPressed()
+{
+    KLBlock action;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_onePersonToast)
+            return false;
+        action = m_onePersonAction;
+    }
+    if (action)
+        action();
+    return true;
 }
 
 QString KLToastManager::permanentMessageKey(int kind)

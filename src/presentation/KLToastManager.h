@@ -74,6 +74,20 @@ public:
     /// toast area's origin when both other areas are hidden, else 40 points above it.
     void layoutNetToast();
 
+    /// The resident toast: a message that stays in the toast area while no transient toast is
+    /// shown. A transient toast covers it for its three seconds; when the queue runs empty the
+    /// resident message comes back instead of the area hiding.
+    void showResidentToast(KLToastMessage message);
+    void closeResidentToast();
+    std::optional<KLToastMessage> currentResidentToastMessage() const;
+
+    /// The one-person toast and the action its button runs (main thread).
+    void showOnePersonToast(KLOnePersonToast toast, KLBlock action);
+    void hideOnePersonToast();
+    bool isOnePersonToastShown() const;
+    /// From the view: the one-person toast's button was pressed. False when none is shown.
+    bool onePersonToastActionPressed();
+
     /// Forwards a dialog request unchanged to the dialog queue.
     void showToastDialog(KLDialogRequest request);
 
@@ -103,5 +117,8 @@ private:
     quint64 m_showGeneration = 0;
     int m_currentPermanentMessageType = KLPermanentToastKind::None;
     std::function<void()> m_netToastReset;
+    std::optional<KLToastMessage> m_currentResidentToastMessage;
+    std::optional<KLOnePersonToast> m_onePersonToast;
+    KLBlock m_onePersonAction;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

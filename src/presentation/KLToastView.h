@@ -12,6 +12,17 @@ struct KLToastStyle {
     KLToastIcon icon = KLToastIcon::None;
 };
 
+/// The one-person toast: shown on the big view when the user is alone in the room just
+/// entered, with the meeting's information and one action (add members when the meeting was
+/// made for the user alone, else call everyone invited). Texts are localised.
+struct KLOnePersonToast {
+    bool oneMember = false;
+    QString title;
+    QString subject;
+    QString actionText;
+    bool operator==(const KLOnePersonToast &other) const = default;
+};
+
 /// The three notice areas of the meeting window, stacked at one place: the transient toast,
 /// the network toast and the permanent toast. Drawn by the widget layer; every call comes on
 /// the main thread. Positions of the network toast are given as a vertical offset from the
@@ -33,4 +44,9 @@ public:
     virtual bool isPermanentToastVisible() const = 0;
     virtual void showPermanentToast(const QString &text, const KLToastStyle &style) = 0;
     virtual void hidePermanentToast() = 0;
+
+    /// The one-person toast on the big view; its action goes back through
+    /// `KLToastManager::onePersonToastActionPressed`.
+    virtual void showOnePersonToast(const KLOnePersonToast &) {}
+    virtual void hideOnePersonToast() {}
 };

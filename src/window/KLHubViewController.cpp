@@ -96,7 +96,11 @@ KLHubViewController::create(std::shared_ptr<KLConferenceService> service,
     std::weak_ptr<KLMeetingLayoutViewController> weakLayout = layout;
     setup.leaveRoom = [weakLayout](bool userInitiated) {
         if (auto layout = weakLayout.lock())
-            layout->leaveRoom(userInitiated);
+            layout->toolbarLeaveRoom(userInitiated);
+    };
+    setup.exitFullScreen = [weakLayout] {
+        auto layout = weakLayout.lock();
+        return layout && layout->exitFullScreenForShare();
     };
     setup.meetingWindow = std::move(meetingWindow);
     setup.meetingRateUrl = guiConfig ? guiConfig->meetingRateUrl() : QString();

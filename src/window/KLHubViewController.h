@@ -65,7 +65,7 @@ public:
 
     /// Everything the toolbar needs besides the meeting.
     struct Setup {
-        /// The leave-room step (the layout's), with its user-initiated flag.
+        /// The toolbar's leave-room step (kept by the layout), with its user-initiated flag.
         std::function<void(bool userInitiated)> leaveRoom;
         /// The meeting window, told of the user's own finish.
         std::weak_ptr<KLSDKMeetingEventDelegate> meetingWindow;

@@ -1,4 +1,5 @@
 #include "window/KLMeetingLayoutViewController.h"
+#include "window/KLRenderViewProvider.h"
 
 #include "cloudlog/KLQLSLogger.h"
 #include "conference/KLClientConfigManager.h"
@@ -6,6 +7,8 @@
 #include "conference/KLFeedClient.h"
 #include "conference/KLParticipantRegistry.h"
 #include "host/KLHostUtils.h"
+#include "host/UserPersistentData.h"
+#include "model/KLConferenceItemModel.h"
 #include "host/StringUtils.h"
 #include "host/KLMessageMode.h"
 #include "model/KLSDKMeetingConfigInternal.h"
@@ -22,6 +25,8 @@
 #include <KelvoUISDK/KLSDKDispatch.h>
 
 #include <QProcess>
+
+#include <algorithm>
 #include <QStandardPaths>
 
 namespace {
@@ -98,6 +103,47 @@ void KLMeetingLayoutViewController::observeNotifications()
         const auto feed = note.userInfo.value(QStringLiteral("client")).value<std::shared_ptr<KLFeedClient>>();
         if (self && feed)
             self->toggleLock(feed);
+    });
+    center.addObserver(this, KLNotificationNames::UnlockMember, [weak](const KLNotification &) {
+        if (auto self = weak.lock())
+            self->m_service->lockClientFeed(nullptr);
+    });
+    center.addObserver(this, KLNotificationNames::OnlineOfflineChangeNotification, [weak](const KLNotification &note) {
+        if (auto self = weak.lock())
+            self->onlineChanged(note.userInfo.value(KLNotificationKeys::client).value<std::shared_ptr<KLFeedClient>>());
+    });
+    for (const QLatin1String name : {KLNotificationNames::ReceiveVideoChangeNotification,
+                                     KLNotificationNames::AudioVideoChangeNotification,
+                                     KLNotificationNames::MeetingMemberNetStatusUpdate,
+                                     KLNotificationNames::GetConferenceMember}) {
+        center.addObserver(this, name, [weak](const KLNotification &) {
+            if (auto self = weak.lock())
+                self->membersChanged();
+        });
+    }
+    for (const QLatin1String name : {KLNotificationNames::ChangeVideoDevice, KLNotificationNames::BeautyChange}) {
+        center.addObserver(this, name, [weak](const KLNotification &) {
+            if (auto self = weak.lock())
+                self->onView([](KLMeetingLayoutView &view) { view.refreshLocalPreview(); });
+        });
+    }
+    center.addObserver(this, KLNotificationNames::GetAppointmentDetail, [weak](const KLNotification &) {
+        if (auto self = weak.lock())
+            self->appointmentDetailChanged();
+    });
+    center.addObserver(this, KLNotificationNames::ShowCaptionView, [weak](const KLNotification &) {
+        if (auto self = weak.lock())
+            self->onView([](KLMeetingLayoutView &view) { view.showCaptionView(); });
+    });
+    // The network-lost dialog goes by itself (the dialog queue); the layout only notes it.
+    center.addObserver(this, KLNotificationNames::NetWorkAvaliable, [](const KLNotification &) {
+        KL_LOG_INFO(kTag, QStringLiteral("network available again"));
+    });
+    center.addObserver(this, KLNotificationNames::FullScreenShowAndHiddenPressed, [weak](const KLNotification &) {
+        KLPerformBlockOnMainThread([weak] {
+            if (auto self = weak.lock())
+                self->toggleFullScreenChrome();
+        });
     });
 }
 
@@ -256,19 +302,39 @@ void KLMeetingLayoutViewController::report(const KLLeaveReasonOutcome &outcome)
         window->onError(outcome.code, outcome.text);
 }
 
+// The layout's own leave-room step (forced leaves and the network-lost dialog): a leave the
+// user chose closes the application through the host utilities, which closes the window.
 void KLMeetingLayoutViewController::leaveRoom(bool userInitiated)
+{
+    leaveMeeting(userInitiated);
+    if (userInitiated)
+        KLHostUtils::closeApp();
+}
+
+// The toolbar's leave-room step: after the leave the rating page takes over where the meeting
+// has one; otherwise only an internal user's own leave closes the application (everyone
+// else's host hears of the finish from the toolbar).
+void KLMeetingLayoutViewController::toolbarLeaveRoom(bool userInitiated)
+{
+    // Whether the user was alone is read before leaving clears the registry.
+    const bool ratePage = leadsToRatePage();
+    leaveMeeting(userInitiated);
+    if (ratePage)
+        KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::ShowRatePage);
+    else if (m_isInternal && userInitiated)
+        KLHostUtils::closeApp();
+}
+
+void KLMeetingLayoutViewController::leaveMeeting(bool userInitiated)
 {
     if (userInitiated) {
         KLQLSLogger::sharedInstance().commitMonitorLevel(
             3, 1, {{"value", "leaveRoom"}, {"cause", "User Click Leave"}});
     }
-    // Whether the user was alone is read before leaving clears the registry.
-    const bool ratePage = leadsToRatePage();
     m_service->leave();
-    if (ratePage)
-        KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::ShowRatePage);
-    else if (m_isInternal && userInitiated)
-        KLHostUtils::closeApp();
+    // The meeting timer stops and what floats over the meeting (popovers, the full-screen
+    // bar) goes.
+    onView([](KLMeetingLayoutView &view) { view.meetingLeft(); });
 }
 
 bool KLMeetingLayoutViewController::leadsToRatePage() const
@@ -304,14 +370,34 @@ void KLMeetingLayoutViewController::networkLost()
 
 void KLMeetingLayoutViewController::enterRoomSuccess()
 {
-    if (!m_roomEntered.exchange(true))
+    // The one-person toast is decided on the first entry only; a refresh's entry keeps it.
+    if (!m_roomEntered)
+        refreshOnePersonToast(true);
+    if (!m_roomEntered.exchange(true)) {
         KL_LOG_INFO(kTag, QStringLiteral("room entered"));
-    onView([](KLMeetingLayoutView &view) { view.showLoading(false); });
+        onView([](KLMeetingLayoutView &view) { view.startMeetingTimer(); });
+    }
+    const KLMeetingInformationText information = meetingInformation();
+    bool newSettings = false;
+    bool newMeetingNote = false;
+    if (m_isInternal) {
+        newSettings = !UserPersistentData::sharedInstance().isNewVersionAlreadyShow();
+        newMeetingNote = !UserPersistentData::sharedInstance().isNewMeetingNoteAlreadyShow();
+    }
+    onView([information, newSettings, newMeetingNote](KLMeetingLayoutView &view) {
+        view.showMeetingInformation(information);
+        view.showLoading(false);
+        if (newSettings || newMeetingNote)
+            view.showTipPopovers(newSettings, newMeetingNote);
+    });
 }
 
 void KLMeetingLayoutViewController::refreshRoom()
 {
-    onView([](KLMeetingLayoutView &view) { view.showLoading(true); });
+    onView([](KLMeetingLayoutView &view) {
+        view.showLoading(true);
+        view.showMainClient(nullptr);
+    });
 }
 
 void KLMeetingLayoutViewController::clientRendererViewOnMainScreen(const std::shared_ptr<KLFeedClient> &feed)
@@ -330,15 +416,213 @@ void KLMeetingLayoutViewController::updateRendererViewContent(const std::shared_
 }
 
 std::shared_ptr<KLRTCMediaVideoRenderView>
-KLMeetingLayoutViewController::rendererViewForClient(const std::shared_ptr<KLFeedClient> &)
+KLMeetingLayoutViewController::rendererViewForClient(const std::shared_ptr<KLFeedClient> &feed)
 {
-    return nullptr;
+    // The views are widgets: the drawing layer answers when it has installed itself.
+    const auto provider = KLRenderViewProvider::providerFor(this);
+    return provider && feed ? provider->rendererViewForClient(feed) : nullptr;
 }
 
 std::shared_ptr<KLRTCMediaVideoRenderView>
-KLMeetingLayoutViewController::previewRendererViewForClient(const std::shared_ptr<KLFeedClient> &)
+KLMeetingLayoutViewController::previewRendererViewForClient(const std::shared_ptr<KLFeedClient> &feed)
 {
-    return nullptr;
+    const auto provider = KLRenderViewProvider::providerFor(this);
+    return provider && feed ? provider->previewRendererViewForClient(feed) : nullptr;
+}
+
+// --- Members, the one-person toast, information ------------------------------------------------
+
+void KLMeetingLayoutViewController::onlineChanged(const std::shared_ptr<KLFeedClient> &feed)
+{
+    if (feed && !feed->isOnline() && feed != m_service->publisher())
+        clientLeave(feed);
+    membersChanged();
+}
+
+void KLMeetingLayoutViewController::clientLeave(const std::shared_ptr<KLFeedClient> &feed)
+{
+    onView([feed](KLMeetingLayoutView &view) { view.clientLeave(feed); });
+}
+
+void KLMeetingLayoutViewController::membersChanged()
+{
+    // Somebody else arriving ends the one-person toast; nobody leaving brings it back.
+    if (m_roomEntered)
+        refreshOnePersonToast(false);
+    onView([](KLMeetingLayoutView &view) { view.membersChanged(); });
+}
+
+std::optional<KLOnePersonToast> KLMeetingLayoutViewController::onePersonToast() const
+{
+    const auto detail = m_service->detailAppointment();
+    if (!detail)
+        return std::nullopt;
+    QStringList online;
+    for (const auto &feed : m_service->registry().participantsWithOnline(true))
+        online << feed->uuid();
+    const auto own = m_service->publisher();
+    return onePersonToastFor(std::make_pair(int(detail->memberList.size()), int(detail->roomList.size())), online,
+                             own ? own->uuid() : QString(), meetingInformation().subject);
+}
+
+std::optional<KLOnePersonToast>
+KLMeetingLayoutViewController::onePersonToastFor(std::optional<std::pair<int, int>> invitedMembersAndRooms,
+                                                 const QStringList &onlineUuids, const QString &ownUuid,
+                                                 const QString &subject)
+{
+    if (!invitedMembersAndRooms)
+        return std::nullopt;
+    KLOnePersonToast toast;
+    toast.subject = subject;
+    if (invitedMembersAndRooms->first == 1 && invitedMembersAndRooms->second == 0) {
+        toast.oneMember = true;
+        toast.title = KLLocalizedString(QStringLiteral("ONE_PERSON_TOAST_ONE_MEMBER"));
+        toast.actionText = KLLocalizedString(QStringLiteral("ONE_PERSON_TOAST_ADD_MEMBER"));
+        return toast;
+    }
+    const bool alone = onlineUuids.isEmpty() || (onlineUuids.size() == 1 && onlineUuids.front() == ownUuid);
+    if (!alone)
+        return std::nullopt;
+    toast.title = KLLocalizedString(QStringLiteral("ONE_PERSON_TOAST_ALONE"));
+    toast.actionText = KLLocalizedString(QStringLiteral("ONE_PERSON_TOAST_CALL_ALL"));
+    return toast;
+}
+
+void KLMeetingLayoutViewController::refreshOnePersonToast(bool mayShow)
+{
+    auto &toasts = KLToastManager::shared();
+    if (!mayShow) {
+        // Somebody else online: the toast has done its job.
+        const auto own = m_service->publisher();
+        for (const auto &feed : m_service->registry().participantsWithOnline(true)) {
+            if (!own || feed->uuid() != own->uuid()) {
+                toasts.hideOnePersonToast();
+                break;
+            }
+        }
+        return;
+    }
+    const auto toast = onePersonToast();
+    if (!toast)
+        return;
+    std::weak_ptr<KLMeetingLayoutViewController> weak = weak_from_this();
+    const bool oneMember = toast->oneMember;
+    toasts.showOnePersonToast(*toast, [weak, oneMember] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        if (!oneMember) {
+            self->callAll();
+            return;
+        }
+        std::function<void()> invite;
+        {
+            std::lock_guard<std::mutex> lock(self->m_mutex);
+            invite = self->m_inviteHandler;
+        }
+        if (invite)
+            invite();
+        else
+            KL_LOG_INFO(kTag, QStringLiteral("no invite page to open"));
+    });
+}
+
+void KLMeetingLayoutViewController::setInviteHandler(std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_inviteHandler = std::move(handler);
+}
+
+void KLMeetingLayoutViewController::appointmentDetailChanged()
+{
+    if (const auto detail = m_service->detailAppointment()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_appointmentSubject = detail->appointmentName;
+    }
+    const KLMeetingInformationText information = meetingInformation();
+    onView([information](KLMeetingLayoutView &view) { view.showMeetingInformation(information); });
+}
+
+KLMeetingInformationText KLMeetingLayoutViewController::meetingInformation() const
+{
+    KLMeetingInformationText information;
+    if (m_guiConfig) {
+        information.subject = m_guiConfig->meetingTopic();
+        information.time = m_guiConfig->meetingTime();
+        information.code = m_guiConfig->meetingCode();
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_appointmentSubject.isEmpty())
+        information.subject = m_appointmentSubject;
+    return information;
+}
+
+QString KLMeetingLayoutViewController::meetingTimerText(qint64 seconds)
+{
+    seconds = std::max<qint64>(seconds, 0);
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void KLMeetingLayoutViewController::tipPopoverClosed(KLTipPopover which)
+{
+    auto &store = UserPersistentData::sharedInstance();
+    const bool written = which == KLTipPopover::NewSettings ? store.writeNewVersionAlreadyShowFlag()
+                                                            : store.writeNewMeetingNoteAlreadyShowFlag();
+    if (!written)
+        KL_LOG_WARN(kTag, QStringLiteral("the tip's shown flag could not be written"));
+    onView([which](KLMeetingLayoutView &view) { view.closeTipPopover(which); });
+}
+
+// --- Full screen -------------------------------------------------------------------------------
+
+void KLMeetingLayoutViewController::fullScreenChanged(bool fullScreen)
+{
+    if (m_fullScreen == fullScreen)
+        return;
+    m_fullScreen = fullScreen;
+    auto &center = KLNotificationCenter::defaultCenter();
+    if (fullScreen) {
+        center.postNotification(KLNotificationNames::viewDidEnterScreenMode);
+        // Watching someone's screen in full screen: how to get out stays on screen.
+        const auto shared = m_service->registry().sharedFeed();
+        const auto own = m_service->publisher();
+        if (shared && !(own && shared->uuid() == own->uuid()))
+            KLToastManager::shared().showResidentToast(KLToastMessage::shareScreenEsc());
+        return;
+    }
+    KLToastManager::shared().closeResidentToast();
+    if (!m_chromeVisible) {
+        m_chromeVisible = true;
+        onView([](KLMeetingLayoutView &view) { view.setChromeVisible(true); });
+    }
+    center.postNotification(KLNotificationNames::hubAndRightViewsShow);
+}
+
+bool KLMeetingLayoutViewController::escPressed()
+{
+    if (!m_fullScreen)
+        return false;
+    onView([](KLMeetingLayoutView &view) { view.exitFullScreen(); });
+    return true;
+}
+
+bool KLMeetingLayoutViewController::exitFullScreenForShare()
+{
+    return escPressed();
+}
+
+void KLMeetingLayoutViewController::toggleFullScreenChrome()
+{
+    if (!m_fullScreen)
+        return;
+    m_chromeVisible = !m_chromeVisible;
+    const bool visible = m_chromeVisible;
+    KLNotificationCenter::defaultCenter().postNotification(visible ? KLNotificationNames::hubAndRightViewsShow
+                                                                   : KLNotificationNames::hubAndRightViewsHidden);
+    onView([visible](KLMeetingLayoutView &view) { view.setChromeVisible(visible); });
 }
 
 // --- Lock, call-all, rating ------------------------------------------------------------------

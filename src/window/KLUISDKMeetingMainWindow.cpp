@@ -7,11 +7,17 @@
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
 #include "runtime/KLDispatchQueue.h"
+#include "runtime/KLSDKLog.h"
 #include "window/KLMeetingLayoutViewController.h"
+#include "window/KLMeetingViewFactory.h"
 #include "window/KLPresenterBridge.h"
 #include "window/KLUISDKMeetingWindow.h"
 
 #include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
+
+namespace {
+const char *const kTag = "KLUISDKMeetingMainWindow";
+}
 
 struct KLUISDKMeetingMainWindow::Private {
     std::shared_ptr<KLSDKMeetingConfigInternal> meetingConfig;
@@ -19,19 +25,33 @@ struct KLUISDKMeetingMainWindow::Private {
     std::shared_ptr<KLUISDKMeetingEventDelegate> delegate;
     std::shared_ptr<KLUISDKMeetingWindow> meetingWindow;
     std::shared_ptr<KLUISDKMeetingPresenter> presenter;
+    std::shared_ptr<KLUISDKMeetingPresenter> observer;
 
-    // Dialogs and notices are process-wide; the host's presenter draws them for this window.
-    void attachPresenter()
+    // The host's presenter draws the window in place of widgets; otherwise the installed
+    // widget factory draws it, with the observer (if any) hearing what it shows.
+    void attachViews()
     {
-        if (!presenter)
+        KLMeetingViews views;
+        if (presenter) {
+            auto bridge = std::make_shared<KLPresenterBridge>(presenter);
+            views = {bridge, bridge, bridge, bridge, bridge};
+        } else {
+            if (auto factory = KLMeetingViewFactory::installed())
+                views = factory->createViews(meetingWindow);
+            if (observer)
+                views = views.alongside(std::make_shared<KLPresenterBridge>(observer));
+        }
+        if (views.isEmpty()) {
+            KL_LOG_INFO(kTag, QStringLiteral("no meeting window is drawn: no presenter and no widget library"));
             return;
-        auto bridge = std::make_shared<KLPresenterBridge>(presenter);
-        KLDialogQueue::shared().setView(bridge);
-        KLToastManager::shared().setView(bridge);
-        KLChatManager::sharedInstance().initChatMessageView(bridge);
-        meetingWindow->setView(bridge);
+        }
+        // Dialogs, notices and the chat bubble are process-wide; this window draws them now.
+        KLDialogQueue::shared().setView(views.dialogs);
+        KLToastManager::shared().setView(views.toasts);
+        KLChatManager::sharedInstance().initChatMessageView(views.chatBubble);
+        meetingWindow->setView(views.window);
         if (auto layout = meetingWindow->layout())
-            layout->setView(bridge);
+            layout->setView(views.layout);
     }
 };
 
@@ -60,7 +80,7 @@ void KLUISDKMeetingMainWindow::joinMeeting()
         return;
     }
     d->meetingWindow = KLUISDKMeetingWindow::create(d->guiConfig, d->meetingConfig, d->delegate);
-    d->attachPresenter();
+    d->attachViews();
     d->meetingWindow->joinMeeting();
 }
 
@@ -72,6 +92,11 @@ bool KLUISDKMeetingMainWindow::hasMeetingWindow() const
 void KLUISDKMeetingMainWindow::setPresenter(std::shared_ptr<KLUISDKMeetingPresenter> presenter)
 {
     d->presenter = std::move(presenter);
+}
+
+void KLUISDKMeetingMainWindow::setObserver(std::shared_ptr<KLUISDKMeetingPresenter> observer)
+{
+    d->observer = std::move(observer);
 }
 
 bool KLUISDKMeetingMainWindow::performUserAction(KLUISDKUserAction action, const QString &argument)

@@ -43,7 +43,10 @@ public:
         permanentStyle = style;
     }
     void hidePermanentToast() override { permanentVisible = false; }
+    void showOnePersonToast(const KLOnePersonToast &toast) override { onePerson = toast; }
+    void hideOnePersonToast() override { onePerson.reset(); }
 
+    std::optional<KLOnePersonToast> onePerson;
     bool toastVisible = false;
     QStringList shown;
     int hides = 0;
@@ -142,6 +145,47 @@ TEST_F(ToastManager, TimerShowsQueuedNoticesInTurnThenHides)
     EXPECT_EQ(view->shown, QStringList({joined(QStringLiteral("Alice")), left}));
     EXPECT_FALSE(view->toastVisible);
     EXPECT_FALSE(manager.currentToastMessage().has_value());
+}
+
+TEST_F(ToastManager, ResidentToastComesBackAfterTransientOnesAndGoesWhenClosed)
+{
+    KLTimeScale::setFactor(0.01);
+    const QString esc = KLLocalizedString(QStringLiteral("SHARE_SCREEN_ESC_TIPS"));
+    view->netVisible = true;
+    manager.showResidentToast(KLToastMessage::shareScreenEsc());
+    EXPECT_EQ(view->shown, QStringList({esc}));
+    EXPECT_EQ(view->netOffset, KLToastManager::kRaisedOffset) << "the resident toast sits in the toast area";
+
+    manager.pushToastMessage(KLToastMessage::memberOnline(alice));
+    EXPECT_EQ(view->shown.last(), joined(QStringLiteral("Alice")));
+    ASSERT_TRUE(kltest::waitUntil([&] { return view->shown.size() == 3; }));
+    EXPECT_EQ(view->shown.last(), esc) << "the area does not hide while a resident message stays";
+    EXPECT_EQ(view->hides, 0);
+    ASSERT_TRUE(manager.currentResidentToastMessage().has_value());
+
+    manager.closeResidentToast();
+    EXPECT_FALSE(view->toastVisible);
+    EXPECT_EQ(view->netOffset, 0);
+    EXPECT_FALSE(manager.currentResidentToastMessage().has_value());
+    manager.closeResidentToast();
+    EXPECT_EQ(view->hides, 1) << "closing twice hides once";
+}
+
+TEST_F(ToastManager, OnePersonToastRunsItsActionOnlyWhileShown)
+{
+    int calls = 0;
+    EXPECT_FALSE(manager.onePersonToastActionPressed());
+    manager.showOnePersonToast({false, QStringLiteral("alone"), QStringLiteral("Weekly"), QStringLiteral("Call all")},
+                               [&calls] { ++calls; });
+    ASSERT_TRUE(view->onePerson.has_value());
+    EXPECT_EQ(view->onePerson->actionText, QStringLiteral("Call all"));
+    EXPECT_TRUE(manager.onePersonToastActionPressed());
+    EXPECT_EQ(calls, 1);
+    manager.hideOnePersonToast();
+    EXPECT_FALSE(view->onePerson.has_value());
+    EXPECT_FALSE(manager.isOnePersonToastShown());
+    EXPECT_FALSE(manager.onePersonToastActionPressed());
+    EXPECT_EQ(calls, 1);
 }
 
 TEST_F(ToastManager, PermanentNoticeStaysUntilItsOwnKindIsClosed)

@@ -236,7 +236,7 @@ TEST_F(MeetingWindow, TheUsersLeaveShowsTheRatingPageOrClosesAsTheDeploymentSays
         SCOPED_TRACE(c.name);
         ratePages = closeApps = 0;
         open(c.internal, false, {{"meetingRateUrl", c.rateUrl}});
-        window->layout()->leaveRoom(true);
+        window->layout()->toolbarLeaveRoom(true);
         kltest::pumpEvents(10);
         EXPECT_EQ(ratePages, c.ratePages);
         EXPECT_EQ(closeApps, c.closes);
@@ -244,6 +244,34 @@ TEST_F(MeetingWindow, TheUsersLeaveShowsTheRatingPageOrClosesAsTheDeploymentSays
     }
     // The counter lives in this body; the fixture's own observer goes with it.
     KLNotificationCenter::defaultCenter().removeObserver(this);
+}
+
+// The layout's own step is not the toolbar's: a leave the user picks in the network-lost
+// dialog closes the application (and so the window) for every user, rating page or not.
+TEST_F(MeetingWindow, LeavingFromTheNetworkLostDialogClosesTheWindowForEveryUser)
+{
+    for (const bool internal : {false, true}) {
+        SCOPED_TRACE(internal ? "staff" : "guest");
+        closeApps = 0;
+        open(internal, false, {{"meetingRateUrl", "https://rate.example/eval"}});
+        auto service = window->conferenceManager();
+        KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::NetWorkUnAvaliable);
+        ASSERT_TRUE(kltest::waitUntil([this] { return dialogs->visible; }));
+        EXPECT_EQ(dialogs->current.title, KLLocalizedString("NO_NETWEAK_TIPS"));
+        dialogs->press(KLDialogButton::Second);
+        EXPECT_TRUE(kltest::waitUntil([this] { return window->isClosed(); }));
+        EXPECT_EQ(closeApps, 1);
+        EXPECT_TRUE(service->isLeavingRoomBySelf());
+        // A forced leave runs the same step without the user's choice: nothing closes.
+        closeApps = 0;
+        open(internal);
+        window->layout()->leaveRoom(false);
+        kltest::pumpEvents(10);
+        EXPECT_EQ(closeApps, 0);
+        EXPECT_FALSE(window->isClosed());
+        window.reset();
+        kltest::pumpEvents(10);
+    }
 }
 
 } // namespace
