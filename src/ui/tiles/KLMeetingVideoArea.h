@@ -10,7 +10,9 @@
 #include <memory>
 
 class KLFeedClient;
+class KLMeetingBigView;
 class KLMeetingLayoutViewController;
+class KLMeetingSmallView;
 
 class KLMeetingVideoArea : public QWidget {
     Q_OBJECT
@@ -30,7 +32,24 @@ public:
     /// The window closes: every tile lets go of its render view.
     void releaseRenderViews();
 
+    /// The meeting timer's text ("00:00:00" until the room is entered).
+    QString meetingTimerText() const;
+    KLMeetingBigView *bigView() const;
+    /// The strip's tile at `index` (0..3), shown or not; null outside.
+    KLMeetingSmallView *smallView(int index) const;
+    /// How many strip tiles show a member.
+    int smallViewsShown() const;
+
+Q_SIGNALS:
+    /// Every second once the room is entered, for a header that shows the meeting's length.
+    void meetingTimerChanged(const QString &text);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void relayout();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

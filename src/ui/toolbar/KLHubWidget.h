@@ -8,7 +8,10 @@
 
 #include <memory>
 
+class KLHubButtonWidget;
 class KLHubViewController;
+enum class KLHubButton;
+struct KLHubButtonState;
 
 class KLHubWidget : public QWidget {
     Q_OBJECT
@@ -16,7 +19,21 @@ public:
     explicit KLHubWidget(std::shared_ptr<KLHubViewController> hub, QWidget *parent = nullptr);
     ~KLHubWidget() override;
 
+    /// Draws `which` as the controller says.
+    void applyButtonState(KLHubButton which, const KLHubButtonState &state);
+    /// The control with the identifier the host's action log knows it by ("hub-mute-button").
+    KLHubButtonWidget *button(const QString &control) const;
+    /// The popover open now and the control it belongs to (null / empty when none).
+    QWidget *openPopoverWidget() const;
+    QString openPopoverControl() const;
+    /// The small window that tells whose screen is shared.
+    void showShareNotice(const QString &name);
+    void closeShareNotice();
+    bool isShareNoticeShown() const;
+
 private:
+    void openPopover(const QString &control);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -1,0 +1,57 @@
+#include "ui/toolbar/KLHubPopover.h"
+
+#include "ui/KLTheme.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kArrow = 8;
+constexpr QSize kSize(240, 160);
+} // namespace
+
+KLHubPopover::KLHubPopover(QWidget *anchor)
+    : QFrame(anchor, Qt::Popup | Qt::FramelessWindowHint), m_anchor(anchor), m_content(new QWidget(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setObjectName(QStringLiteral("hub-popover"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8 + kArrow);
+    layout->addWidget(m_content);
+    resize(kSize);
+}
+
+void KLHubPopover::showAnchored()
+{
+    const QPoint anchorTop = m_anchor->mapToGlobal(QPoint(m_anchor->width() / 2, 0));
+    QPoint topLeft(anchorTop.x() - width() / 2, anchorTop.y() - height() - 2);
+    if (const QScreen *screen = m_anchor->screen()) {
+        const QRect bounds = screen->availableGeometry();
+        topLeft.setX(qBound(bounds.left(), topLeft.x(), bounds.right() - width()));
+        topLeft.setY(qMax(bounds.top(), topLeft.y()));
+    }
+    m_arrowX = qBound(kArrow * 2, anchorTop.x() - topLeft.x(), width() - kArrow * 2);
+    move(topLeft);
+    show();
+}
+
+void KLHubPopover::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(0.5, 0.5, width() - 1.0, height() - kArrow - 1.0);
+    QPainterPath path;
+    path.addRoundedRect(body, 8, 8);
+    QPainterPath arrow;
+    arrow.moveTo(m_arrowX - kArrow, body.bottom());
+    arrow.lineTo(m_arrowX, body.bottom() + kArrow);
+    arrow.lineTo(m_arrowX + kArrow, body.bottom());
+    arrow.closeSubpath();
+    path = path.united(arrow);
+    p.setPen(QPen(KLTheme::color(QStringLiteral("#D9DEE6")), 1));
+    p.setBrush(KLTheme::color(KLTheme::kWindowBackground));
+    p.drawPath(path);
+}

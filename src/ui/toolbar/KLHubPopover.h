@@ -1,0 +1,26 @@
+#pragma once
+
+// The popover of a toolbar control (settings, meeting information, dial-in, more): a small
+// panel anchored to its button, closing when the user clicks elsewhere. Empty for now; the
+// panels that fill it draw into contentArea().
+
+#include <QFrame>
+
+class KLHubPopover : public QFrame {
+    Q_OBJECT
+public:
+    explicit KLHubPopover(QWidget *anchor);
+    /// Shows the popover over its anchor (the toolbar sits at the window's bottom edge), its
+    /// arrow pointing at the anchor's centre, kept inside the anchor's screen.
+    void showAnchored();
+    QWidget *anchor() const { return m_anchor; }
+    QWidget *contentArea() const { return m_content; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QWidget *m_anchor;
+    QWidget *m_content;
+    int m_arrowX = 0;
+};

@@ -1,0 +1,224 @@
+#include "ui/toolbar/KLHubWidget.h"
+
+#include "runtime/KLLocalization.h"
+#include "runtime/KLSDKLog.h"
+#include "ui/KLTheme.h"
+#include "ui/toolbar/KLHubButtonWidget.h"
+#include "ui/toolbar/KLHubPopover.h"
+#include "window/KLHubViewController.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QPointer>
+
+namespace {
+const char *const kTag = "KLHubWidget";
+
+KLHubButtonState defaults(const char *icon, const char *labelKey)
+{
+    KLHubButtonState state;
+    state.icon = QLatin1String(icon);
+    state.label = KLLocalizedString(QLatin1String(labelKey));
+    state.backgroundColor = QStringLiteral("#EDF0F5");
+    state.hoverColor = QStringLiteral("#E7F2FC");
+    state.pressedColor = QStringLiteral("#D1E5FA");
+    state.cornerRadius = 90;
+    return state;
+}
+
+// The controller holds its view by shared_ptr; the widget belongs to its parent. The adapter
+// forwards to the widget while it lives. Every call comes on the main thread.
+class HubViewAdapter final : public KLHubView {
+public:
+    explicit HubViewAdapter(KLHubWidget *widget) : m_widget(widget) {}
+    void setButtonState(KLHubButton which, const KLHubButtonState &state) override
+    {
+        if (m_widget)
+            m_widget->applyButtonState(which, state);
+    }
+    void minimiseWindow() override
+    {
+        if (m_widget && m_widget->window())
+            m_widget->window()->showMinimized();
+    }
+    void showShareNotice(const QString &name) override
+    {
+        if (m_widget)
+            m_widget->showShareNotice(name);
+    }
+    void closeShareNotice() override
+    {
+        if (m_widget)
+            m_widget->closeShareNotice();
+    }
+    void showScreenRecordingPermissionDialog() override
+    {
+        KL_LOG_WARN(kTag, QStringLiteral("screen recording is not permitted; sharing needs the desktop's permission"));
+    }
+
+private:
+    QPointer<KLHubWidget> m_widget;
+};
+} // namespace
+
+struct KLHubWidget::Private {
+    std::shared_ptr<KLHubViewController> hub;
+    std::shared_ptr<HubViewAdapter> adapter;
+    QHash<int, KLHubButtonWidget *> byKind;
+    QHash<QString, KLHubButtonWidget *> byControl;
+    QPointer<KLHubPopover> popover;
+    QString popoverControl;
+    QPointer<QLabel> shareNotice;
+};
+
+KLHubWidget::KLHubWidget(std::shared_ptr<KLHubViewController> hub, QWidget *parent)
+    : QWidget(parent), d(std::make_unique<Private>())
+{
+    d->hub = std::move(hub);
+    setObjectName(QStringLiteral("hub"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, KLTheme::color(KLTheme::kWindowBackground));
+    setPalette(pal);
+    setMinimumHeight(76);
+
+    auto add = [this](const QString &control, KLHubButtonState look, std::optional<KLHubButton> kind,
+                      std::function<void()> click) {
+        auto *button = new KLHubButtonWidget(control, std::move(look), this);
+        d->byControl.insert(control, button);
+        if (kind)
+            d->byKind.insert(static_cast<int>(*kind), button);
+        connect(button, &QAbstractButton::clicked, this, [click = std::move(click)] { click(); });
+        return button;
+    };
+    auto hubCall = [this](void (KLHubViewController::*step)()) {
+        return [this, step] {
+            if (d->hub)
+                (d->hub.get()->*step)();
+        };
+    };
+    auto popover = [this](const QString &control) {
+        return [this, control] {
+            if (d->hub)
+                d->hub->popoverClicked(control);
+            openPopover(control);
+        };
+    };
+
+    KLHubButtonState leaveLook;
+    leaveLook.label = KLLocalizedString(QStringLiteral("Leave_Tips"));
+    leaveLook.backgroundColor = QStringLiteral("#F03118");
+    leaveLook.hoverColor = QStringLiteral("#F65A45");
+    leaveLook.pressedColor = QStringLiteral("#D42A13");
+    leaveLook.labelColor = KLTheme::kTextLight;
+    leaveLook.cornerRadius = 8;
+
+    auto *left = new QHBoxLayout;
+    left->setSpacing(14);
+    left->addWidget(add(QStringLiteral("hub-mute-button"), defaults("conf_tool_audio_normal", "Microphone_Tips"),
+                        KLHubButton::Microphone, hubCall(&KLHubViewController::muteClicked)));
+    left->addWidget(add(QStringLiteral("hub-video-mute-button"), defaults("conf_tool_camera_normal", "Camera_Tips"),
+                        KLHubButton::Camera, hubCall(&KLHubViewController::cameraClicked)));
+    left->addWidget(add(QStringLiteral("hub-speaker-button"), defaults("conf_tool_speaker_normal", "Speaker_Tips"),
+                        KLHubButton::Speaker, hubCall(&KLHubViewController::speakerClicked)));
+
+    auto *middle = new QHBoxLayout;
+    middle->setSpacing(14);
+    middle->addWidget(add(QStringLiteral("hub-share-button"), defaults("conf_tool_share", "Share_Tips"),
+                          KLHubButton::Share, hubCall(&KLHubViewController::shareClicked)));
+    middle->addWidget(add(QStringLiteral("hub-meeting-info-button"), defaults("conf_tool_info", "Meeting_Info_Tips"),
+                          std::nullopt, popover(QStringLiteral("hub-meeting-info-button"))));
+    middle->addWidget(add(QStringLiteral("hub-phone-enter-button"), defaults("conf_tool_phone", "Phone_Enter_Tips"),
+                          std::nullopt, popover(QStringLiteral("hub-phone-enter-button"))));
+    middle->addWidget(add(QStringLiteral("hub-meetingNote-button"), defaults("conf_caption_open", "Meeting_Note_Tips"),
+                          KLHubButton::MeetingNote, hubCall(&KLHubViewController::meetingNoteClicked)));
+    middle->addWidget(add(QStringLiteral("hub-setting-button"), defaults("conf_tool_setting", "Setting_Tips"),
+                          std::nullopt, popover(QStringLiteral("hub-setting-button"))));
+    middle->addWidget(add(QStringLiteral("hub-more-button"), defaults("conf_tool_more", "More_Tips"),
+                          std::nullopt, popover(QStringLiteral("hub-more-button"))));
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(20, 8, 20, 6);
+    row->addLayout(left);
+    row->addStretch(1);
+    row->addLayout(middle);
+    row->addStretch(1);
+    row->addWidget(add(QStringLiteral("hub-leave-button"), leaveLook, KLHubButton::Leave,
+                       hubCall(&KLHubViewController::leaveClicked)));
+
+    if (d->hub) {
+        d->adapter = std::make_shared<HubViewAdapter>(this);
+        d->hub->setView(d->adapter);
+    }
+}
+
+KLHubWidget::~KLHubWidget()
+{
+    if (d->hub && d->adapter)
+        d->hub->setView(nullptr);
+    closeShareNotice();
+}
+
+void KLHubWidget::applyButtonState(KLHubButton which, const KLHubButtonState &state)
+{
+    if (auto *button = d->byKind.value(static_cast<int>(which)))
+        button->setState(state);
+}
+
+KLHubButtonWidget *KLHubWidget::button(const QString &control) const
+{
+    return d->byControl.value(control);
+}
+
+void KLHubWidget::openPopover(const QString &control)
+{
+    auto *anchor = d->byControl.value(control);
+    if (!anchor)
+        return;
+    if (d->popover) {
+        const bool same = d->popoverControl == control && d->popover->isVisible();
+        d->popover->close();
+        if (same)
+            return; // a second press closes it
+    }
+    d->popover = new KLHubPopover(anchor);
+    d->popoverControl = control;
+    d->popover->showAnchored();
+}
+
+QWidget *KLHubWidget::openPopoverWidget() const
+{
+    return d->popover && d->popover->isVisible() ? d->popover.data() : nullptr;
+}
+
+QString KLHubWidget::openPopoverControl() const
+{
+    return openPopoverWidget() ? d->popoverControl : QString();
+}
+
+void KLHubWidget::showShareNotice(const QString &name)
+{
+    closeShareNotice();
+    auto *notice = new QLabel(QStringLiteral("%1 %2").arg(name, KLLocalizedString(QStringLiteral("SHARE_TOAST_TIPS"))),
+                              nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setAttribute(Qt::WA_ShowWithoutActivating);
+    notice->setFont(KLTheme::font(13));
+    notice->setStyleSheet(QStringLiteral("background: %1; color: %2; padding: 8px 14px; border-radius: 6px;")
+                              .arg(KLTheme::kTextDark, KLTheme::kTextLight));
+    notice->adjustSize();
+    notice->show();
+    d->shareNotice = notice;
+}
+
+void KLHubWidget::closeShareNotice()
+{
+    if (d->shareNotice)
+        d->shareNotice->close();
+    d->shareNotice = nullptr;
+}
+
+bool KLHubWidget::isShareNoticeShown() const
+{
+    return d->shareNotice && d->shareNotice->isVisible();
+}
