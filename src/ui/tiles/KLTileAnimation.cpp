@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QThread>
 #include <QtMath>
 
 #include <atomic>
@@ -19,6 +20,7 @@ struct KLTileAnimation::Shared {
     // Main thread only.
     int shown = 0;
     QString current;
+    QString tickThread;
 };
 
 KLTileAnimation::KLTileAnimation(QLabel *target, QString threadName)
@@ -46,24 +48,26 @@ void KLTileAnimation::start(std::function<QString(int)> frameName, int frameCoun
     m_queue = std::make_unique<KLDispatchQueue>(m_threadName);
     QLabel *target = m_target;
     std::weak_ptr<Shared> weak = shared;
-    auto showFrame = [target, weak](const QString &name) {
+    auto showFrame = [target, weak](const QString &name, const QString &thread) {
         auto live = weak.lock();
         if (!live)
             return;
+        live->tickThread = thread;
         const QSize size = target->size();
         target->setPixmap(KLTileAnimationFrames::pixmap(name, size, target->devicePixelRatioF()));
         live->current = name;
         ++live->shown;
     };
     // The first frame at once, the rest from the animation's own thread.
-    showFrame(shared->frameName(0));
+    showFrame(shared->frameName(0), QString());
     m_target->show();
     m_timer = KLSDKGCDTimer::scheduledTimerWithTimeInterval(
         frameSeconds, std::static_pointer_cast<void>(shared),
         [raw = shared.get(), showFrame] {
             const int index = raw->tick.fetch_add(1) + 1;
             const QString name = raw->frameName(index % raw->frameCount);
-            raw->link->post([showFrame, name] { showFrame(name); });
+            const QString thread = QThread::currentThread()->objectName();
+            raw->link->post([showFrame, name, thread] { showFrame(name, thread); });
         },
         m_queue.get(), {}, true);
 }
@@ -85,6 +89,11 @@ void KLTileAnimation::stop()
 int KLTileAnimation::framesShown() const
 {
     return m_shared ? m_shared->shown : 0;
+}
+
+QString KLTileAnimation::tickThreadName() const
+{
+    return m_shared ? m_shared->tickThread : QString();
 }
 
 QString KLTileAnimation::currentFrame() const

@@ -31,6 +31,8 @@ public:
     int framesShown() const;
     /// The name of the frame last set (main thread).
     QString currentFrame() const;
+    /// The thread the last frame's tick ran on (main thread read).
+    QString tickThreadName() const;
 
     struct Shared;
 
