@@ -229,7 +229,9 @@ void KLQLSLogger::sendLog(const QJsonObject &record, const KLSDKMeetingConfigInt
             .arg(project, endpoint, logStore, QString::fromLatin1(KLFormEncoding::encode(record)));
     auto http = KLQLSUpload::manager(QStringLiteral("MeetingSDKURLCache"), config.caFile(),
                                      text(info, "logServiceAddress"));
-    http->GET(url, [url](const KLHttpResult &result) {
+    auto underway = KLQLSUpload::Underway::begin(kTag, url);
+    http->GET(url, [url, underway](const KLHttpResult &result) {
         KLQLSUpload::logOutcome(kTag, url, result);
+        underway->answered();
     });
 }

@@ -8,8 +8,35 @@
 #include <QString>
 
 #include <memory>
+#include <mutex>
 
 namespace KLQLSUpload {
+
+/// Longest time an upload holds the end of a meeting, in seconds (time-scaled).
+inline constexpr double kMeetingWaitSeconds = 1.0;
+
+/// One upload under way. From its start until it is answered, and at most
+/// kMeetingWaitSeconds, it counts as meeting work (KLDispatchQueue::holdForMeeting), so a host
+/// that quits once the meeting's threads have ended still delivers the records of the
+/// meeting's last moments, the leave among them. An upload not answered by then stops holding
+/// the meeting's end, with a log line; it goes on as long as the process does.
+class Underway {
+public:
+    /// Starts holding; `tag` and `url` name the upload in the give-up line.
+    static std::shared_ptr<Underway> begin(const QString &tag, const QString &url);
+    /// The answer came (any answer): the meeting's end no longer waits for it.
+    void answered();
+
+    Underway(const QString &tag, const QString &url);
+
+private:
+    void giveUp();
+
+    const QString m_tag;
+    const QString m_url;
+    std::mutex m_mutex;
+    std::shared_ptr<void> m_hold;
+};
 
 /// A client for one upload: 60-second timeout, raw (undecoded) answers, completion on the
 /// network queue, the response cache `cacheName`, the extra CA file `caFile` (may be empty)

@@ -71,7 +71,9 @@ LogClient::Headers LogClient::GetHttpHeadersFrom(const QString &logStoreName, co
 void LogClient::PostLog(const LogGroup &group, const QString &logStoreName, Completion call) const
 {
     // Everything the task needs is copied: the client and the group may go away meanwhile.
-    KLPerformBlockOnConcurrentQueue([client = *this, group, logStoreName, call]() {
+    // The upload holds the meeting's end from now, before it waits for the concurrent queue.
+    auto underway = KLQLSUpload::Underway::begin(kTag, postUrl(logStoreName));
+    KLPerformBlockOnConcurrentQueue([client = *this, group, logStoreName, call, underway]() {
         const QString url = client.postUrl(logStoreName);
         const QByteArray raw = group.GetJsonPackage().toUtf8();
         const QByteArray zipped = KLLogSigning::compressedBody(raw);
@@ -80,8 +82,9 @@ void LogClient::PostLog(const LogGroup &group, const QString &logStoreName, Comp
                                          client.m_connectTo);
         for (const auto &[field, value] : client.GetHttpHeadersFrom(logStoreName, url, raw, zipped))
             http->setValueForHTTPHeaderField(value, field);
-        http->POSTData(url, zipped, [url, call](const KLHttpResult &result) {
+        http->POSTData(url, zipped, [url, call, underway](const KLHttpResult &result) {
             KLQLSUpload::logOutcome(kTag, url, result);
+            underway->answered();
             if (call)
                 call(result);
         });

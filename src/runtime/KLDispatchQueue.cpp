@@ -74,6 +74,17 @@ int KLDispatchQueue::meetingQueuesAlive()
     return g_meetingQueuesAlive.load();
 }
 
+std::shared_ptr<void> KLDispatchQueue::holdForMeeting()
+{
+    struct Hold {
+        Hold() { ++g_meetingQueuesAlive; }
+        ~Hold() { --g_meetingQueuesAlive; }
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+    };
+    return std::make_shared<Hold>();
+}
+
 KLDispatchQueue::~KLDispatchQueue()
 {
     m_thread->quit();

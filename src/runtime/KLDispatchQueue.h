@@ -25,8 +25,13 @@ public:
     static std::shared_ptr<KLDispatchQueue> makeShared(const QString &label,
                                                        Lifetime lifetime = Lifetime::Meeting);
     /// Meeting queues not yet taken down: their threads may still be at work. One released on
-    /// its own thread counts until the main thread has joined it.
+    /// its own thread counts until the main thread has joined it. Work held with
+    /// holdForMeeting() counts as one queue each.
     static int meetingQueuesAlive();
+    /// Meeting work under way outside the meeting's queues (an upload on the process-wide
+    /// network queue) that a quitting host must wait for: counted in meetingQueuesAlive()
+    /// until the returned token is released. Whoever holds it bounds how long.
+    static std::shared_ptr<void> holdForMeeting();
     ~KLDispatchQueue();
     KLDispatchQueue(const KLDispatchQueue &) = delete;
     KLDispatchQueue &operator=(const KLDispatchQueue &) = delete;

@@ -5,10 +5,13 @@
 #include "runtime/KLMainThread.h"
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimer.h"
+#include "runtime/KLWebSocketClose.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QWebSocket>
+
+#include <utility>
 
 namespace {
 
@@ -139,12 +142,22 @@ void KLConferenceChannelWebSocket::disconnect()
 {
     KL_LOG_INFO(kLogTag, QStringLiteral("%1 websocket disconnect for user").arg(m_bizType));
     m_isClosed.store(true);
-    std::weak_ptr<KLConferenceChannelWebSocket> weak = weak_from_this();
-    m_queue->async([weak] {
-        auto self = weak.lock();
-        if (self && self->m_socket)
-            self->m_socket->close(QWebSocketProtocol::CloseCodeNormal,
-                                  QStringLiteral("close by client"));
+    // The block keeps the transport: its owner usually lets go right after this call, and the
+    // frames queued before (and then the close) must still go out. The socket is handed to a
+    // closing of its own, which ends with the server's answer, so the close never falls back
+    // to the socket's destructor (code 1001) or to the process's exit (no close at all).
+    m_queue->async([self = shared_from_this()] {
+        QWebSocket *socket = std::exchange(self->m_socket, nullptr);
+        if (!socket)
+            return;
+        // The close is reported like any other (state 1 once); being closed, it ends there.
+        const quint64 generation = self->m_generation.load();
+        std::weak_ptr<KLConferenceChannelWebSocket> weak = self;
+        KLWebSocketClose::closeAndRelease(socket, self->m_queue, QStringLiteral("close by client"), kLogTag,
+                                          [weak, generation](int code, const QString &reason) {
+                                              if (auto transport = weak.lock())
+                                                  transport->didCloseWithCode(generation, code, reason);
+                                          });
     });
 }
 

@@ -4,6 +4,8 @@
 #include "cloudlog/KLQLSLogger.h"
 #include "conference/KLClientConfigManager.h"
 #include "model/KLSDKMeetingConfigInternal.h"
+#include "runtime/KLDispatchQueue.h"
+#include "runtime/KLTimeScale.h"
 
 #include <MeetingSim.h>
 
@@ -41,7 +43,13 @@ protected:
         logger.initWithConferenceId("conf-77", QJsonValue(12), "member-1", "emp-1", "Ann Lee",
                                     "mcumeeting", "sid-1");
     }
-    void TearDown() override { kltest::RecordingPrinter::uninstall(); }
+    void TearDown() override
+    {
+        KLTimeScale::setFactor(1.0);
+        sim.clearFaults();
+        sim.releaseHeld();
+        kltest::RecordingPrinter::uninstall();
+    }
 
     /// The log service settings pointing at the simulator, plus `extra`.
     void useQlsInfo(bool internal, const QJsonObject &extra = {})
@@ -127,4 +135,37 @@ TEST_F(KLQLSUpload, UntrustedCertificateFailsWithALoggedErrorAndNothingArrives)
     EXPECT_EQ(log->count("error", "Invalid address: https://kelvo-sim."), 2);
     EXPECT_TRUE(sim.requests().isEmpty());
     EXPECT_TRUE(sim.logEntries().isEmpty());
+}
+
+// A host quits once the meeting's threads have ended: a record on its way (the leave's, say)
+// holds that end until the log service has answered, and no longer than the wait limit.
+TEST_F(KLQLSUpload, AnUploadUnderWayHoldsTheMeetingsEndUntilAnsweredAtMostTheWaitLimit)
+{
+    ASSERT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }, kNetworkWaitMs));
+
+    // Answered: the answer ends the hold (the limit is far off at this scale).
+    KLTimeScale::setFactor(100);
+    useQlsInfo(false);
+    logger.commitMonitorLevel(3, 1, {{"value", "leaveRoom"}});
+    EXPECT_EQ(KLDispatchQueue::meetingQueuesAlive(), 1);
+    ASSERT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }, kNetworkWaitMs));
+    EXPECT_EQ(sim.logEntries("meeting-track").size(), 1);
+
+    // Unanswered, on either route: each stops holding after the limit, with a line saying so.
+    KLTimeScale::setFactor(0.1);
+    sim.setFault(QStringLiteral("/logstores/meeting-track/track"), kelvosim::Fault::of(kelvosim::Fault::Kind::Hold));
+    sim.setFault(kPostPath, kelvosim::Fault::of(kelvosim::Fault::Kind::Hold));
+    logger.commitMonitorLevel(3, 1, {{"value", "tracked"}});
+    useQlsInfo(true, keys());
+    logger.commitMonitorLevel(3, 1, {{"value", "posted"}});
+    EXPECT_EQ(KLDispatchQueue::meetingQueuesAlive(), 2);
+    ASSERT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }, kNetworkWaitMs));
+    EXPECT_EQ(log->count("warn", "the meeting's end does not wait for it"), 2);
+    EXPECT_TRUE(kltest::waitUntil([&] { return sim.logEntries().size() == 3; }, kNetworkWaitMs))
+        << "only the answers are held";
+
+    // Given up only as far as the meeting's end goes: the upload still takes its answer.
+    sim.releaseHeld();
+    EXPECT_TRUE(kltest::waitUntil([&] { return log->count("info", "client-log upload answered 200") == 1; },
+                                  kNetworkWaitMs));
 }

@@ -214,6 +214,16 @@ int MeetingSim::signallingConnections() const
     return m_control.signallingConnections();
 }
 
+QMap<int, int> MeetingSim::signallingCloseCodes() const
+{
+    return m_control.signallingCloseCodes();
+}
+
+QMap<int, int> MeetingSim::mediaCloseCodes() const
+{
+    return m_mediaRecord.closeCodes();
+}
+
 int MeetingSim::openSignallingConnections() const
 {
     return m_control.openSignallingConnections();

@@ -71,6 +71,10 @@ public:
     QList<SignallingFrame> signallingFrames(int connection = -1) const;
     int signallingConnections() const; ///< connections accepted so far (ids 1, 2, ...)
     int openSignallingConnections() const;
+    /// How each ended signalling connection closed, by id: the close code of the first close
+    /// frame on it (the client's, unless the simulator closed first), 1006 when the connection
+    /// ended without one.
+    QMap<int, int> signallingCloseCodes() const;
     /// Push event `eventId` about `memberUUID` to every connection registered to the scenario's
     /// first meeting (or `meetingUUID`), body = realistic default fields for that event from the
     /// scenario (e.g. "callState" for online/offline/mute events) merged with `fields`.
@@ -102,6 +106,8 @@ public:
     int mediaConnections() const;        ///< media connections accepted so far (ids 1, 2, ...)
     /// Every frame media clients sent (of `connection`, or of all when -1), in order.
     QList<SimMediaFrame> mediaFrames(int connection = -1) const;
+    /// How each ended media connection closed, by id, counted as for signallingCloseCodes().
+    QMap<int, int> mediaCloseCodes() const;
     /// Sends `message` (any server message, e.g. {"type":"grade",...}) to every registered client.
     void pushMediaEvent(const QJsonObject &message);
     /// Announces a remote stream to every client (and to clients registering later).

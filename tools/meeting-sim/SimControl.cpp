@@ -142,6 +142,18 @@ void SimControl::signallingConnectionClosed()
         --m_connectionsOpen;
 }
 
+void SimControl::recordSignallingClose(int id, int code)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closeCodes.insert(id, code);
+}
+
+QMap<int, int> SimControl::signallingCloseCodes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_closeCodes;
+}
+
 int SimControl::signallingConnections() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -88,6 +88,10 @@ public:
     /// Counts a newly accepted connection and returns its id.
     int signallingConnectionOpened();
     void signallingConnectionClosed();
+    /// Connection `id` has ended with `code`: the close code the peer sent, or 1006 when the
+    /// connection went without a close frame.
+    void recordSignallingClose(int id, int code);
+    QMap<int, int> signallingCloseCodes() const;
     int signallingConnections() const;
     int openSignallingConnections() const;
 
@@ -102,6 +106,7 @@ private:
     QList<SignallingFrame> m_frames;
     int m_connectionsAccepted = 0;
     int m_connectionsOpen = 0;
+    QMap<int, int> m_closeCodes;
 };
 
 } // namespace kelvosim

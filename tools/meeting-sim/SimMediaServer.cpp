@@ -60,6 +60,18 @@ void SimMediaRecord::closed()
     --m_open;
 }
 
+void SimMediaRecord::recordClose(int id, int code)
+{
+    std::lock_guard lock(m_mutex);
+    m_closeCodes.insert(id, code);
+}
+
+QMap<int, int> SimMediaRecord::closeCodes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_closeCodes;
+}
+
 void SimMediaRecord::record(const SimMediaFrame &frame)
 {
     std::lock_guard lock(m_mutex);
@@ -134,6 +146,12 @@ void SimMediaServer::adoptPending()
         connect(socket, &QWebSocket::binaryMessageReceived, this, [id](const QByteArray &data) {
             qCWarning(lcSim) << "media connection" << id << ": binary frame of" << data.size() << "bytes ignored";
         });
+        // A close frame, the client's or ours, puts the socket into its closing handshake;
+        // a connection that just drops never gets there.
+        connect(socket, &QWebSocket::aboutToClose, this, [this, id] {
+            if (const auto it = m_clients.find(id); it != m_clients.end())
+                it->closing = true;
+        });
         connect(socket, &QWebSocket::disconnected, this, [this, id] { forget(id); });
         if (socket->state() != QAbstractSocket::ConnectedState)
             forget(id);
@@ -148,7 +166,9 @@ void SimMediaServer::forget(int id)
     const Client client = *it;
     m_clients.erase(it);
     m_record->closed();
-    qCInfo(lcSim) << "media connection" << id << "closed";
+    const int code = client.closing && client.socket ? int(client.socket->closeCode()) : kAbnormalClose;
+    m_record->recordClose(id, code);
+    qCInfo(lcSim) << "media connection" << id << "closed, code" << code;
     if (client.registered) {
         for (const QJsonObject &description : client.published)
             for (int peer : peers(client.room, id))

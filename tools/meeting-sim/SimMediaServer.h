@@ -39,6 +39,9 @@ class SimMediaRecord
 public:
     void opened();
     void closed();
+    /// Connection `id` ended with `code` (1006: without a close frame).
+    void recordClose(int id, int code);
+    QMap<int, int> closeCodes() const;
     void record(const SimMediaFrame &frame);
     int openClients() const;
     int clientsSoFar() const;
@@ -50,6 +53,7 @@ private:
     int m_open = 0;
     int m_total = 0;
     QList<SimMediaFrame> m_frames;
+    QMap<int, int> m_closeCodes;
 };
 
 class SimMediaServer : public QObject
@@ -80,6 +84,7 @@ private:
         QString memberUuid;
         QString room; ///< regInfo "appointmentId"
         QMap<QString, QJsonObject> published; ///< stream descriptions by id
+        bool closing = false; ///< a close frame went either way
     };
 
     void adoptPending();

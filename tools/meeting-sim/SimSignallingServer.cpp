@@ -96,6 +96,12 @@ void SimSignallingServer::adoptPending()
                 [this, id](const QString &text) { receive(id, text.toUtf8(), false); });
         connect(socket, &QWebSocket::binaryMessageReceived, this,
                 [this, id](const QByteArray &data) { receive(id, data, true); });
+        // A close frame, the client's or ours, puts the socket into its closing handshake;
+        // a connection that just drops never gets there.
+        connect(socket, &QWebSocket::aboutToClose, this, [this, id] {
+            if (const auto it = m_connections.find(id); it != m_connections.end())
+                it->closing = true;
+        });
         connect(socket, &QWebSocket::disconnected, this, [this, id] { forget(id); });
         if (socket->state() != QAbstractSocket::ConnectedState)
             forget(id);
@@ -108,11 +114,13 @@ void SimSignallingServer::forget(int id)
     if (it == m_connections.end())
         return;
     QWebSocket *socket = it->socket;
+    const bool closing = it->closing;
     m_connections.erase(it);
     m_control->signallingConnectionClosed();
+    m_control->recordSignallingClose(id, closing && socket ? int(socket->closeCode()) : kAbnormalClose);
     if (socket) {
         qCInfo(lcSim) << "signalling connection" << id << "closed, code" << int(socket->closeCode())
-                      << socket->closeReason();
+                      << socket->closeReason() << (closing ? "" : "(no close frame)");
         socket->disconnect(this);
         socket->deleteLater();
     }

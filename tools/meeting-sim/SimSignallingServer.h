@@ -54,6 +54,7 @@ private:
     struct Connection {
         QPointer<QWebSocket> socket;
         SimSignallingPeer peer;
+        bool closing = false; ///< a close frame went either way
     };
     struct HeldAnswer {
         int connection = 0;
