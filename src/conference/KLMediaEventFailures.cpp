@@ -216,6 +216,7 @@ void KLMediaEventHandler::networkLost(Context &ctx)
         return;
     }
     toasts().showPermanentMessage(KLPermanentToastKind::NetworkLost);
-    if (!ctx.enterRoomSuccess())
+    // Only a join that never got in fails here; an entered meeting waits for the channels.
+    if (!hasEntered(ctx))
         ctx.onError(KLSDKMeetingErrorNetworkUnavailable, QString());
 }

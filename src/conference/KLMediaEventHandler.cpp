@@ -103,6 +103,11 @@ QString KLMediaEventHandler::appointmentIdText(const Context &ctx)
     return id.isString() ? id.toString() : KL_integerText(id);
 }
 
+bool KLMediaEventHandler::hasEntered(const Context &ctx) const
+{
+    return ctx.enterRoomSuccess() || m_mediaPathWasUp.load();
+}
+
 void KLMediaEventHandler::reportToHostAndCloseApp(Context &ctx, int code)
 {
     KL_LOG_ERROR(kTag, QStringLiteral("multi-projector sender gives up with host code %1").arg(code));
@@ -242,6 +247,7 @@ void KLMediaEventHandler::handleWebrtcUp(Context &ctx)
 {
     KL_LOG_INFO(kTag, QStringLiteral("media path up"));
     ctx.setEnterRoomSuccess(true);
+    m_mediaPathWasUp = true;
     const QDateTime started = ctx.startEnterTimer();
     const double elapsedSeconds = started.isValid() ? started.msecsTo(now()) / 1000.0 : 0.0;
 

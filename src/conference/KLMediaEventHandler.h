@@ -7,8 +7,8 @@
 // error to the host, or a host pipe report followed by closing the app).
 //
 // The conference service owns one handler and forwards its delegate callbacks to it. The
-// handler reads and changes the meeting only through KLMediaEventContext; its one piece of
-// state is the time the last howling / ring-tone tip was raised.
+// handler reads and changes the meeting only through KLMediaEventContext; its own state is the
+// time the last howling / ring-tone tip was raised and whether the media path was ever up.
 
 #include "conference/KLMediaEventContext.h"
 #include "media/KLRTCMediaTypes.h"
@@ -18,6 +18,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -105,6 +106,9 @@ private:
     static void post(const Context &ctx, const QString &name, const QVariantMap &userInfo = {});
     static bool isMultiProjectorSender(const Context &ctx);
     static QString appointmentIdText(const Context &ctx);
+    /// The meeting has been entered: now, or earlier with the media path being won back since
+    /// (an ICE failure after entry clears `enterRoomSuccess` until the path is up again).
+    bool hasEntered(const Context &ctx) const;
     void reportToHostAndCloseApp(Context &ctx, int code);
 
     // Entering (KLMediaEventHandler.cpp).
@@ -157,4 +161,6 @@ private:
     /// Read and written on the message pool's threads.
     mutable std::mutex m_howlingMutex;
     std::optional<QDateTime> m_showHowlingTime;
+    /// Set the first time the media path comes up; never cleared.
+    std::atomic<bool> m_mediaPathWasUp{false};
 };

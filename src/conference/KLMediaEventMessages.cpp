@@ -129,8 +129,9 @@ void KLMediaEventHandler::signalChannelOpenState(Context &ctx, bool open)
         checkForNetworkStatus(ctx);
         return;
     }
-    // An external user who never got in cannot wait for the channel to come back.
-    if (!ctx.isVanInternal() && !ctx.enterRoomSuccess())
+    // An external user who never got in cannot wait for the channel to come back. One whose
+    // media path is being won back after entry is still in the meeting and waits for both.
+    if (!ctx.isVanInternal() && !hasEntered(ctx))
         signalChannelError(1);
     checkForNetworkStatus(ctx);
     commitRecord(3, 2, {{QStringLiteral("value"), QStringLiteral("ConferenceWssClosed")}});

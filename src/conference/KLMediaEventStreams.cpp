@@ -58,6 +58,13 @@ bool sameFeed(const std::shared_ptr<KLFeedClient> &a, const std::shared_ptr<KLFe
 {
     return a && b && a->uuid() == b->uuid();
 }
+
+/// The own camera or share stream's id, told without a feed to ask.
+bool isOwnStreamId(const KLMediaEventContext &ctx, const QString &streamId)
+{
+    const auto own = ctx.publisher();
+    return own && (streamId == own->uuid() || streamId == kScreenPrefix + own->uuid());
+}
 } // namespace
 
 // ---- The local stream is ready ------------------------------------------------------------
@@ -236,6 +243,22 @@ void KLMediaEventHandler::streamGone(Context &ctx, const StreamPtr &stream, bool
     }
     const FeedPtr feed = ctx.clientWithUUID(stream->getID());
     if (!feed) {
+        if (unsubscribed) {
+            // A withdrawn share left the registry at its removal; it stays the remote share
+            // until the server confirms the unsubscription.
+            const FeedPtr share = ctx.remoteShareScreenFeed();
+            if (share && share->uuid() == stream->getID()) {
+                share->close();
+                ctx.setRemoteShareScreenFeed(nullptr);
+                ctx.displayClientAutomatically();
+                return;
+            }
+        } else if (!isOwnStreamId(ctx, stream->getID())) {
+            // The member may have left the registry before its stream went (deleted from the
+            // member list): the server still keeps the subscription until it is ended.
+            if (auto connection = ctx.mediaConnection())
+                connection->unsubscribe(stream);
+        }
         KL_LOG_INFO(kTag, QStringLiteral("no feed for stream %1").arg(stream->getID()));
         return;
     }

@@ -329,4 +329,19 @@ void MeetingSim::closeMedia(int code)
     onMedia([=](SimMediaServer *m) { m->closeAll(code); });
 }
 
+void MeetingSim::pushMediaFrame(const QByteArray &payload)
+{
+    onMedia([=](SimMediaServer *m) { m->pushRawToAll(payload); });
+}
+
+void MeetingSim::setMediaRefused(bool refused)
+{
+    onMedia([=](SimMediaServer *m) { m->setRefusing(refused); });
+}
+
+int MeetingSim::refusedMediaConnections() const
+{
+    return m_mediaRecord.refusedSoFar();
+}
+
 } // namespace kelvosim

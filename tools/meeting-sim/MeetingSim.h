@@ -117,6 +117,13 @@ public:
     void hangUpMedia(int causeCode);
     /// Closes every media connection with `code`; 1006 aborts without a close frame.
     void closeMedia(int code);
+    /// One text frame of `payload` as it is to every registered client (e.g. one larger than a
+    /// client accepts, which it closes with 1009).
+    void pushMediaFrame(const QByteArray &payload);
+    /// While on, new media connections are dropped unanswered (the media server is down);
+    /// refusedMediaConnections() counts them.
+    void setMediaRefused(bool refused);
+    int refusedMediaConnections() const;
 
 private:
     /// Runs `work` on the simulator thread with its media server (queued; dropped when stopped).

@@ -90,6 +90,18 @@ int SimMediaRecord::clientsSoFar() const
     return m_total;
 }
 
+void SimMediaRecord::refused()
+{
+    std::lock_guard lock(m_mutex);
+    ++m_refused;
+}
+
+int SimMediaRecord::refusedSoFar() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_refused;
+}
+
 QList<SimMediaFrame> SimMediaRecord::frames(int connection) const
 {
     std::lock_guard lock(m_mutex);
@@ -124,6 +136,13 @@ bool SimMediaServer::accept(QSslSocket *socket, const SimHttpRequest &head)
 {
     if (m_stopped || head.path != path())
         return false;
+    if (m_refusing) {
+        qCInfo(lcSim) << "media connection refused";
+        m_record->refused();
+        socket->abort();
+        socket->deleteLater();
+        return true;
+    }
     socket->setParent(this);
     m_server->handleConnection(socket);
     return true;
@@ -344,6 +363,14 @@ void SimMediaServer::pushToAll(const QJsonObject &message)
     for (auto it = m_clients.constBegin(); it != m_clients.constEnd(); ++it)
         if (it->registered)
             send(it.key(), message);
+}
+
+void SimMediaServer::pushRawToAll(const QByteArray &payload)
+{
+    const QString text = QString::fromUtf8(payload);
+    for (auto it = m_clients.constBegin(); it != m_clients.constEnd(); ++it)
+        if (it->registered && it->socket)
+            it->socket->sendTextMessage(text);
 }
 
 void SimMediaServer::addRemoteStream(const QString &streamId, const QString &display, bool screen)

@@ -45,6 +45,9 @@ public:
     void record(const SimMediaFrame &frame);
     int openClients() const;
     int clientsSoFar() const;
+    /// A media connection was dropped unanswered while the server refused.
+    void refused();
+    int refusedSoFar() const;
     QList<SimMediaFrame> frames(int connection = -1) const;
     void clear();
 
@@ -52,6 +55,7 @@ private:
     mutable std::mutex m_mutex;
     int m_open = 0;
     int m_total = 0;
+    int m_refused = 0;
     QList<SimMediaFrame> m_frames;
     QMap<int, int> m_closeCodes;
 };
@@ -70,6 +74,12 @@ public:
 
     /// Sends `message` to every registered client.
     void pushToAll(const QJsonObject &message);
+    /// Sends `payload` as it is in one text frame to every registered client (an oversized or
+    /// malformed frame, say).
+    void pushRawToAll(const QByteArray &payload);
+    /// While refusing, every new media connection is dropped before its upgrade is answered,
+    /// as by a media server that is down; connections already open stay.
+    void setRefusing(bool refusing) { m_refusing = refusing; }
     /// A stream of a remote participant for every meeting, announced now and to later clients.
     void addRemoteStream(const QString &streamId, const QString &display, bool screen);
     void removeRemoteStream(const QString &streamId);
@@ -108,6 +118,7 @@ private:
     QSet<QString> m_removed;
     int m_nextSession = 0;
     bool m_stopped = false;
+    bool m_refusing = false;
 };
 
 } // namespace kelvosim

@@ -30,6 +30,17 @@ QString compact(const QJsonObject &object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
+/// Why a socket went: a close frame's code (1009 for a frame too large) says more than the
+/// socket error that comes with it, which is "unknown" for a clean close.
+QString dropReason(const QWebSocket &socket)
+{
+    if (socket.closeCode() != QWebSocketProtocol::CloseCodeNormal
+        || socket.error() == QAbstractSocket::UnknownSocketError) {
+        return QStringLiteral("closed with code %1 %2").arg(int(socket.closeCode())).arg(socket.closeReason());
+    }
+    return socket.errorString();
+}
+
 /// The message without its "type": the payload of the dictionary events.
 QJsonObject payloadOf(QJsonObject message)
 {
@@ -53,8 +64,9 @@ KLBuiltinMediaConnection::create(const QJsonObject &connectionParam, bool openDa
 static QString chooseDisplayName(const QJsonObject &param)
 {
     const QJsonObject regInfo = param.value(QLatin1String("rtcWsRegInfo")).toObject().value(QLatin1String("regInfo")).toObject();
-    for (const QString &candidate : {text(param, "displayName"),
-                                     text(param.value(QLatin1String("bizInfo")).toObject(), "displayName"),
+    const QJsonObject bizInfo = param.value(QLatin1String("bizInfo")).toObject();
+    for (const QString &candidate : {text(param, "displayName"), text(bizInfo, "display"),
+                                     text(bizInfo, "displayName"),
                                      text(regInfo, "displayName"), text(regInfo, "memberUuid")}) {
         if (!candidate.isEmpty())
             return candidate;
@@ -141,7 +153,11 @@ void KLBuiltinMediaConnection::connectIceRestart()
         if (c.m_socket && c.m_socket->state() == QAbstractSocket::ConnectedState && c.m_registered) {
             c.m_webrtcUp = false;
             c.send({{QStringLiteral("type"), QStringLiteral("iceRestart")}});
+        } else if (c.connecting()) {
+            // The socket being opened registers and republishes: that is the restart.
+            KL_ENGINE_LOG(4, QStringLiteral("ICE restart: the media server connection is being made already"));
         } else {
+            // Also cuts a reconnect back-off short: the waiting attempt no longer counts.
             c.openSocket(true);
         }
     });
@@ -183,13 +199,11 @@ void KLBuiltinMediaConnection::openSocket(bool restart)
     });
     QObject::connect(socket, &QWebSocket::disconnected, socket, [weak, generation, socket] {
         if (auto c = weak.lock())
-            c->didDrop(generation, socket->errorString().isEmpty()
-                                       ? QStringLiteral("closed with code %1").arg(int(socket->closeCode()))
-                                       : socket->errorString());
+            c->didDrop(generation, dropReason(*socket));
     });
     QObject::connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), socket, [weak, generation, socket] {
         if (auto c = weak.lock())
-            c->didDrop(generation, socket->errorString());
+            c->didDrop(generation, dropReason(*socket));
     });
     QObject::connect(socket, &QWebSocket::sslErrors, socket, [](const QList<QSslError> &errors) {
         for (const QSslError &error : errors)
@@ -227,13 +241,23 @@ void KLBuiltinMediaConnection::didDrop(quint64 generation, const QString &why)
     KL_ENGINE_LOG(8, QStringLiteral("media server connection lost: %1").arg(why));
     m_registered = false;
     m_webrtcUp = false;
+    // The server forgets a connection's subscriptions with it; the streams it announces again
+    // after the next registration are subscribed anew.
+    for (const auto &stream : std::as_const(m_remote))
+        stream->setSubscribed(false);
+    m_withdrawn.clear();
     if (m_channelOpen) {
         m_channelOpen = false;
         raise(KLRTCMediaEventMediaSignalingState,
               KLRTCMediaEventInfo::fromDictionary({{QStringLiteral("action"), QStringLiteral("networkAction")},
                                                    {QStringLiteral("isOpen"), false}}));
     }
-    raise(KLRTCMediaEventIceFailed, KLRTCMediaEventInfo::fromDictionary({{QStringLiteral("reason"), why}}));
+    // One loss is one ICE failure; the attempts to win it back fail quietly until they give up.
+    if (!m_reconnecting)
+        raise(KLRTCMediaEventIceFailed, KLRTCMediaEventInfo::fromDictionary({{QStringLiteral("reason"), why}}));
+    // A connection that was never registered is the meeting's to retry (it refreshes).
+    if (m_everConnected)
+        scheduleReconnect();
 }
 
 void KLBuiltinMediaConnection::didReceive(quint64 generation, const QString &text)
@@ -264,6 +288,11 @@ void KLBuiltinMediaConnection::handle(const QJsonObject &message)
     const QString streamId = text(message, "streamId");
     if (type == QLatin1String("registered")) {
         m_registered = true;
+        if (m_reconnecting)
+            KL_ENGINE_LOG(4, QStringLiteral("media server registration won back after %1 attempt(s)")
+                                 .arg(m_reconnectAttempts));
+        m_reconnecting = false;
+        m_reconnectAttempts = 0;
         m_mediaSessionId = text(message, "mediaSessionId");
         const bool first = !m_everConnected;
         m_everConnected = true;
@@ -305,13 +334,21 @@ void KLBuiltinMediaConnection::handle(const QJsonObject &message)
         const auto stream = m_remote.take(streamId);
         if (!stream)
             return;
+        // Its media stops now; the subscription ends when the server confirms the
+        // unsubscription the SDK answers a removal with.
         stream->setSubscribed(false);
+        m_withdrawn.insert(streamId, stream);
         raise(KLRTCMediaEventStreamRemoved, KLRTCMediaEventInfo::fromStream(stream));
     } else if (type == QLatin1String("subscribed") || type == QLatin1String("unsubscribed")) {
         const bool subscribed = type == QLatin1String("subscribed");
-        const auto stream = remote(streamId);
-        if (!stream)
+        // A withdrawn stream's unsubscription is answered for the withdrawn object, even when
+        // a stream of the same id was announced again meanwhile.
+        const auto withdrawn = subscribed ? nullptr : m_withdrawn.take(streamId);
+        const auto stream = withdrawn ? withdrawn : remote(streamId);
+        if (!stream) {
+            KL_ENGINE_LOG(2, QStringLiteral("%1 %2: no such stream").arg(type, streamId));
             return;
+        }
         stream->setSubscribed(subscribed);
         raise(subscribed ? KLRTCMediaEventStreamSubscribed : KLRTCMediaEventStreamUnsubscribed,
               KLRTCMediaEventInfo::fromStream(stream));
@@ -409,6 +446,7 @@ void KLBuiltinMediaConnection::disconnect()
         for (const auto &stream : std::as_const(c.m_remote))
             stream->setSubscribed(false);
         c.m_remote.clear();
+        c.m_withdrawn.clear();
         c.m_published.clear();
         c.raise(KLRTCMediaEventConnectionReleased);
     });
@@ -475,14 +513,11 @@ void KLBuiltinMediaConnection::unsubscribe(const std::shared_ptr<KLRTCMediaStrea
     if (!stream)
         return;
     const QString id = stream->getID();
-    auto removed = std::dynamic_pointer_cast<KLBuiltinMediaStream>(stream);
-    onQueue([id, removed](KLBuiltinMediaConnection &c) {
-        if (!c.m_remote.contains(id)) {
-            // Already removed by the server: the subscription ends here.
-            if (removed && removed->isSubscribed()) {
-                removed->setSubscribed(false);
-                c.raise(KLRTCMediaEventStreamUnsubscribed, KLRTCMediaEventInfo::fromStream(removed));
-            }
+    onQueue([id](KLBuiltinMediaConnection &c) {
+        // A stream the server removed is unsubscribed too, so that the server can let go of
+        // what it kept for it; its answer ends the subscription here.
+        if (!c.m_remote.contains(id) && !c.m_withdrawn.contains(id)) {
+            KL_ENGINE_LOG(2, QStringLiteral("unsubscribe %1: no such remote stream").arg(id));
             return;
         }
         c.send({{QStringLiteral("type"), QStringLiteral("unsubscribe")}, {QStringLiteral("streamId"), id}});

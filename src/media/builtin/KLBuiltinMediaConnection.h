@@ -4,7 +4,8 @@
 // server named by connectionParam["rtcWsRegInfo"]["signalingServer"], verified against the
 // system's authorities plus connectionParam["caFile"]. It registers with
 // rtcWsRegInfo["regInfo"], publishes the local streams, subscribes remote ones and turns what
-// the server says into connection events. The wire protocol is in docs/media-server-protocol.md.
+// the server says into connection events. Once registered it wins a lost socket back by itself
+// (KLBuiltinMediaReconnect.cpp). The wire protocol is in docs/media-server-protocol.md.
 
 #include "media/KLRTCMediaConnection.h"
 
@@ -24,6 +25,13 @@ class QWebSocket;
 
 class KLBuiltinMediaConnection final : public KLRTCMediaConnection {
 public:
+    /// Failed attempts to win a lost registration back before the loss is reported as hang-up
+    /// cause 10002; the attempts go on after it.
+    static constexpr int kReconnectAttempts = 10;
+    /// Back-off of those attempts: the first after this many seconds, doubling up to the cap.
+    static constexpr double kReconnectFirstDelaySeconds = 0.25;
+    static constexpr double kReconnectMaxDelaySeconds = 4.0;
+
     static std::shared_ptr<KLBuiltinMediaConnection>
     create(const QJsonObject &connectionParam, bool openDataChannel, bool useSimulcast,
            std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
@@ -50,8 +58,9 @@ public:
     QJsonObject getSpeakerDeviceStatus() override;
     void getStatusForMedia(const QString &media, KLRTCMediaStatusHandler completionHandler) override;
 
-    /// The own display name used for published streams: connectionParam "displayName", else
-    /// bizInfo "displayName", else regInfo "displayName", else the member uuid.
+    /// The own display name used for the registration and published streams: connectionParam
+    /// "displayName", else bizInfo "display" (the business info's key), else bizInfo
+    /// "displayName", else regInfo "displayName", else the member uuid.
     QString displayName() const { return m_displayName; }
     QString memberUuid() const;
 
@@ -71,6 +80,12 @@ private:
     void didOpen(quint64 generation);
     void didReceive(quint64 generation, const QString &text);
     void didDrop(quint64 generation, const QString &why);
+    /// After losing a registered connection: the next attempt after a back-off; hang-up cause
+    /// 10002 once kReconnectAttempts attempts have failed (KLBuiltinMediaReconnect.cpp).
+    void scheduleReconnect();
+    void reconnect(quint64 generation);
+    /// A socket is being opened or registered right now.
+    bool connecting() const;
     void handle(const QJsonObject &message);
     void handleStreamAdded(const QJsonObject &message);
     void handleEngineMessage(const QString &type, const QJsonObject &message);
@@ -101,9 +116,13 @@ private:
     bool m_webrtcUp = false;
     bool m_released = false;
     bool m_speakerMuted = false;
+    bool m_reconnecting = false; ///< a lost registration is being won back
+    int m_reconnectAttempts = 0; ///< attempts since the registration was lost
     QString m_mediaSessionId;
     QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_published; // by stream id
     QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_remote;    // announced, by stream id
+    // Removed by the server, kept until the unsubscription the SDK sends for them is answered.
+    QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_withdrawn;
 
     mutable std::mutex m_mutex; // guards the copies read from other threads
     QString m_audioInput, m_audioOutput, m_videoInput;
