@@ -162,6 +162,19 @@ void KLMeetingVideoArea::enterRoomSuccess()
     d->big->startMeetingTimer();
 }
 
+void KLMeetingVideoArea::refreshTiles()
+{
+    d->big->refresh();
+    for (auto *tile : d->strip)
+        if (tile->feed())
+            tile->refresh();
+}
+
+void KLMeetingVideoArea::stopMeetingTimer()
+{
+    d->big->stopMeetingTimer();
+}
+
 void KLMeetingVideoArea::releaseRenderViews()
 {
     d->big->stopMeetingTimer();

@@ -31,6 +31,10 @@ public:
     void enterRoomSuccess();
     /// The window closes: every tile lets go of its render view.
     void releaseRenderViews();
+    /// Members or their media changed: every tile reads its feed again.
+    void refreshTiles();
+    /// The meeting was left: the meeting timer stops.
+    void stopMeetingTimer();
 
     /// The meeting timer's text ("00:00:00" until the room is entered).
     QString meetingTimerText() const;

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QLayout>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -27,28 +28,43 @@ KLHubPopover::KLHubPopover(QWidget *anchor)
 void KLHubPopover::showAnchored()
 {
     const QPoint anchorTop = m_anchor->mapToGlobal(QPoint(m_anchor->width() / 2, 0));
+    const QPoint anchorBottom = m_anchor->mapToGlobal(QPoint(m_anchor->width() / 2, m_anchor->height()));
     QPoint topLeft(anchorTop.x() - width() / 2, anchorTop.y() - height() - 2);
+    m_below = false;
     if (const QScreen *screen = m_anchor->screen()) {
         const QRect bounds = screen->availableGeometry();
         topLeft.setX(qBound(bounds.left(), topLeft.x(), bounds.right() - width()));
-        topLeft.setY(qMax(bounds.top(), topLeft.y()));
+        // No room over the button: open under it, the arrow pointing up.
+        if (topLeft.y() < bounds.top()) {
+            m_below = true;
+            topLeft.setY(anchorBottom.y() + 2);
+        }
     }
+    layout()->setContentsMargins(8, 8 + (m_below ? kArrow : 0), 8, 8 + (m_below ? 0 : kArrow));
     m_arrowX = qBound(kArrow * 2, anchorTop.x() - topLeft.x(), width() - kArrow * 2);
     move(topLeft);
     show();
+}
+
+QPoint KLHubPopover::arrowTip() const
+{
+    return mapToGlobal(QPoint(m_arrowX, m_below ? 0 : height()));
 }
 
 void KLHubPopover::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF body(0.5, 0.5, width() - 1.0, height() - kArrow - 1.0);
+    const qreal top = m_below ? kArrow + 0.5 : 0.5;
+    const QRectF body(0.5, top, width() - 1.0, height() - kArrow - 1.0);
     QPainterPath path;
     path.addRoundedRect(body, 8, 8);
     QPainterPath arrow;
-    arrow.moveTo(m_arrowX - kArrow, body.bottom());
-    arrow.lineTo(m_arrowX, body.bottom() + kArrow);
-    arrow.lineTo(m_arrowX + kArrow, body.bottom());
+    const qreal base = m_below ? body.top() : body.bottom();
+    const qreal tip = m_below ? 0.5 : body.bottom() + kArrow;
+    arrow.moveTo(m_arrowX - kArrow, base);
+    arrow.lineTo(m_arrowX, tip);
+    arrow.lineTo(m_arrowX + kArrow, base);
     arrow.closeSubpath();
     path = path.united(arrow);
     p.setPen(QPen(KLTheme::color(QStringLiteral("#D9DEE6")), 1));

@@ -10,11 +10,15 @@ class KLHubPopover : public QFrame {
     Q_OBJECT
 public:
     explicit KLHubPopover(QWidget *anchor);
-    /// Shows the popover over its anchor (the toolbar sits at the window's bottom edge), its
-    /// arrow pointing at the anchor's centre, kept inside the anchor's screen.
+    /// Shows the popover over its anchor (the toolbar sits at the window's bottom edge), or
+    /// under it when the screen has no room above, its arrow pointing at the anchor's centre,
+    /// kept inside the anchor's screen.
     void showAnchored();
     QWidget *anchor() const { return m_anchor; }
     QWidget *contentArea() const { return m_content; }
+    /// Where the arrow's tip is, in global coordinates.
+    QPoint arrowTip() const;
+    bool opensBelow() const { return m_below; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -23,4 +27,5 @@ private:
     QWidget *m_anchor;
     QWidget *m_content;
     int m_arrowX = 0;
+    bool m_below = false;
 };
