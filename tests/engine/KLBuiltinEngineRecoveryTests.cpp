@@ -1,5 +1,5 @@
-// The built-in engine when the media server goes away and comes back, withdraws a stream, or
-// knows the member only from the business info: against the simulator's media server.
+// The built-in engine when the media server goes away and comes back or withdraws a stream:
+// against the simulator's media server.
 
 #include "KLEngineTestSupport.h"
 
@@ -23,16 +23,13 @@ namespace {
 
 const QString kSelf = QStringLiteral("3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01");
 
-QJsonObject connectionParam(const MeetingSim &sim, const QJsonObject &bizInfo, const QString &displayName = {})
+QJsonObject connectionParam(const MeetingSim &sim, const QJsonObject &bizInfo)
 {
     const QJsonObject info = sim.scenario()["meetings"][0]["meetingInfo"].toObject();
     const QJsonObject regInfo{{"appointmentId", info["roomid"]}, {"zone", info["rtcZone"]},
                               {"memberUuid", kSelf}, {"token", info["token"]}};
-    QJsonObject param{{"rtcWsRegInfo", QJsonObject{{"signalingServer", info["rtcserverWsUrl"]}, {"regInfo", regInfo}}},
-                      {"bizInfo", bizInfo}, {"caFile", sim.caFile()}};
-    if (!displayName.isEmpty())
-        param.insert("displayName", displayName);
-    return param;
+    return {{"rtcWsRegInfo", QJsonObject{{"signalingServer", info["rtcserverWsUrl"]}, {"regInfo", regInfo}}},
+            {"bizInfo", bizInfo}, {"caFile", sim.caFile()}};
 }
 
 class BuiltinEngineRecovery : public ::testing::Test {
@@ -218,47 +215,6 @@ TEST_F(BuiltinEngineRecovery, AWithdrawnStreamIsUnsubscribedAndTheServersAnswerE
     kltest::pumpEvents(100);
     EXPECT_EQ(sent("unsubscribe").size(), 1);
     EXPECT_EQ(events->count(KLRTCMediaEventStreamUnsubscribed), 1);
-}
-
-TEST_F(BuiltinEngineRecovery, TheMediaServerKnowsTheMemberByTheNameTheMeetingGave)
-{
-    struct Naming {
-        const char *name;
-        QJsonObject bizInfo;
-        QString displayName;
-        QString expected;
-    };
-    const Naming namings[] = {
-        {"business info", {{"display", "周明"}, {"participant", kSelf}}, {}, "周明"},
-        {"the connection's own name first", {{"display", "周明"}}, "林晓", "林晓"},
-        {"nothing but the uuid", {{"display", ""}}, {}, kSelf},
-    };
-    for (const Naming &naming : namings) {
-        SCOPED_TRACE(naming.name);
-        const int before = sim.mediaConnections();
-        auto events = std::make_shared<EventRecorder>(QThread::currentThread());
-        auto named = engine->createConnection(connectionParam(sim, naming.bizInfo, naming.displayName), 1, 0, true,
-                                              false, events);
-        named->connect();
-        ASSERT_TRUE(kltest::waitUntil([&] { return events->count(KLRTCMediaEventConnected) == 1; }));
-        auto share = engine->createStream({{"screen", true}}, streamStates);
-        share->initStream();
-        auto own = engine->createStream({{"audio", true}, {"video", true}}, streamStates);
-        own->initStream();
-        named->publishStream(own);
-        named->publishStream(share);
-        ASSERT_TRUE(kltest::waitUntil([&] { return sent("publish", before + 1).size() == 2; }));
-        EXPECT_EQ(sent("register", before + 1)[0]["displayName"].toString(), naming.expected);
-        for (const QJsonObject &publish : sent("publish", before + 1)) {
-            const QString display = publish["display"].toString();
-            if (publish["screen"].toBool())
-                EXPECT_EQ(QString::fromUtf8(QByteArray::fromBase64(display.toLatin1())), naming.expected);
-            else
-                EXPECT_EQ(display, naming.expected);
-        }
-        named->disconnect();
-        ASSERT_TRUE(kltest::waitUntil([&] { return events->count(KLRTCMediaEventConnectionReleased) == 1; }));
-    }
 }
 
 } // namespace
