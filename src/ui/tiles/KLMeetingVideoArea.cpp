@@ -110,9 +110,12 @@ void KLMeetingVideoArea::showMainClient(const std::shared_ptr<KLFeedClient> &fee
 
 void KLMeetingVideoArea::refreshSmallClients()
 {
-    QList<std::shared_ptr<KLFeedClient>> feeds;
-    if (d->service)
-        feeds = d->service->smallClients();
+    showSmallClients(d->service ? d->service->smallClients() : QList<std::shared_ptr<KLFeedClient>>());
+}
+
+void KLMeetingVideoArea::showSmallClients(QList<std::shared_ptr<KLFeedClient>> feeds)
+{
+    feeds.removeAll(nullptr);
     if (feeds.size() > kStripTiles) {
         KL_LOG_WARN(kTag, QStringLiteral("%1 small clients, the strip shows %2").arg(feeds.size()).arg(kStripTiles));
         feeds = feeds.mid(0, kStripTiles);

@@ -25,6 +25,8 @@ public:
     void showMainClient(const std::shared_ptr<KLFeedClient> &feed);
     /// The strip is read again from the meeting (its small clients, at most four).
     void refreshSmallClients();
+    /// The strip shows `feeds` (at most four; a member already shown keeps its tile).
+    void showSmallClients(QList<std::shared_ptr<KLFeedClient>> feeds);
     /// A client left: its renderer stops when the big view shows it.
     void clientLeave(const std::shared_ptr<KLFeedClient> &feed);
     /// The room was entered: the big view's meeting timer starts (once).
