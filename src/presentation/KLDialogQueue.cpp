@@ -175,3 +175,32 @@ void KLDialogQueue::networkAvailable()
     m_queue.pop_front();
     show(std::move(next));
 }
+
+std::optional<KLDialogButton> KLDialogQueue::defaultButton(const KLDialogPresentation &dialog)
+{
+    if (dialog.first.visible)
+        return KLDialogButton::First;
+    if (dialog.second.visible)
+        return KLDialogButton::Second;
+    return std::nullopt;
+}
+
+std::optional<KLDialogButton> KLDialogQueue::cancelButton(const KLDialogPresentation &dialog)
+{
+    if (dialog.third.visible)
+        return KLDialogButton::Third;
+    const auto declines = [](const KLDialogButtonLook &button) {
+        if (!button.visible)
+            return false;
+        for (const char *key : {"CANCEL", "CONFIRM_NO", "Ignore_tips"}) {
+            if (button.text == KLLocalizedString(QLatin1String(key)))
+                return true;
+        }
+        return false;
+    };
+    if (declines(dialog.second))
+        return KLDialogButton::Second;
+    if (declines(dialog.first))
+        return KLDialogButton::First;
+    return std::nullopt;
+}

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 
 /// One confirmation or message dialog: a title, a description, up to three buttons and one
 /// action per button. Texts are already localised; colours are "#RRGGBB" and empty means
@@ -98,6 +99,12 @@ public:
 
     /// The look the view gets for a request (pure; the third button's text is localised).
     static KLDialogPresentation presentationFor(const KLDialogRequest &request, quint64 dialogId);
+    /// The button Enter presses: the first when shown, else the second; none without buttons.
+    static std::optional<KLDialogButton> defaultButton(const KLDialogPresentation &dialog);
+    /// The button Escape presses: the third (always "Cancel") when shown, else the second or
+    /// the first button when it declines (it reads CANCEL, CONFIRM_NO or Ignore_tips); none
+    /// when no button declines, so that Escape cannot pick a leave or a confirmation.
+    static std::optional<KLDialogButton> cancelButton(const KLDialogPresentation &dialog);
 
 private:
     void requestOnMain(KLDialogRequest request);

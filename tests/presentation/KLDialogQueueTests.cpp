@@ -168,3 +168,40 @@ TEST_F(DialogQueue, RequestsFromAnotherThreadArriveOnTheMainThread)
 }
 
 } // namespace
+
+namespace {
+
+// Enter and Escape in the drawn dialog: Enter takes the first button, Escape only a button
+// that declines — never a leave or a confirmation.
+TEST(DialogKeys, EnterTakesTheDefaultAndEscapeOnlyADecliningButton)
+{
+    KLLocalization::setLanguage(KLLocalization::Language::English);
+    auto look = [](QString first, QString second, bool third) {
+        KLDialogRequest request;
+        request.firstButtonText = std::move(first);
+        request.secondButtonText = std::move(second);
+        request.showThirdButton = third;
+        return KLDialogQueue::presentationFor(request, 1);
+    };
+    const QString leave = KLLocalizedString("LEAVE_ROOM_TOAST_EXIT_MEETING");
+    const QString finish = KLLocalizedString("LEAVE_ROOM_TOAST_FINISH_MEETING");
+
+    const auto three = look(leave, finish, true);
+    EXPECT_EQ(KLDialogQueue::defaultButton(three), KLDialogButton::First);
+    EXPECT_EQ(KLDialogQueue::cancelButton(three), KLDialogButton::Third);
+
+    for (const char *decline : {"CANCEL", "CONFIRM_NO", "Ignore_tips"}) {
+        const auto two = look(leave, KLLocalizedString(decline), false);
+        EXPECT_EQ(KLDialogQueue::cancelButton(two), KLDialogButton::Second) << decline;
+    }
+    // The network-lost dialog's second button leaves: Escape ignores instead.
+    const auto networkLost = look(KLLocalizedString("Ignore_tips"), KLLocalizedString("LEAVE_ROOM_BY_KICK_TOAST_KNOW"), false);
+    EXPECT_EQ(KLDialogQueue::cancelButton(networkLost), KLDialogButton::First);
+    EXPECT_EQ(KLDialogQueue::cancelButton(look(leave, KLLocalizedString("LEAVE_ROOM_TOAST_FINISH_MEETING_SELF"), false)),
+              std::nullopt);
+    EXPECT_EQ(KLDialogQueue::cancelButton(look(KLLocalizedString("CONFIRM"), {}, false)), std::nullopt);
+    EXPECT_EQ(KLDialogQueue::defaultButton(look({}, leave, false)), KLDialogButton::Second);
+    EXPECT_EQ(KLDialogQueue::defaultButton(look({}, {}, false)), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,128 @@
+// The drawn meeting window against the simulator: it opens when the host sets no presenter,
+// the leave button's dialog and each of its buttons, Enter and Escape in a dialog, Escape
+// leaving full screen, the window's own notifications and its closing after a finish.
+
+#include "KLUIWindowFixture.h"
+
+#include "runtime/KLNotificationCenter.h"
+#include "runtime/KLNotificationNames.h"
+#include "window/KLMeetingLayoutViewController.h"
+
+#include <QSettings>
+
+namespace {
+
+using kltest::UIWindowFixture;
+using kltest::waitUntil;
+
+class UIWindow : public UIWindowFixture {};
+
+TEST_F(UIWindow, OpensTitledAtASensibleSizeAndRemembersWhereItWas)
+{
+    QSettings().remove(QLatin1String(KLMeetingWindowWidget::kGeometryKey));
+    join();
+    auto *w = window();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Release planning - ") + KLLocalizedString("APP_NAME"));
+    EXPECT_GE(w->width(), w->minimumWidth());
+    EXPECT_GE(w->height(), w->minimumHeight());
+    EXPECT_EQ(layout()->subjectLabel()->text(), "Release planning");
+
+    // The user's close leaves the meeting; the next window opens where this one was.
+    w->resize(1000, 700);
+    w->move(40, 30);
+    w->close();
+    ASSERT_TRUE(waitUntil([] { return window() == nullptr; }));
+    EXPECT_FALSE(entry->hasMeetingWindow());
+    join();
+    EXPECT_EQ(window()->size(), QSize(1000, 700));
+}
+
+TEST_F(UIWindow, LeaveButtonAsksFirstAndEachButtonDoesWhatItSays)
+{
+    join();
+    hubButton("hub-leave-button")->click();
+    ASSERT_TRUE(waitUntil([] { return dialog()->isDialogShown(); }));
+    // Not the meeting's master, with others online: leave or cancel.
+    EXPECT_EQ(dialog()->titleLabel()->text(), KLLocalizedString("LEAVE_ROOM_OTHER_TOAST_DIALOG"));
+    QPushButton *leave = dialog()->button(KLDialogButton::First);
+    QPushButton *cancel = dialog()->button(KLDialogButton::Second);
+    EXPECT_EQ(leave->text(), KLLocalizedString("LEAVE_ROOM_TOAST_EXIT_MEETING"));
+    EXPECT_EQ(cancel->text(), KLLocalizedString("CANCEL"));
+    EXPECT_FALSE(dialog()->button(KLDialogButton::Third)->isVisibleTo(dialog()));
+
+    // A second press while the dialog is up shows no second dialog.
+    hubButton("hub-leave-button")->click();
+    cancel->click();
+    waitUntil([] { return false; }, 50);
+    EXPECT_FALSE(dialog()->isDialogShown());
+    EXPECT_EQ(KLDialogQueue::shared().queuedCount(), 0);
+    EXPECT_NE(window(), nullptr);
+    EXPECT_FALSE(host->heard().contains("finish 0"));
+
+    hubButton("hub-leave-button")->click();
+    ASSERT_TRUE(waitUntil([] { return dialog()->isDialogShown(); }));
+    dialog()->button(KLDialogButton::First)->click();
+    EXPECT_TRUE(waitUntil([] { return window() == nullptr; })) << "leaving closes the window";
+    EXPECT_TRUE(host->heard().contains("finish 0"));
+}
+
+TEST_F(UIWindow, EnterAndEscapeAnswerTheDialog)
+{
+    join();
+    hubButton("hub-leave-button")->click();
+    ASSERT_TRUE(waitUntil([] { return dialog()->isDialogShown(); }));
+    kltest::pressKey(window(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog()->isDialogShown()) << "Escape presses Cancel";
+    EXPECT_NE(window(), nullptr);
+
+    hubButton("hub-leave-button")->click();
+    ASSERT_TRUE(waitUntil([] { return dialog()->isDialogShown(); }));
+    kltest::pressKey(window(), Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([] { return window() == nullptr; })) << "Enter presses the default: leave";
+}
+
+TEST_F(UIWindow, EscapeLeavesFullScreenAndReachesTheLayout)
+{
+    join();
+    QStringList posted;
+    auto &center = KLNotificationCenter::defaultCenter();
+    for (const char *name : {"viewDidEnterScreenMode", "hubAndRightViewsShow", "windowDidMiniaturize",
+                             "windowDidDeMiniaturize", "windowDidChangeMove"}) {
+        center.addObserver(this, QLatin1String(name), [&posted, name](const KLNotification &) { posted << name; });
+    }
+    auto *w = window();
+    layout()->fullScreenButton()->click();
+    ASSERT_TRUE(waitUntil([w] { return w->isFullScreen(); }));
+    EXPECT_TRUE(posted.contains("viewDidEnterScreenMode"));
+
+    kltest::pressKey(w, Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([w] { return !w->isFullScreen(); }));
+    EXPECT_TRUE(posted.contains("hubAndRightViewsShow")) << "the layout heard full screen end";
+
+    posted.clear();
+    w->showMinimized();
+    waitUntil([] { return false; }, 20);
+    w->showNormal();
+    waitUntil([] { return false; }, 20);
+    w->move(w->pos() + QPoint(15, 10));
+    waitUntil([] { return false; }, 20);
+    EXPECT_TRUE(posted.contains("windowDidMiniaturize"));
+    EXPECT_TRUE(posted.contains("windowDidDeMiniaturize"));
+    EXPECT_TRUE(posted.contains("windowDidChangeMove"));
+    center.removeObserver(this);
+}
+
+TEST_F(UIWindow, RemovedFromTheMeetingTheDialogExplainsAndTheWindowCloses)
+{
+    join();
+    sim->pushEvent(10, meeting.value("selfMemberUUID").toString());
+    ASSERT_TRUE(waitUntil([] { return window() && dialog()->isDialogShown(); }, 8000));
+    EXPECT_EQ(layout()->page(), KLMeetingLayoutWidget::Page::Left);
+    EXPECT_EQ(dialog()->titleLabel()->text(), KLLocalizedString("LEAVE_ROOM_BY_KICK_TOAST_DIALOG"));
+    kltest::pressKey(window(), Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([] { return window() == nullptr; })) << "the finish closes the window";
+    EXPECT_TRUE(host->heard().contains("finish 1"));
+}
+
+} // namespace
