@@ -50,18 +50,20 @@ QJsonArray keysOrNulls(const QStringList &keys)
 
 } // namespace
 
-HostMeetingListener::HostMeetingListener(HostEventSink &sink, std::function<void()> onClosed)
+HostMeetingListener::HostMeetingListener(HostEventSink &sink, std::function<void(int exitCode)> onClosed)
     : m_sink(sink), m_onClosed(std::move(onClosed))
 {
 }
 
 void HostMeetingListener::onMeetingJoined()
 {
+    m_joined = true;
     m_sink.emitEvent({{"type", "joined"}});
 }
 
 void HostMeetingListener::onError(int code, const QString &reason)
 {
+    m_failed = true;
     m_sink.emitEvent({{"type", "error"}, {"code", code}, {"reason", textOrNull(reason)}});
 }
 
@@ -116,8 +118,9 @@ void HostMeetingListener::showRatePage(const QString &url)
 void HostMeetingListener::windowClosed()
 {
     m_sink.emitEvent({{"type", "closed"}});
+    // A meeting that ended in an error before it was ever joined did not start.
     if (m_onClosed)
-        m_onClosed();
+        m_onClosed(m_failed && !m_joined ? 1 : 0);
 }
 
 } // namespace kelvohost

@@ -14,8 +14,9 @@ class HostEventSink;
 
 class HostMeetingListener final : public KLUISDKMeetingEventDelegate, public KLUISDKMeetingPresenter {
 public:
-    /// `onClosed` runs on the main thread after the "closed" event.
-    HostMeetingListener(HostEventSink &sink, std::function<void()> onClosed);
+    /// `onClosed` runs on the main thread after the "closed" event, with the process's exit
+    /// code: 1 when the meeting could not start (an error came and "joined" never did), else 0.
+    HostMeetingListener(HostEventSink &sink, std::function<void(int exitCode)> onClosed);
 
     // KLUISDKMeetingEventDelegate
     void onMeetingJoined() override;
@@ -34,7 +35,9 @@ public:
 
 private:
     HostEventSink &m_sink;
-    std::function<void()> m_onClosed;
+    std::function<void(int exitCode)> m_onClosed;
+    bool m_joined = false;
+    bool m_failed = false;
 };
 
 } // namespace kelvohost

@@ -70,18 +70,18 @@ int failWith(const QString &message, int status)
 // The meeting's connections finish closing on their own threads a few milliseconds after the
 // window closed, their last steps handed back to this loop; the loop keeps turning until they
 // are done (two seconds at most) so that exit does not cut them off.
-void exitOnceTheMeetingThreadsEnded()
+void exitOnceTheMeetingThreadsEnded(int exitCode)
 {
     constexpr int kPollMs = 5;
     constexpr int kLongestWaitMs = 2000;
     auto waited = std::make_shared<QElapsedTimer>();
     waited->start();
     auto *poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, exitCode] {
         if (KLUISDKMeetingMainWindow::hasMeetingThreads() && waited->elapsed() < kLongestWaitMs)
             return;
         poll->deleteLater();
-        QCoreApplication::exit(0);
+        QCoreApplication::exit(exitCode);
     });
     poll->start(kPollMs);
 }

@@ -43,7 +43,7 @@ enum class KLUISDKUserAction {
     Speaker,       ///< the toolbar's speaker button
     Share,         ///< the toolbar's share button
     Leave,         ///< the toolbar's leave button
-    Chat,          ///< sends the argument as a chat message
+    Chat,          ///< sends the argument as the chat input would (trimmed, without line breaks, long texts in pieces)
     Click,         ///< clicks a member's row
     Lock,          ///< locks or unlocks a member in the main view
     MuteMember,    ///< a member row's microphone button

@@ -6,6 +6,7 @@
 #include "host/KLMessageMode.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "runtime/KLDictionary.h"
+#include "runtime/KLDispatchQueue.h"
 #include "runtime/KLFormEncoding.h"
 #include "runtime/KLSDKLog.h"
 
@@ -184,7 +185,10 @@ void KLQLSLogger::commitMonitorLevel(int level, int group, const QJsonObject &pa
 
 void KLQLSLogger::handToHost(const QJsonObject &record) const
 {
-    ASYNC_RUN_ON_SERIAL_QUEUE([handOver = read(&State::handOver), record]() { handOver(record); });
+    // The hand-over holds the meeting's end until it has run, like an upload (KLQLSUpload).
+    ASYNC_RUN_ON_SERIAL_QUEUE([handOver = read(&State::handOver), record, hold = KLDispatchQueue::holdForMeeting()]() {
+        handOver(record);
+    });
 }
 
 void KLQLSLogger::postDirectly(const QJsonObject &record, const QString &topic,

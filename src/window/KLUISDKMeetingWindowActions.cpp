@@ -1,6 +1,7 @@
 // The user's actions on the meeting window, for hosts that draw the window themselves: each
 // one is the click the widget would forward.
 
+#include "collab/KLChatManager.h"
 #include "conference/KLConferenceService.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
@@ -51,7 +52,9 @@ bool KLUISDKMeetingWindow::performUserAction(KLUISDKUserAction action, const QSt
     case KLUISDKUserAction::Speaker: hubController->speakerClicked(); break;
     case KLUISDKUserAction::Share: hubController->shareClicked(); break;
     case KLUISDKUserAction::Leave: hubController->leaveClicked(); break;
-    case KLUISDKUserAction::Chat: service->sendChatMessage(argument); break;
+    // The chat input's own path: the text is trimmed, loses its line breaks and long texts go
+    // in pieces (KLChatManager), whoever typed it.
+    case KLUISDKUserAction::Chat: KLChatManager::sharedInstance().sendChatMessage(argument); break;
     case KLUISDKUserAction::Click: members->rowClicked(argument); break;
     case KLUISDKUserAction::Lock: members->lockClicked(argument); break;
     case KLUISDKUserAction::MuteMember: members->muteClicked(argument); break;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace {
 
 const QString kPostPath = QStringLiteral("/logstores/client-log/shards/lb");
@@ -168,4 +170,20 @@ TEST_F(KLQLSUpload, AnUploadUnderWayHoldsTheMeetingsEndUntilAnsweredAtMostTheWai
     sim.releaseHeld();
     EXPECT_TRUE(kltest::waitUntil([&] { return log->count("info", "client-log upload answered 200") == 1; },
                                   kNetworkWaitMs));
+}
+
+// A staff member's records go to the host instead: the hand-over holds the meeting's end too.
+TEST_F(KLQLSUpload, AHandOverToTheHostHoldsTheMeetingsEndUntilItHasRun)
+{
+    ASSERT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }, kNetworkWaitMs));
+    std::atomic<int> heldDuringHandOver{-1};
+    logger.setHostHandOver([&](const QJsonObject &) { heldDuringHandOver = KLDispatchQueue::meetingQueuesAlive(); });
+    KLClientConfigManager::sharedInstance().setIsStaff(true);
+    useQlsInfo(true);
+    logger.commitMonitorLevel(3, 1, {{"value", "leaveRoom"}});
+    ASSERT_TRUE(kltest::waitUntil([&] { return heldDuringHandOver.load() >= 0; }, kNetworkWaitMs));
+    EXPECT_EQ(heldDuringHandOver.load(), 1);
+    EXPECT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }, kNetworkWaitMs));
+    logger.setHostHandOver(nullptr);
+    KLClientConfigManager::sharedInstance().setIsStaff(false);
 }

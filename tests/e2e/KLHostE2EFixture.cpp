@@ -179,11 +179,11 @@ void HostE2ETest::awaitSignallingRegistered(bool internal)
     ASSERT_TRUE(registered) << host->transcript();
 }
 
-void HostE2ETest::expectClosedAndCleanExit()
+void HostE2ETest::expectClosedAndExit(int code)
 {
     ASSERT_TRUE(await(typeIs(QStringLiteral("closed")))) << host->transcript();
     ASSERT_TRUE(host->waitForExit()) << "the host did not end after \"closed\"" << host->transcript();
-    EXPECT_TRUE(host->exitedCleanly()) << host->transcript();
+    EXPECT_EQ(host->exitCode(), code) << host->transcript();
     EXPECT_EQ(host->count(typeIs(QStringLiteral("closed"))), 1) << host->transcript();
     EXPECT_EQ(host->indexOf(typeIs(QStringLiteral("closed"))), host->events().size() - 1)
         << "nothing of the meeting may follow \"closed\"" << host->transcript();

@@ -69,7 +69,9 @@ protected:
     /// Waits until the host's signalling connection is registered, so pushes reach it.
     void awaitSignallingRegistered(bool internal);
     /// The end of every run: one "closed", as the last event, and exit code 0.
-    void expectClosedAndCleanExit();
+    void expectClosedAndCleanExit() { expectClosedAndExit(0); }
+    /// The same end with exit code `code` (1: the meeting could not start).
+    void expectClosedAndExit(int code);
 
     QString selfUuid() const;
     /// The uuid of the member or room with employee number `empId`.

@@ -159,6 +159,13 @@ bool HostProcess::exitedCleanly() const
            && m_process.exitCode() == 0;
 }
 
+int HostProcess::exitCode() const
+{
+    if (m_process.state() != QProcess::NotRunning || m_process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return m_process.exitCode();
+}
+
 std::string HostProcess::transcript() const
 {
     QString out = QStringLiteral("\n--- host events ---\n");

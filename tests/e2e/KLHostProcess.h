@@ -62,6 +62,8 @@ public:
     bool waitForExit(int timeoutMs = kDeadlineMs);
     /// True when the process ended by itself with exit code 0.
     bool exitedCleanly() const;
+    /// The exit code of a process that ended by itself; -1 while it runs or after a crash.
+    int exitCode() const;
 
     /// The events and the end of the host's log, for failure messages.
     std::string transcript() const;

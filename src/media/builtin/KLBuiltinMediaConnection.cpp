@@ -6,10 +6,13 @@
 #include "media/builtin/KLBuiltinStableHash.h"
 #include "runtime/KLDispatchQueue.h"
 #include "runtime/KLHttpSession.h"
+#include "runtime/KLWebSocketClose.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebSocket>
+
+#include <utility>
 
 namespace {
 
@@ -432,17 +435,20 @@ std::shared_ptr<KLBuiltinMediaStream> KLBuiltinMediaConnection::remote(const QSt
 
 void KLBuiltinMediaConnection::disconnect()
 {
-    onQueue([](KLBuiltinMediaConnection &c) {
+    // The block keeps the connection: the meeting lets go of it right after this call, and
+    // the goodbye must still be said. The socket then closes on its own (KLWebSocketClose),
+    // keeping the queue until the server has answered, so neither the destructor (code 1001)
+    // nor the host's exit cuts the "bye" and the close off.
+    m_queue->async([self = self()] {
+        KLBuiltinMediaConnection &c = *self;
         if (c.m_released)
             return;
         c.m_released = true;
         ++c.m_generation; // nothing the socket says from now on counts
-        if (c.m_socket && c.m_socket->state() == QAbstractSocket::ConnectedState) {
+        if (c.m_socket && c.m_socket->state() == QAbstractSocket::ConnectedState)
             c.send({{QStringLiteral("type"), QStringLiteral("bye")}});
-            c.m_socket->close(QWebSocketProtocol::CloseCodeNormal, QStringLiteral("disconnect"));
-        } else if (c.m_socket) {
-            c.m_socket->abort();
-        }
+        KLWebSocketClose::closeAndRelease(std::exchange(c.m_socket, nullptr), c.m_queue,
+                                          QStringLiteral("disconnect"), QStringLiteral("KLBuiltinMediaConnection"));
         for (const auto &stream : std::as_const(c.m_remote))
             stream->setSubscribed(false);
         c.m_remote.clear();
