@@ -1,6 +1,7 @@
 #include "window/KLVideoTileModel.h"
 
 #include "conference/KLFeedClient.h"
+#include "media/KLRTCMediaStream.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
 #include "runtime/KLLocalization.h"
@@ -93,6 +94,10 @@ KLVideoTileState describe(const std::shared_ptr<KLFeedClient> &feed, bool bigVie
     const bool isShare = feed->isShareScreen();
     state.uuid = feed->uuid();
     state.displayName = feed->display();
+    // A stream the media server announced before any member list names it carries its own name.
+    const auto stream = feed->mediaStream();
+    if (state.displayName.isEmpty() && stream && !isShare)
+        state.displayName = stream->display();
     state.isSelf = feed->isPublisher() && !isShare;
     state.muted = callState && callState->mute == 1;
     state.isRoom = feed->isMeetingRoom();

@@ -12,6 +12,7 @@
 #include "ui/video/KLVideoRenderWidget.h"
 
 #include "KLTestSupport.h"
+#include "KLUIPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,7 @@ TEST_F(DrawnTiles, TheStripShowsFourTilesBesideTheChosenFeedAndFramesReachTheirT
         colours.insert(guestTile->videoWidget()->framePixel({x, size.height() / 3}).rgb());
     EXPECT_GT(colours.size(), 2);
 
+    kltest::savePictureForReview(window.get(), QStringLiteral("drawn-meeting"));
     // The big view's meeting timer runs once the room is entered.
     EXPECT_TRUE(area->bigView()->isMeetingTimerRunning());
 

@@ -16,6 +16,7 @@
 #include "window/KLHubViewController.h"
 
 #include "KLTestSupport.h"
+#include "KLUIPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,7 @@ TEST_F(Toolbar, EveryControlIsDrawnWithItsLookAndClicksReachTheController)
         }
     }
     EXPECT_FALSE(button("hub-meetingNote-button")->isVisible());
+    kltest::savePictureForReview(widget, QStringLiteral("toolbar"));
 
     // The microphone at rest: the controller's normal look.
     KLHubButtonWidget *mic = button("hub-mute-button");
@@ -109,6 +111,7 @@ TEST_F(Toolbar, EveryControlIsDrawnWithItsLookAndClicksReachTheController)
     EXPECT_TRUE(meeting->calls().contains(QStringLiteral("muteAudio own 1 1")));
     ASSERT_TRUE(kltest::waitUntil([&] { return mic->drawnState().icon == QStringLiteral("conf_tool_audio_mute"); }));
     EXPECT_EQ(mic->currentBackground(), QColor("#FF6910"));
+    kltest::savePictureForReview(widget, QStringLiteral("toolbar-muted"));
     mic->setDown(true);
     EXPECT_EQ(mic->currentBackground(), QColor("#F26900"));
     mic->setDown(false);

@@ -2,6 +2,7 @@
 // tooltip a net score gives, what fills a tile, the room label and the meeting timer's text.
 
 #include "conference/KLFeedClient.h"
+#include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
 #include "runtime/KLLocalization.h"
@@ -145,6 +146,18 @@ TEST_F(VideoTileModel, DescribeReadsTheFeed)
     share->setDisplay("Lin Xiao");
     EXPECT_EQ(describe(share, false, true).content, KLVideoTileContent::ScreenShare);
     EXPECT_EQ(describe(share, false, true).name, QStringLiteral("Lin Xiao"));
+
+    // A stream announced before any member list names it: the stream's own name, but never a
+    // share's (its name is encoded).
+    auto engine = KLFakeMediaSDK::installNew();
+    auto guest = KLFeedClient::create(QJsonValue(7), "guest-1", {});
+    guest->setMediaStream(engine->makeRemoteStream("guest-1", "Guest 1"));
+    EXPECT_EQ(describe(guest, false, true).name, QStringLiteral("Guest 1"));
+    EXPECT_EQ(describe(guest, false, true).content, KLVideoTileContent::Video);
+    auto encoded = KLFeedClient::create(QJsonValue(7), "screen-guest", {});
+    encoded->setMediaStream(engine->makeRemoteStream("screen-guest", "R3Vlc3QgMQ=="));
+    EXPECT_EQ(describe(encoded, true, true).name, QString());
+    KLRTCMediaSDK::install(nullptr);
 }
 
 } // namespace

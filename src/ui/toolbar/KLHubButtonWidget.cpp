@@ -4,6 +4,7 @@
 #include "ui/KLTheme.h"
 
 #include <QEnterEvent>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -115,6 +116,21 @@ void KLHubButtonWidget::leaveEvent(QEvent *event)
     QAbstractButton::leaveEvent(event);
 }
 
+void KLHubButtonWidget::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason
+        || event->reason() == Qt::ShortcutFocusReason;
+    update();
+    QAbstractButton::focusInEvent(event);
+}
+
+void KLHubButtonWidget::focusOutEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = false;
+    update();
+    QAbstractButton::focusOutEvent(event);
+}
+
 void KLHubButtonWidget::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -151,7 +167,7 @@ void KLHubButtonWidget::paintEvent(QPaintEvent *)
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(face).adjusted(1.5, 1.5, -1.5, -1.5), -m_spinAngle * 16, 100 * 16);
     }
-    if (hasFocus()) {
+    if (hasFocus() && m_keyboardFocus) {
         p.setPen(QPen(KLTheme::color(KLTheme::kAccentBlue), 1.5));
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);

@@ -32,6 +32,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QRect faceRect() const;
@@ -40,6 +42,7 @@ private:
     KLHubButtonState m_defaults;
     KLHubButtonState m_drawn;
     bool m_hovered = false;
+    bool m_keyboardFocus = false; ///< the focus ring shows only when the keyboard moved focus here
     int m_spinAngle = 0;
     std::unique_ptr<KLTimer> m_spinner;
 };
