@@ -22,13 +22,13 @@ struct Closing {
     // Runs on the queue's thread only. The socket is deleted by the queue's loop (at the
     // latest when its thread ends), and the queue let go last: once this was its last owner,
     // the main thread takes it down.
-    void finish(bool answered)
+    void finish(bool inTime)
     {
         if (done)
             return;
         done = true;
-        if (!answered) {
-            KL_LOG_WARN(tag, QStringLiteral("no answer to the close of %1 within %2 s, connection dropped")
+        if (!inTime) {
+            KL_LOG_WARN(tag, QStringLiteral("the close of %1 did not get out within %2 s, connection dropped")
                                  .arg(socket->requestUrl().toString())
                                  .arg(kHandshakeSeconds));
             socket->abort();

@@ -1,11 +1,11 @@
 #pragma once
 
-// Ending a WebSocket the way its server expects: a close frame with code 1000, the server's
-// answering close frame, then the end of the TCP connection. Until that handshake is over (or
-// has taken too long), the socket and the queue it lives on stay alive, so the queue still
-// counts in KLDispatchQueue::meetingQueuesAlive() and a host that waits for the meeting's
-// threads before exiting does not cut the goodbye off (the server would see 1001 or a dropped
-// connection instead).
+// Ending a WebSocket the way its server expects: every frame sent before, then a close frame
+// with code 1000, written out before the connection ends. Until the socket has ended (or the
+// close has taken too long), the socket and the queue it lives on stay alive, so the queue
+// still counts in KLDispatchQueue::meetingQueuesAlive() and a host that waits for the
+// meeting's threads before exiting does not cut the goodbye off (the server would see 1001 or
+// a dropped connection instead).
 
 #include <QString>
 
@@ -17,7 +17,7 @@ class QWebSocket;
 
 namespace KLWebSocketClose {
 
-/// Longest wait for the server's answer to the close frame, in seconds (time-scaled).
+/// Longest wait for the close to get out and the connection to end, in seconds (time-scaled).
 inline constexpr double kHandshakeSeconds = 1.0;
 
 /// Call on `queue`'s thread, where `socket` lives; takes the socket over. Every connection
@@ -25,7 +25,7 @@ inline constexpr double kHandshakeSeconds = 1.0;
 /// with 1000 and `reason` (frames sent before still go first), any other is aborted; the
 /// socket is deleted once closed, or aborted with a log line under `tag` after
 /// kHandshakeSeconds. `queue` is kept until then. `closed`, when given, runs on the queue
-/// once a socket that was open or opening has closed (answered or not), with the close code
+/// once a socket that was open or opening has closed (in time or not), with the close code
 /// and reason the socket reports; a socket closed already is not reported again.
 void closeAndRelease(QWebSocket *socket, std::shared_ptr<KLDispatchQueue> queue, const QString &reason,
                      const QString &tag, std::function<void(int code, const QString &reason)> closed = {});

@@ -5,9 +5,16 @@
 #include "MeetingSim.h"
 
 #include "runtime/KLDispatchQueue.h"
+#include "runtime/KLTimeScale.h"
+#include "runtime/KLWebSocketClose.h"
 #include "signalling/KLConferenceChannelWebSocket.h"
 
+#include "KLRecordingPrinter.h"
 #include "KLTestSupport.h"
+
+#include <QCryptographicHash>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +60,69 @@ TEST(KLTransportClose, FramesBeforeTheDisconnectAndA1000CloseReachTheServerWhenT
         EXPECT_EQ(frames.last().json.value("last").toInt(), round);
         EXPECT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }));
     }
+}
+
+/// A WebSocket peer on loopback that accepts the upgrade and then stops reading: whatever the
+/// client sends piles up until the connection is full, so its close cannot get out. Plain "ws":
+/// only the close matters here.
+class StalledPeer {
+public:
+    StalledPeer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            QTcpSocket *socket = m_server.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { upgrade(socket); });
+        });
+    }
+    QString url() const { return QStringLiteral("ws://127.0.0.1:%1/stalled").arg(m_server.serverPort()); }
+
+private:
+    void upgrade(QTcpSocket *socket)
+    {
+        if (m_upgraded)
+            return; // read no more
+        m_request += socket->readAll();
+        if (!m_request.contains("\r\n\r\n"))
+            return;
+        QByteArray key;
+        for (const QByteArray &line : m_request.split('\n')) {
+            if (line.toLower().startsWith("sec-websocket-key:"))
+                key = line.mid(line.indexOf(':') + 1).trimmed();
+        }
+        const QByteArray accept =
+            QCryptographicHash::hash(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11", QCryptographicHash::Sha1).toBase64();
+        socket->setReadBufferSize(1);
+        socket->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                      "Sec-WebSocket-Accept: " + accept + "\r\n\r\n");
+        m_upgraded = true;
+    }
+
+    QTcpServer m_server;
+    QByteArray m_request;
+    bool m_upgraded = false;
+};
+
+TEST(KLTransportClose, ACloseThatCannotGetOutEndsAfterTheLimitWithAWarning)
+{
+    StalledPeer peer;
+    auto log = kltest::RecordingPrinter::install();
+    ASSERT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }));
+    auto listener = std::make_shared<StateListener>();
+    auto transport = KLConferenceChannelWebSocket::create({{"signalingServer", peer.url()}}, listener, "Test");
+    transport->connect();
+    ASSERT_TRUE(kltest::waitUntil([&] { return listener->last.load() == KLConferenceChannelStateOpen; }));
+
+    // More than the connection holds, so the close frame stays behind it.
+    transport->sendMessage({{"bulk", QString(16 * 1024 * 1024, QLatin1Char('x'))}});
+    KLTimeScale::setFactor(0.1); // the one-second limit in 0.1 s
+    transport->disconnect();
+    transport.reset();
+    EXPECT_EQ(KLDispatchQueue::meetingQueuesAlive(), 1);
+    EXPECT_TRUE(kltest::waitUntil([] { return KLDispatchQueue::meetingQueuesAlive() == 0; }));
+    EXPECT_EQ(log->count("warn", "did not get out within"), 1);
+    KLTimeScale::setFactor(1.0);
+    kltest::RecordingPrinter::uninstall();
 }
 
 } // namespace
