@@ -51,10 +51,12 @@ public:
     /// that dialog is no longer shown or has no such button.
     bool pressDialogButton(quint64 dialogId, int button);
 
-    /// True while a meeting's own threads run: during the meeting and for the few milliseconds
-    /// after it ended that their last steps take, some of them on the main thread's event loop.
-    /// A host that quits once the window has closed keeps its loop turning until this is false;
-    /// returning from `main` earlier cuts those threads off while the process tears down.
+    /// True while a meeting's own threads run: during the meeting and after it ended until its
+    /// goodbyes are out — the connections' closes, the last cloud-log records — which takes a
+    /// few milliseconds on a good network and is given up after about a second; some of those
+    /// steps run on the main thread's event loop. A host that quits once the window has closed
+    /// keeps its loop turning until this is false; returning from `main` earlier cuts them off
+    /// while the process tears down (the server then sees the connections drop).
     static bool hasMeetingThreads();
 
     struct Private;
