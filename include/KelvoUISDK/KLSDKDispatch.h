@@ -1,11 +1,17 @@
 #pragma once
 
+/// @file
+/// Handing work to the SDK's threads: the main (GUI) thread, the serial work queue, the IO queue
+/// and the concurrent pool. Every function may be called from any thread and takes the block by
+/// value; the block runs once, on the named thread, and is destroyed there.
+
 #include <KelvoUISDK/KelvoUISDKExport.h>
 
 #include <functional>
 
 /// A unit of work handed to one of the SDK's queues. An empty function is "no block":
-/// every entry point below accepts it and does nothing with it.
+/// every entry point below accepts it and does nothing with it. What the block captures is
+/// owned by the queue until the block has run.
 using KLBlock = std::function<void()>;
 
 /// Runs `block` on the main (GUI) thread and waits for it; runs it inline when the caller

@@ -1,6 +1,8 @@
 #pragma once
 
-/// Version symbols of the KelvoUISDK library.
+/// @file
+/// Version symbols of the KelvoUISDK library. Constants: readable from any thread, also from
+/// the host's own static initialisers.
 
 #include <KelvoUISDK/KelvoUISDKExport.h>
 

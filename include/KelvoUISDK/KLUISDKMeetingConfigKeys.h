@@ -1,5 +1,6 @@
 #pragma once
 
+/// @file
 /// Keys of the two dictionaries a host hands to the meeting entry object.
 ///
 /// The meeting dictionary carries credentials and start options; the display dictionary
@@ -88,15 +89,27 @@ extern KELVOUISDK_EXPORT const char *const KLUISDKGuiConfigInviteMember;
 // ---- Meeting dictionary, host-facing aliases ------------------------------------------------
 // The same key texts as the KLSDKMeetingConfig… constants above (the very same pointers).
 
+/// "clientAppId": the same key as `KLSDKMeetingConfigClientAppId`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigClientAppId;
+/// "qlsInfo": the same key as `KLSDKMeetingConfigQlsInfo`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigQlsInfo;
+/// "meetingUUID": the same key as `KLSDKMeetingConfigMeetingUUID`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigMeetingUUID;
+/// "memberUUID": the same key as `KLSDKMeetingConfigMemberUUID`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigMemberUUID;
+/// "meetingToken": the same key as `KLSDKMeetingConfigMeetingToken`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigMeetingToken;
+/// "meetingDomain": the same key as `KLSDKMeetingConfigMeetingDomain`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigMeetingDomain;
+/// "userId": the same key as `KLSDKMeetingConfigUserId`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigUserId;
+/// "muteAudio": the same key as `KLSDKMeetingConfigMuteAudio`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigMuteAudio;
+/// "muteVideo": the same key as `KLSDKMeetingConfigMuteVideo`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigMuteVideo;
+/// "audioOnly": the same key as `KLSDKMeetingConfigAudioOnly`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigAudioOnly;
+/// "allowNoMic": the same key as `KLSDKMeetingConfigAllowNoMic`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigAllowNoMic;
+/// "speakerEnabled": the same key as `KLSDKMeetingConfigSpeakerEnabled`.
 extern KELVOUISDK_EXPORT const char *const KLUISDKMeetingConfigSpeakerEnabled;

@@ -1,5 +1,6 @@
 #pragma once
 
+/// @file
 /// What a host hears about a meeting it started: the delegate it hands to the meeting entry
 /// object, and the codes passed to it.
 
@@ -54,13 +55,13 @@ enum KLUISDKMeetingFinishReason : int {
 enum KLUISDKMeetingUserEvent : int {
     /// The member came online (also sent for each member already present at the start).
     KLUISDKMeetingUserOnline = 0,
-    KLUISDKMeetingUserOffline = 1,
-    KLUISDKMeetingUserAudioMuted = 2,
-    KLUISDKMeetingUserAudioUnmuted = 3,
-    KLUISDKMeetingUserVideoMuted = 4,
-    KLUISDKMeetingUserVideoUnmuted = 5,
-    KLUISDKMeetingUserStartSpeaking = 6,
-    KLUISDKMeetingUserStopSpeaking = 7,
+    KLUISDKMeetingUserOffline = 1,        ///< the member left or dropped out
+    KLUISDKMeetingUserAudioMuted = 2,     ///< the member's microphone was muted
+    KLUISDKMeetingUserAudioUnmuted = 3,   ///< the member's microphone was unmuted
+    KLUISDKMeetingUserVideoMuted = 4,     ///< the member's camera was turned off
+    KLUISDKMeetingUserVideoUnmuted = 5,   ///< the member's camera was turned on
+    KLUISDKMeetingUserStartSpeaking = 6,  ///< the member started speaking
+    KLUISDKMeetingUserStopSpeaking = 7,   ///< the member stopped speaking
     /// The member's floor (who holds the main view) changed.
     KLUISDKMeetingUserFloorChanged = 8,
 };
@@ -68,8 +69,11 @@ enum KLUISDKMeetingUserEvent : int {
 /// The host's delegate for one meeting. The SDK holds it by shared reference for the
 /// meeting's lifetime. Callbacks arrive on SDK threads, not necessarily the main thread;
 /// an implementation must return promptly and move UI work to its own thread.
+/// Once the meeting window has closed no further callback comes.
 class KELVOUISDK_EXPORT KLUISDKMeetingEventDelegate {
 public:
+    /// Destroyed by whoever holds the last reference: the host, or the SDK when the entry
+    /// object goes and the host kept none.
     virtual ~KLUISDKMeetingEventDelegate();
 
     /// The media connection is up: the user is in the meeting.
@@ -85,7 +89,8 @@ public:
     virtual void onMeetingFinish(int reason, const QString &text) = 0;
 
     /// Optional: a participant's state changed (`event` is a `KLUISDKMeetingUserEvent`).
-    /// The default implementation ignores it.
+    /// `user` is a snapshot made for this call; the host may keep it. The default
+    /// implementation ignores it.
     virtual void onMeetingUserStatusChange(const std::shared_ptr<KLSDKMeetingUser> &user,
                                            int event);
 };

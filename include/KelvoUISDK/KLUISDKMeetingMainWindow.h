@@ -1,5 +1,8 @@
 #pragma once
 
+/// @file
+/// The meeting entry object: what a host creates to run one meeting.
+
 #include <KelvoUISDK/KLUISDKMeetingPresenter.h>
 #include <KelvoUISDK/KelvoUISDKExport.h>
 
@@ -18,29 +21,36 @@ class KLUISDKMeetingEventDelegate;
 class KELVOUISDK_EXPORT KLUISDKMeetingMainWindow {
 public:
     /// Reads both dictionaries into their typed records and keeps the delegate; no checks yet.
+    /// The dictionaries are copied; the entry object shares ownership of `delegate` (the
+    /// meeting keeps a reference for its lifetime).
     KLUISDKMeetingMainWindow(const QVariantMap &uiConfig, const QVariantMap &meetingConfig,
                              std::shared_ptr<KLUISDKMeetingEventDelegate> delegate);
+    /// Closes the meeting window, if one is open, and leaves the meeting (main thread). The
+    /// meeting's threads may run on for a few milliseconds; see `hasMeetingThreads()`.
     ~KLUISDKMeetingMainWindow();
+    /// One entry object is one meeting: not copyable.
     KLUISDKMeetingMainWindow(const KLUISDKMeetingMainWindow &) = delete;
+    /// One entry object is one meeting: not assignable.
     KLUISDKMeetingMainWindow &operator=(const KLUISDKMeetingMainWindow &) = delete;
 
     /// Checks the credentials (meeting UUID; user id or member UUID; meeting token) and starts
-    /// the meeting. A missing credential is reported as `onError(0, reason)` and nothing else
-    /// happens.
+    /// the meeting (main thread). A missing credential is reported as `onError(0, reason)` and
+    /// nothing else happens.
     void joinMeeting();
 
     /// True once a meeting window exists (after a `joinMeeting` whose credentials passed) and
-    /// until it has closed.
+    /// until it has closed. Main thread.
     bool hasMeetingWindow() const;
 
     /// Draws the window's dialogs and notices through `presenter` instead of widgets. Set it
-    /// before `joinMeeting()`.
+    /// before `joinMeeting()`, on the main thread; the entry object shares ownership of it.
     void setPresenter(std::shared_ptr<KLUISDKMeetingPresenter> presenter);
 
     /// Without a presenter the SDK draws the meeting window itself (the application must then
     /// be a QApplication). `observer` hears what that window shows — dialogs (answerable with
     /// `pressDialogButton`), notices, chat messages, the rating page and the closing — as a
-    /// presenter would. Ignored when a presenter is set. Set it before `joinMeeting()`.
+    /// presenter would. Ignored when a presenter is set. Set it before `joinMeeting()`, on the
+    /// main thread; the entry object shares ownership of it.
     void setObserver(std::shared_ptr<KLUISDKMeetingPresenter> observer);
 
     /// Acts as the user would (main thread). False, with nothing done, when there is no
@@ -57,8 +67,10 @@ public:
     /// steps run on the main thread's event loop. A host that quits once the window has closed
     /// keeps its loop turning until this is false; returning from `main` earlier cuts them off
     /// while the process tears down (the server then sees the connections drop).
+    /// Any thread.
     static bool hasMeetingThreads();
 
+    /// The meeting's state, owned by the entry object; not for hosts.
     struct Private;
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
 
+/// @file
 /// Drawing the meeting window's dialogs and notices in the host's own way, and acting as the
 /// user would: for hosts that run a meeting without the SDK's widgets (kiosks, automation,
 /// the sample host's headless mode).
@@ -14,22 +15,22 @@
 struct KLUISDKDialog {
     /// Identifies this showing; hand it back with the button press.
     quint64 id = 0;
-    QString titleKey;
-    QString title;
-    QString descKey;
-    QString desc;
+    QString titleKey;  ///< localisation key of the title
+    QString title;     ///< the title
+    QString descKey;   ///< localisation key of the description
+    QString desc;      ///< the description
     /// Buttons 1 to 3 in order; a button the dialog does not have is an empty key and text.
     /// Trailing absent buttons are left out.
     QStringList buttonKeys;
-    QStringList buttons;
+    QStringList buttons;  ///< the buttons' texts, in the same order as `buttonKeys`
 };
 
 /// The notices that stay until withdrawn.
 enum KLUISDKNoticeKind : int {
-    KLUISDKNoticeSpeakerAndMicOff = 1,
-    KLUISDKNoticeMicOff = 2,
-    KLUISDKNoticeLevelNotChanged = 3,
-    KLUISDKNoticeNetworkLost = 4,
+    KLUISDKNoticeSpeakerAndMicOff = 1,  ///< the speaker and the microphone are both off
+    KLUISDKNoticeMicOff = 2,            ///< the microphone is off
+    KLUISDKNoticeLevelNotChanged = 3,   ///< no input level comes from the microphone
+    KLUISDKNoticeNetworkLost = 4,       ///< the connection to the meeting is lost
     /// The weak-network tip about the own or the main view's connection.
     KLUISDKNoticeWeakNetwork = 5,
 };
@@ -48,16 +49,20 @@ enum class KLUISDKUserAction {
     Lock,          ///< locks or unlocks a member in the main view
     MuteMember,    ///< a member row's microphone button
     HangupMember,  ///< a member row's hang-up button
-    MuteAll,
-    CallAll,
+    MuteAll,       ///< the member list's mute-all button
+    CallAll,       ///< the member list's call-all button (asks first; calls everyone not in the meeting)
     Sleep,         ///< the system is about to sleep
     Close,         ///< the user closes the meeting window
     RatePage,      ///< the rating page posted the argument
 };
 
 /// The host's presentation of one meeting window. Every call arrives on the main thread.
+/// The host creates it and hands it over by shared pointer
+/// (`KLUISDKMeetingMainWindow::setPresenter` or `setObserver`); the entry object keeps it
+/// until it is destroyed.
 class KLUISDKMeetingPresenter {
 public:
+    /// Destroyed by whoever holds the last reference.
     virtual ~KLUISDKMeetingPresenter() = default;
     /// A dialog replaces the one shown before; answer with `pressDialogButton`.
     virtual void showDialog(const KLUISDKDialog &dialog) = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+/// @file
 /// The store a host shares with the SDK: the application's default settings (its organisation
 /// and application names), where the host keeps the signed-in user's identity before a meeting
 /// ("KEY_WORK_ID", "KEY_ACCESS_TOKEN", "KEY_PIPE_NAME", ...) and the SDK keeps a few
