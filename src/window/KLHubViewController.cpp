@@ -173,6 +173,15 @@ void KLHubViewController::observeNotifications()
     };
     on(KLNotificationNames::MeetingNoteSummaryStart, noteSwitched);
     on(KLNotificationNames::MeetingNoteSummaryStop, noteSwitched);
+    // The meeting's own state changes without a notification of its own when the user's feed
+    // is registered (the looks would stay those of a meeting without one) and when the notes
+    // start or stop: the looks are read again then.
+    auto refresh = [](KLHubViewController &hub, const QVariantMap &) { hub.refreshButtons(); };
+    on(KLNotificationNames::MeetingMemberUpdate, refresh);
+    on(KLNotificationNames::MeetingNoteSummaryStart, refresh);
+    on(KLNotificationNames::MeetingNoteSummaryStop, refresh);
+    on(KLNotificationNames::StartMeetingNoteBySelf, refresh);
+    on(KLNotificationNames::StopMeetingNote, refresh);
 }
 
 void KLHubViewController::setView(std::shared_ptr<KLHubView> view)

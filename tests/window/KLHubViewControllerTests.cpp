@@ -211,6 +211,20 @@ TEST_F(Hub, CameraChangesNothingInAnAudioMeeting)
     EXPECT_EQ(hub->buttonState(KLHubButton::Camera).icon, "conf_tool_camera_mute");
 }
 
+TEST_F(Hub, LooksAreReadAgainWhenTheMeetingsMembersChange)
+{
+    make();
+    EXPECT_EQ(hub->buttonState(KLHubButton::Microphone).icon, "conf_tool_audio_normal");
+    // The own feed's state changes without a notification about it (as when it is registered
+    // at the join): the member update that follows brings the look in step.
+    meeting->own->setAudioMuted(true);
+    meeting->own->setVideoMuted(true);
+    EXPECT_EQ(hub->buttonState(KLHubButton::Microphone).icon, "conf_tool_audio_normal");
+    KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::MeetingMemberUpdate);
+    ASSERT_TRUE(kltest::waitUntil([this] { return hub->buttonState(KLHubButton::Microphone).icon == "conf_tool_audio_mute"; }));
+    EXPECT_EQ(hub->buttonState(KLHubButton::Camera).icon, "conf_tool_camera_mute");
+}
+
 TEST_F(Hub, HowlingWarningsAreAtLeastTwoMinutesApartAndNeedAnOpenChannel)
 {
     make();
