@@ -85,6 +85,8 @@ void HostDemo::runStep(const QJsonObject &step)
     } else if (step.value(QLatin1String("screen")).toString() == QLatin1String("stop")) {
         m_sim.removeRemoteStream(QStringLiteral("screen-") + member);
     }
+    if (m_stepObserver)
+        m_stepObserver(step);
 }
 
 } // namespace kelvohost

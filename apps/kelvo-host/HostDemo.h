@@ -26,6 +26,8 @@ public:
     /// Loads the built-in timeline and waits for the host to connect; false when the timeline
     /// cannot be read.
     bool start(QString *error);
+    /// Runs after each step of the timeline was played, with the step.
+    void setStepObserver(std::function<void(const QJsonObject &step)> observer) { m_stepObserver = std::move(observer); }
 
 private:
     void play();
@@ -34,6 +36,7 @@ private:
     kelvosim::MeetingSim &m_sim;
     HostEventSink &m_sink;
     std::function<void()> m_onOver;
+    std::function<void(const QJsonObject &)> m_stepObserver;
     QJsonArray m_steps;
     QTimer m_waitForMedia;
 };

@@ -51,6 +51,18 @@ void HostSimulator::completeOptions(HostOptions &options) const
     fill(KLSDKMeetingConfigItMonitorBaseUrl, m_sim->baseUrl());
     fill(KLSDKMeetingConfigCaFile, m_sim->caFile());
 
+    // The window's header and loading page show what a host would pass for this meeting.
+    const auto show = [&options](const char *key, const QString &value) {
+        if (!options.gui.contains(QLatin1String(key)) && !value.isEmpty())
+            options.gui.insert(QLatin1String(key), value);
+    };
+    show(KLUISDKGuiConfigMeetingTopic,
+         meeting.value(QLatin1String("appointmentDetail")).toObject().value(QLatin1String("appointmentName")).toString());
+    QString code = QString::number(meeting.value(QLatin1String("appointmentId")).toInteger());
+    for (qsizetype at = code.size() - 3; at > 0; at -= 3)
+        code.insert(at, QLatin1Char(' '));
+    show(KLUISDKGuiConfigMeetingCode, code == QLatin1String("0") ? QString() : code);
+
     // The store entries the user gave come later and so win.
     options.store.insert(options.store.begin(),
                          {{QStringLiteral("KEY_ACCESS_TOKEN"), scenario.value(QLatin1String("accessToken")).toString()},

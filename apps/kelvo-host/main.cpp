@@ -6,11 +6,13 @@
 #include "HostEventSink.h"
 #include "HostMeetingListener.h"
 #include "HostOptions.h"
+#include "HostScreenshots.h"
 #include "HostSimulator.h"
 
 #include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
 #include <KelvoUISDK/KLUISDKUserStore.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLocale>
@@ -86,11 +88,32 @@ void exitOnceTheMeetingThreadsEnded(int exitCode)
     poll->start(kPollMs);
 }
 
+// The meeting window needs a widget application and a display; a headless run (or a look at the
+// help) needs neither, and without a display the meeting runs headless, saying so.
+bool runsHeadless(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QLatin1String argument(argv[i]);
+        if (argument == QLatin1String("--headless") || argument == QLatin1String("--help") ||
+            argument == QLatin1String("-h"))
+            return true;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("kelvo-host: no display; running headless\n", stderr);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    const bool headless = runsHeadless(argc, argv);
+    std::unique_ptr<QCoreApplication> application =
+        headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication &app = *application;
     QCoreApplication::setOrganizationName(QStringLiteral("Kelvo"));
     QCoreApplication::setApplicationName(QStringLiteral("kelvo-host"));
 
@@ -119,12 +142,16 @@ int main(int argc, char **argv)
         if (!KLUISDKWriteUserValue(key, value))
             return failWith(QStringLiteral("cannot write %1 to the user store").arg(key), 1);
     }
-    if (!options->headless)
-        std::fputs("kelvo-host: this build has no meeting window; running headless\n", stderr);
 
     auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, exitOnceTheMeetingThreadsEnded);
     KLUISDKMeetingMainWindow meeting(options->gui, options->meeting, listener);
-    meeting.setPresenter(listener);
+    // Headless, the host draws nothing and hears everything as a presenter; with a window the
+    // SDK draws it and the host hears the same as an observer, so every event and control line
+    // works either way.
+    if (headless)
+        meeting.setPresenter(listener);
+    else
+        meeting.setObserver(listener);
     kelvohost::HostControl control(meeting, sink);
     if (!options->controlPath.isEmpty() && !control.start(options->controlPath, &error))
         return failWith(error, 2);
@@ -136,6 +163,13 @@ int main(int argc, char **argv)
         });
         if (!demo->start(&error))
             return failWith(error, 1);
+    }
+    std::unique_ptr<kelvohost::HostScreenshots> screenshots;
+    if (demo && !headless && !qEnvironmentVariableIsEmpty("KELVO_HOST_SCREENSHOTS")) {
+        screenshots = std::make_unique<kelvohost::HostScreenshots>(
+            meeting, qEnvironmentVariable("KELVO_HOST_SCREENSHOTS"), options->language.isEmpty() ? QStringLiteral("en") : options->language);
+        demo->setStepObserver([&screenshots](const QJsonObject &step) { screenshots->demoStep(step); });
+        screenshots->start();
     }
 
     meeting.joinMeeting();

@@ -1,0 +1,36 @@
+#pragma once
+
+// Pictures of the drawn meeting window at three moments of the demo, for the project's
+// documentation: while the meeting is being entered, in the full meeting while a screen is
+// shared (with the share's toast up), and with the leave dialog open. Each is the window
+// grabbed into "<dir>/meeting-<moment>-<language>.png"; after the last one the meeting window
+// is closed as the user would. Turned on by KELVO_HOST_SCREENSHOTS=<dir> with the demo.
+
+#include <QObject>
+#include <QString>
+
+class KLUISDKMeetingMainWindow;
+class QWidget;
+
+namespace kelvohost {
+
+class HostScreenshots : public QObject {
+public:
+    HostScreenshots(KLUISDKMeetingMainWindow &meeting, QString directory, QString language);
+
+    /// Starts watching for the meeting window (the entering picture).
+    void start();
+    /// A step of the demo ran; the share's start leads to the meeting and leave pictures.
+    void demoStep(const QJsonObject &step);
+
+private:
+    QWidget *meetingWindow() const;
+    void grab(const QString &moment);
+
+    KLUISDKMeetingMainWindow &m_meeting;
+    const QString m_directory;
+    const QString m_language;
+    bool m_enteringTaken = false;
+};
+
+} // namespace kelvohost
