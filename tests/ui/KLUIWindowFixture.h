@@ -110,7 +110,7 @@ protected:
         KLPlatform::install(nullptr);
     }
 
-    QVariantMap meetingDictionary() const
+    QVariantMap meetingDictionary(bool internal = false) const
     {
         return {{"meetingUUID", meeting.value("meetingUUID").toString()},
                 {"memberUUID", meeting.value("selfMemberUUID").toString()},
@@ -119,13 +119,14 @@ protected:
                 {"apiBaseUrl", sim->baseUrl()},
                 {"itMonitorBaseUrl", sim->baseUrl()},
                 {"caFile", sim->caFile()},
-                {"vanInternal", false}};
+                {"vanInternal", internal}};
     }
 
     /// Joins and waits until the meeting page is up with the host told of the join.
-    void join(const QVariantMap &ui = {{"meetingTopic", "Release planning"}, {"meetingCode", "880 012 345"}})
+    void join(const QVariantMap &ui = {{"meetingTopic", "Release planning"}, {"meetingCode", "880 012 345"}},
+              bool internal = false)
     {
-        entry = std::make_unique<KLUISDKMeetingMainWindow>(ui, meetingDictionary(), host);
+        entry = std::make_unique<KLUISDKMeetingMainWindow>(ui, meetingDictionary(internal), host);
         entry->joinMeeting();
         ASSERT_NE(window(), nullptr) << "no window drawn";
         ASSERT_TRUE(waitUntil([this] { return host->heard().contains("joined"); }, 15000)) << "not joined";

@@ -125,4 +125,34 @@ TEST_F(UIWindow, RemovedFromTheMeetingTheDialogExplainsAndTheWindowCloses)
     EXPECT_TRUE(host->heard().contains("finish 1"));
 }
 
+TEST_F(UIWindow, StaffSeeTheNewTipsUntilTheyPressTheButtonOrCloseTheTip)
+{
+    auto &store = UserPersistentData::sharedInstance();
+    store.removeObjectForKey("KEY_NEW_VERSION_TIPS");
+    store.removeObjectForKey("KEY_NEW_MEETING_NOTE_TIPS");
+    join({}, true);
+    ASSERT_TRUE(waitUntil([] { return layout()->tipPopover(KLTipPopover::NewSettings) != nullptr; }));
+    QWidget *settingsTip = layout()->tipPopover(KLTipPopover::NewSettings);
+    QWidget *noteTip = layout()->tipPopover(KLTipPopover::NewMeetingNote);
+    ASSERT_NE(noteTip, nullptr);
+    EXPECT_TRUE(settingsTip->isVisible());
+    EXPECT_FALSE(settingsTip->geometry().intersects(noteTip->geometry())) << "the two tips never cover each other";
+
+    hubButton("hub-setting-button")->click();
+    EXPECT_TRUE(waitUntil([] { return layout()->tipPopover(KLTipPopover::NewSettings) == nullptr; }));
+    EXPECT_TRUE(store.isNewVersionAlreadyShow());
+    EXPECT_FALSE(store.isNewMeetingNoteAlreadyShow());
+    noteTip->findChild<QPushButton *>("tip-popover-close")->click();
+    EXPECT_TRUE(waitUntil([] { return layout()->tipPopover(KLTipPopover::NewMeetingNote) == nullptr; }));
+    EXPECT_TRUE(store.isNewMeetingNoteAlreadyShow());
+
+    // Seen once, they do not come again.
+    entry.reset();
+    ASSERT_TRUE(waitUntil([] { return window() == nullptr; }));
+    join({}, true);
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(layout()->tipPopover(KLTipPopover::NewSettings), nullptr);
+    EXPECT_EQ(layout()->tipPopover(KLTipPopover::NewMeetingNote), nullptr);
+}
+
 } // namespace

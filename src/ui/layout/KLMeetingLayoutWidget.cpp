@@ -5,6 +5,7 @@
 #include "runtime/KLLocalization.h"
 #include "runtime/KLSDKLog.h"
 #include "ui/KLTheme.h"
+#include "ui/tiles/KLMeetingBigView.h"
 #include "ui/tiles/KLMeetingVideoArea.h"
 #include "ui/toast/KLToastWidget.h"
 #include "ui/toolbar/KLHubButtonWidget.h"
@@ -118,7 +119,19 @@ KLMeetingLayoutWidget::KLMeetingLayoutWidget(std::shared_ptr<KLMeetingLayoutView
     // The toolbar is built last so that it attaches itself to its controller once it exists.
     m_hub = new KLHubWidget(std::move(hub), m_meetingPage);
     m_meetingPage->layout()->addWidget(m_hub);
-    m_toasts = new KLToastWidget(m_meetingPage, m_video);
+    QWidget *bigView = m_video->bigView();
+    m_toasts = new KLToastWidget(m_meetingPage, bigView ? bigView : static_cast<QWidget *>(m_video));
+    // The first press of settings or of the meeting note also settles its tip.
+    const std::pair<const char *, KLTipPopover> tipButtons[] = {{"hub-setting-button", KLTipPopover::NewSettings},
+                                                                {"hub-meetingNote-button", KLTipPopover::NewMeetingNote}};
+    for (const auto &[control, which] : tipButtons) {
+        if (auto *button = m_hub->button(QLatin1String(control))) {
+            connect(button, &QAbstractButton::clicked, this, [this, which = which] {
+                if (tipPopover(which) && m_layout)
+                    m_layout->tipPopoverClosed(which);
+            });
+        }
+    }
     m_meetingPage->installEventFilter(this);
     if (m_layout)
         showMeetingInformation(m_layout->meetingInformation());
