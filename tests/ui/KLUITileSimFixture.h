@@ -51,12 +51,8 @@ protected:
         sim->setRegisterMode(kelvosim::MeetingSim::RegisterMode::Accept);
         KLRTCMediaSDK::install(nullptr); // the built-in engine
         // Two more people sending video, so that the strip can fill up beside the big view.
-        static bool streamsAdded = false;
-        if (!streamsAdded) {
-            for (int i = 1; i <= kExtraStreams; ++i)
-                sim->addRemoteStream(QStringLiteral("guest-%1").arg(i), QStringLiteral("Guest %1").arg(i), false);
-            streamsAdded = true;
-        }
+        for (int i = 1; i <= kExtraStreams; ++i)
+            sim->addRemoteStream(QStringLiteral("guest-%1").arg(i), QStringLiteral("Guest %1").arg(i), false);
     }
 
     void TearDown() override
@@ -66,6 +62,8 @@ protected:
         window.reset(); // the widgets go before the controllers they draw
         hub.reset();
         layoutController.reset();
+        for (int i = 1; i <= kExtraStreams; ++i)
+            sim->removeRemoteStream(QStringLiteral("guest-%1").arg(i));
         ConferenceSimFixture::TearDown();
     }
 
