@@ -1,7 +1,8 @@
 #pragma once
 
-// What both uploads to the log service share: how their HTTP client is set up and how an
-// unsuccessful answer is written to the log. Uploads are never retried.
+// What both uploads to the log service share: how their HTTP client is set up, how an
+// unsuccessful answer is written to the log, and how an upload under way holds the end of the
+// meeting. Uploads are never retried.
 
 #include "runtime/KLHttpManager.h"
 

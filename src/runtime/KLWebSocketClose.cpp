@@ -30,7 +30,7 @@ struct Closing {
         if (!inTime) {
             KL_LOG_WARN(tag, QStringLiteral("the close of %1 did not get out within %2 s, connection dropped")
                                  .arg(socket->requestUrl().toString())
-                                 .arg(kHandshakeSeconds));
+                                 .arg(kCloseWaitSeconds));
             socket->abort();
         }
         socket->deleteLater();
@@ -69,7 +69,7 @@ void closeAndRelease(QWebSocket *socket, std::shared_ptr<KLDispatchQueue> queue,
         return; // the connection was gone already: closed on the spot
     // The time limit holds the state weakly: a pending timer must not keep the queue alive.
     std::weak_ptr<Closing> weak = closing;
-    closing->queue->asyncAfter(KLTimeScale::scaledMilliseconds(kHandshakeSeconds), [weak] {
+    closing->queue->asyncAfter(KLTimeScale::scaledMilliseconds(kCloseWaitSeconds), [weak] {
         if (auto pending = weak.lock())
             pending->finish(false);
     });

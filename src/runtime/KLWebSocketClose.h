@@ -18,13 +18,13 @@ class QWebSocket;
 namespace KLWebSocketClose {
 
 /// Longest wait for the close to get out and the connection to end, in seconds (time-scaled).
-inline constexpr double kHandshakeSeconds = 1.0;
+inline constexpr double kCloseWaitSeconds = 1.0;
 
 /// Call on `queue`'s thread, where `socket` lives; takes the socket over. Every connection
 /// from the socket's signals is cut (its owner hears nothing more), an open socket is closed
 /// with 1000 and `reason` (frames sent before still go first), any other is aborted; the
 /// socket is deleted once closed, or aborted with a log line under `tag` after
-/// kHandshakeSeconds. `queue` is kept until then. `closed`, when given, runs on the queue
+/// kCloseWaitSeconds. `queue` is kept until then. `closed`, when given, runs on the queue
 /// once a socket that was open or opening has closed (in time or not), with the close code
 /// and reason the socket reports; a socket closed already is not reported again.
 void closeAndRelease(QWebSocket *socket, std::shared_ptr<KLDispatchQueue> queue, const QString &reason,
