@@ -35,8 +35,8 @@ TEST_F(UIToast, ARemoteMembersMuteShowsTheirNameAndTheMutedText)
     }, 5000)) << seen.join(" | ").toStdString();
     // Drawn white on black at 0.8, just above the bottom of the video area.
     EXPECT_EQ(toast()->backgroundColor(), KLTheme::color("#000000", 0.8));
-    const QRect video = layout()->videoArea()->geometry();
-    EXPECT_TRUE(video.contains(toast()->geometry())) << "the toast floats over the video";
+    const QRect video = layout()->toasts()->anchorRect();
+    EXPECT_TRUE(video.contains(toast()->geometry())) << "the toast floats over the big view";
     EXPECT_NEAR(toast()->geometry().center().x(), video.center().x(), 1) << "centred";
 }
 
@@ -57,6 +57,28 @@ TEST_F(UIToast, TwoMembersJoiningWhileAnotherNoticeIsUpMergeIntoOne)
     sim->pushEvent(1, kZhaoXue);
     const QString joined = QStringLiteral("Zhou Ming、Zhao Xue ") + KLLocalizedString("ONLINE_TOAST_TIPS");
     EXPECT_TRUE(waitUntil([&] { return shown() == joined; }, 8000)) << shown().toStdString();
+}
+
+TEST_F(UIToast, InFullScreenOverSomeonesScreenHowToGetOutStaysOnScreen)
+{
+    join();
+    KLTimeScale::setFactor(0.2);
+    const QString stream = QStringLiteral("screen-") + kZhouMing;
+    sim->addRemoteStream(stream, QStringLiteral("Zhou Ming"), true);
+    const QString sharing = QStringLiteral("Zhou Ming ") + KLLocalizedString("SHARE_TOAST_TIPS");
+    ASSERT_TRUE(waitUntil([&] { return shown() == sharing; }, 8000)) << shown().toStdString();
+
+    window()->showFullScreen();
+    const QString esc = KLLocalizedString("SHARE_SCREEN_ESC_TIPS");
+    // The share's own toast runs its time, then the way out stays.
+    ASSERT_TRUE(waitUntil([&] { return shown() == esc; }, 5000)) << shown().toStdString();
+    waitUntil([] { return false; }, 1000);
+    EXPECT_EQ(shown(), esc) << "it does not time out";
+
+    kltest::pressKey(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([] { return !window()->isFullScreen(); }));
+    EXPECT_TRUE(waitUntil([&] { return toast()->isHidden(); }));
+    sim->removeRemoteStream(stream);
 }
 
 TEST_F(UIToast, NetworkToastRisesAboveTheOthersAndItsCloseResetsTheFeed)
@@ -97,7 +119,7 @@ TEST_F(UIToast, OnePersonToastsActionAsksToCallEveryoneNotHere)
     ASSERT_TRUE(waitUntil([&] { return !card->isHidden(); }));
     EXPECT_EQ(card->titleText(), KLLocalizedString("ONE_PERSON_TOAST_ALONE"));
     EXPECT_EQ(card->actionButton()->text(), KLLocalizedString("ONE_PERSON_TOAST_CALL_ALL"));
-    EXPECT_TRUE(layout()->videoArea()->geometry().contains(card->geometry()));
+    EXPECT_TRUE(layout()->toasts()->anchorRect().contains(card->geometry()));
     card->actionButton()->click();
     ASSERT_TRUE(waitUntil([] { return dialog()->isDialogShown(); }));
     EXPECT_EQ(dialog()->titleLabel()->text(), KLLocalizedString("CALL_ALL_TOAST_DIALOG"));

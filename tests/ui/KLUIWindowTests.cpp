@@ -98,6 +98,25 @@ TEST_F(UIWindow, EscapeLeavesFullScreenAndReachesTheLayout)
 
     kltest::pressKey(w, Qt::Key_Escape);
     EXPECT_TRUE(waitUntil([w] { return !w->isFullScreen(); }));
+
+    // Escape is the window's; every other key passes on to the widget it was meant for.
+    struct KeyCounter : QObject {
+        int presses = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            presses += event->type() == QEvent::KeyPress ? 1 : 0;
+            return false;
+        }
+    } counter;
+    w->installEventFilter(&counter);
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && focus != w)
+        focus->clearFocus();
+    kltest::pressKey(w, Qt::Key_Escape);
+    EXPECT_EQ(counter.presses, 0) << "Escape is consumed";
+    kltest::pressKey(w, Qt::Key_A);
+    EXPECT_EQ(counter.presses, 1) << "other keys pass through";
+    w->removeEventFilter(&counter);
     EXPECT_TRUE(posted.contains("hubAndRightViewsShow")) << "the layout heard full screen end";
 
     posted.clear();
