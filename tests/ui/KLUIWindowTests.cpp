@@ -8,6 +8,7 @@
 #include "runtime/KLNotificationNames.h"
 #include "window/KLMeetingLayoutViewController.h"
 
+#include <QMouseEvent>
 #include <QSettings>
 
 namespace {
@@ -96,8 +97,24 @@ TEST_F(UIWindow, EscapeLeavesFullScreenAndReachesTheLayout)
     ASSERT_TRUE(waitUntil([w] { return w->isFullScreen(); }));
     EXPECT_TRUE(posted.contains("viewDidEnterScreenMode"));
 
+    // A double click hides the header and toolbar, another shows them again.
+    auto doubleClick = [w] {
+        QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(200, 200), w->mapToGlobal(QPointF(200, 200)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w->childAt(200, 200) ? w->childAt(200, 200) : w, &click);
+        waitUntil([] { return false; }, 20);
+    };
+    doubleClick();
+    EXPECT_TRUE(layout()->header()->isHidden());
+    EXPECT_TRUE(layout()->hubWidget()->isHidden());
+    doubleClick();
+    EXPECT_FALSE(layout()->header()->isHidden());
+    doubleClick();
+    ASSERT_TRUE(layout()->hubWidget()->isHidden());
+
     kltest::pressKey(w, Qt::Key_Escape);
     EXPECT_TRUE(waitUntil([w] { return !w->isFullScreen(); }));
+    EXPECT_FALSE(layout()->hubWidget()->isHidden()) << "leaving full screen brings the toolbar back";
 
     // Escape is the window's; every other key passes on to the widget it was meant for.
     struct KeyCounter : QObject {

@@ -200,6 +200,14 @@ void KLMeetingWindowWidget::escPressed()
 
 bool KLMeetingWindowWidget::eventFilter(QObject *watched, QEvent *event)
 {
+    // In full screen a double click on the meeting shows or hides the header and toolbar.
+    if (event->type() == QEvent::MouseButtonDblClick && isFullScreen()) {
+        auto *target = qobject_cast<QWidget *>(watched);
+        if (target && target->window() == this && !m_dialog->isDialogShown()) {
+            KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::FullScreenShowAndHiddenPressed);
+            return true;
+        }
+    }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     auto *target = qobject_cast<QWidget *>(watched);

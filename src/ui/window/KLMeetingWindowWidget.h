@@ -4,7 +4,8 @@
 // remembers its size and place in the host's settings, tells the meeting when it moves,
 // changes screen, is minimised or restored, goes in and out of full screen, and treats its
 // closing by the user as the user's close of the meeting. Escape leaves full screen and
-// reaches the layout's share logic; while a dialog is up, Enter and Escape belong to it.
+// reaches the layout's share logic; while a dialog is up, Enter and Escape belong to it. In full
+// screen a double click shows or hides the header and the toolbar.
 // Main thread only.
 
 #include <QWidget>
