@@ -3,7 +3,10 @@
 // follow the feed; the animations run while a member rings or speaks and stop with it; the lock
 // control posts its notification; the meeting timer starts once.
 
+#include "../window/KLHubFakeMeeting.h"
+
 #include "conference/KLFeedClient.h"
+#include "window/KLMemberListViewController.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
@@ -20,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QToolButton>
 #include <QJsonObject>
 
 namespace {
@@ -243,6 +247,48 @@ TEST_F(Tiles, TheLockControlPostsLockOrUnlockAndTheTimerStartsOnce)
     EXPECT_EQ(ticks.size(), 1);
     big.stopMeetingTimer();
     EXPECT_FALSE(big.isMeetingTimerRunning());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Tiles, TheMuteButtonFollowsTheMemberListsRule)
+{
+    auto meeting = std::make_shared<kltest::FakeHubMeeting>();
+    auto zhou = kltest::makeFeed(QStringLiteral("zhou"));
+    meeting->online << zhou;
+    QStringList logged;
+    auto memberList = KLMemberListViewController::create(meeting, [&logged](const QString &c) { logged << c; });
+    memberList->refresh();
+
+    // Without a member list the button only marks a muted member.
+    small.setFeed(zhou);
+    EXPECT_FALSE(small.muteButton()->isVisible());
+
+    // An external user may mute anyone: shown, enabled, and a press is the row's toggle.
+    small.setMemberList(memberList);
+    ASSERT_TRUE(small.muteButton()->isVisible());
+    EXPECT_TRUE(small.muteButton()->isEnabled());
+    EXPECT_EQ(small.muteButton()->toolTip(), KLLocalizedString("Tile_Mute_Tips"));
+    small.muteButton()->click();
+    EXPECT_EQ(meeting->calls(), QStringList{"muteAudio zhou 1 1"});
+    EXPECT_EQ(logged, QStringList{"memberlist-mute-button"});
+
+    // An internal user who is not staff may not mute others: hidden while the member speaks,
+    // a disabled mark once the member is muted.
+    meeting->internal = true;
+    small.refresh();
+    EXPECT_FALSE(small.muteButton()->isVisible());
+    zhou->participant()->callState()->mute = 1;
+    small.refresh();
+    ASSERT_TRUE(small.muteButton()->isVisible());
+    EXPECT_FALSE(small.muteButton()->isEnabled());
+    small.muteButton()->click();
+    EXPECT_EQ(meeting->calls().size(), 1);
+
+    small.setFeed(nullptr);
+    EXPECT_FALSE(small.muteButton()->isVisible());
 }
 
 } // namespace

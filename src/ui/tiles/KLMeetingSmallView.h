@@ -1,7 +1,7 @@
 #pragma once
 
 // One tile of the strip beside the big view: a member's video or placeholder with the short
-// name ("me" for oneself), the mute mark, the network indicator and the animations.
+// name ("me" for oneself), the mute button, the network indicator and the animations.
 
 #include "ui/tiles/KLMeetingTileView.h"
 
@@ -9,12 +9,4 @@ class KLMeetingSmallView : public KLMeetingTileView {
     Q_OBJECT
 public:
     explicit KLMeetingSmallView(QWidget *parent = nullptr);
-    QLabel *muteLabel() const { return m_mute; }
-
-protected:
-    void layoutOverlays() override;
-    void stateChanged() override;
-
-private:
-    QLabel *m_mute;
 };

@@ -1,6 +1,7 @@
 #include "ui/tiles/KLMeetingTileView.h"
 
 #include "conference/KLFeedClient.h"
+#include "window/KLMemberListViewController.h"
 #include "media/KLRTCMediaStream.h"
 #include "media/KLRTCMediaVideoRenderView.h"
 #include "runtime/KLLocalization.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolButton>
 
 namespace {
 constexpr int kMargin = 8;
@@ -39,6 +41,7 @@ KLMeetingTileView::KLMeetingTileView(bool bigView, QWidget *parent)
       m_roomLabel(new QLabel(this)),
       m_callingLabel(new QLabel(this)),
       m_speakingLabel(new QLabel(this)),
+      m_muteButton(new QToolButton(this)),
       m_calling(std::make_unique<KLTileAnimation>(m_callingLabel, QStringLiteral("callImageThread"))),
       m_speaking(std::make_unique<KLTileAnimation>(m_speakingLabel, QStringLiteral("speakImageThread")))
 {
@@ -57,6 +60,12 @@ KLMeetingTileView::KLMeetingTileView(bool bigView, QWidget *parent)
     m_speakingLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_callingLabel->hide();
     m_speakingLabel->hide();
+    m_muteButton->setObjectName(QStringLiteral("tile-mute-button"));
+    m_muteButton->setAutoRaise(true);
+    m_muteButton->setIconSize(QSize(16, 16));
+    m_muteButton->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
+    m_muteButton->hide();
+    connect(m_muteButton, &QToolButton::clicked, this, [this] { muteButtonClicked(); });
 
     observe(KLNotificationNames::AudioVideoChangeNotification, false);
     observe(KLNotificationNames::ReceiveVideoChangeNotification, false);
@@ -97,6 +106,35 @@ void KLMeetingTileView::observe(const QString &notification, bool anyClient)
 void KLMeetingTileView::setPallasMeeting(bool pallas)
 {
     m_pallas = pallas;
+}
+
+void KLMeetingTileView::setMemberList(std::weak_ptr<KLMemberListViewController> memberList)
+{
+    m_memberList = std::move(memberList);
+    applyMuteButton();
+}
+
+// The mute rule is the member list's row rule; the tile only shows whether it applies.
+void KLMeetingTileView::applyMuteButton()
+{
+    const auto memberList = m_memberList.lock();
+    const bool member = m_feed && m_feed->participant() && !m_feed->isShareScreen() && m_feed->isOnline();
+    const bool canMute = member && memberList && memberList->canMute(m_feed);
+    m_muteButton->setVisible(member && (m_state.muted || canMute));
+    m_muteButton->setEnabled(canMute);
+    m_muteButton->setCursor(canMute ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    m_muteButton->setIcon(KLTheme::icon(QLatin1String(m_state.muted ? "conf_tile_mic_mute" : "conf_tile_mic_normal")));
+    m_muteButton->setToolTip(canMute ? KLLocalizedString(QLatin1String(m_state.muted ? "Tile_Unmute_Tips" : "Tile_Mute_Tips"))
+                                     : QString());
+}
+
+void KLMeetingTileView::muteButtonClicked()
+{
+    const auto memberList = m_memberList.lock();
+    if (!memberList || !m_feed)
+        return;
+    memberList->muteClicked(m_feed->uuid());
+    refresh();
 }
 
 std::shared_ptr<KLRTCMediaVideoRenderView> KLMeetingTileView::renderView() const
@@ -185,6 +223,7 @@ void KLMeetingTileView::applyState()
     m_network->setVisible(hasFeed && m_state.network.visible);
     m_roomLabel->setText(m_state.roomLabel);
     m_roomLabel->setVisible(hasFeed && !m_state.roomLabel.isEmpty() && m_state.content != KLVideoTileContent::Video);
+    applyMuteButton();
 
     layoutOverlays();
     if (hasFeed && m_state.calling)
@@ -213,7 +252,9 @@ void KLMeetingTileView::layoutOverlays()
     m_speakingLabel->setGeometry(x, y, speakSize, speakSize);
     if (m_speakingLabel->isVisible())
         x += speakSize + 4;
-    m_name->setGeometry(x, y, qMin(m_name->sizeHint().width(), area.width() - x - kMargin - 20), nameHeight);
+    m_name->setGeometry(x, y, qMin(m_name->sizeHint().width(), area.width() - x - kMargin - 24), nameHeight);
+    const QRect name = m_name->geometry();
+    m_muteButton->setGeometry(name.right() + 4, name.y() + (name.height() - 18) / 2, 18, 18);
     m_network->setGeometry(area.width() - kMargin - 16, kMargin, 16, 16);
     const int callSize = qMax(24, qMin(area.width(), area.height()) / 4);
     m_callingLabel->setGeometry((area.width() - callSize) / 2, (area.height() - callSize) / 2, callSize, callSize);

@@ -14,7 +14,9 @@
 #include <memory>
 
 class KLFeedClient;
+class KLMemberListViewController;
 class KLRTCMediaStream;
+class QToolButton;
 class KLTileAnimation;
 class KLUiThreadLink;
 class KLVideoRenderWidget;
@@ -34,12 +36,16 @@ public:
     void stopRenderer();
     /// Whether the meeting runs on the Pallas media server (network indicators).
     void setPallasMeeting(bool pallas);
+    /// The member list whose mute rule and toggle the tile's mute button uses; without one the
+    /// button only marks a muted member.
+    void setMemberList(std::weak_ptr<KLMemberListViewController> memberList);
 
     KLVideoRenderWidget *videoWidget() const { return m_video; }
     std::shared_ptr<KLRTCMediaVideoRenderView> renderView() const;
     const KLVideoTileState &state() const { return m_state; }
     QLabel *nameLabel() const { return m_name; }
     QLabel *networkLabel() const { return m_network; }
+    QToolButton *muteButton() const { return m_muteButton; }
     const KLTileAnimation &callingAnimation() const { return *m_calling; }
     const KLTileAnimation &speakingAnimation() const { return *m_speaking; }
 
@@ -65,6 +71,8 @@ private:
     void bindStream();
     void unbindStream();
     void applyState();
+    void applyMuteButton();
+    void muteButtonClicked();
 
     const bool m_bigView;
     bool m_pallas = true;
@@ -79,6 +87,8 @@ private:
     QLabel *m_roomLabel;
     QLabel *m_callingLabel;
     QLabel *m_speakingLabel;
+    QToolButton *m_muteButton;
+    std::weak_ptr<KLMemberListViewController> m_memberList;
     std::unique_ptr<KLTileAnimation> m_calling;
     std::unique_ptr<KLTileAnimation> m_speaking;
 };

@@ -165,6 +165,13 @@ void KLMeetingVideoArea::enterRoomSuccess()
     d->big->startMeetingTimer();
 }
 
+void KLMeetingVideoArea::setMemberList(std::weak_ptr<KLMemberListViewController> memberList)
+{
+    d->big->setMemberList(memberList);
+    for (auto *tile : d->strip)
+        tile->setMemberList(memberList);
+}
+
 void KLMeetingVideoArea::refreshTiles()
 {
     d->big->refresh();

@@ -13,6 +13,7 @@ class KLFeedClient;
 class KLMeetingBigView;
 class KLMeetingLayoutViewController;
 class KLMeetingSmallView;
+class KLMemberListViewController;
 
 class KLMeetingVideoArea : public QWidget {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
     void enterRoomSuccess();
     /// The window closes: every tile lets go of its render view.
     void releaseRenderViews();
+    /// The member list whose mute rule the tiles' mute buttons follow.
+    void setMemberList(std::weak_ptr<KLMemberListViewController> memberList);
     /// Members or their media changed: every tile reads its feed again.
     void refreshTiles();
     /// The meeting was left: the meeting timer stops.
