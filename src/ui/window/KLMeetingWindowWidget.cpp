@@ -7,6 +7,7 @@
 #include "ui/KLTheme.h"
 #include "ui/dialog/KLDialogWidget.h"
 #include "ui/layout/KLMeetingLayoutWidget.h"
+#include "ui/tiles/KLMeetingVideoArea.h"
 #include "window/KLMeetingLayoutViewController.h"
 #include "window/KLUISDKMeetingWindow.h"
 
@@ -60,6 +61,9 @@ KLMeetingWindowWidget::KLMeetingWindowWidget(const std::shared_ptr<KLUISDKMeetin
 
     m_layout = new KLMeetingLayoutWidget(meetingWindow ? meetingWindow->layout() : nullptr,
                                          meetingWindow ? meetingWindow->hub() : nullptr, this);
+    // The tiles' mute buttons follow the member list's rule.
+    if (meetingWindow && m_layout->videoArea())
+        m_layout->videoArea()->setMemberList(meetingWindow->memberList());
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_layout);
