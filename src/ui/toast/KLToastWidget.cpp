@@ -13,8 +13,8 @@
 
 namespace {
 
-// The origin sits this far above the video area's bottom edge, clear of the strip's names.
-constexpr int kOriginAboveBottom = 28;
+// The origin sits this far above the big view's bottom edge, clear of the name it shows there.
+constexpr int kOriginAboveBottom = 60;
 constexpr int kPillHeight = 34;
 constexpr int kIconSize = 16;
 
@@ -203,10 +203,10 @@ QString KLOnePersonToastWidget::titleText() const
 
 // --- The notice areas --------------------------------------------------------------------------
 
-KLToastWidget::KLToastWidget(QWidget *host, QWidget *videoArea)
+KLToastWidget::KLToastWidget(QWidget *host, QWidget *anchor)
     : QObject(host),
       m_host(host),
-      m_videoArea(videoArea),
+      m_anchor(anchor),
       m_toast(new KLToastPill(false, host)),
       m_net(new KLToastPill(true, host)),
       m_permanent(new KLToastPill(false, host)),
@@ -220,7 +220,7 @@ KLToastWidget::KLToastWidget(QWidget *host, QWidget *videoArea)
         KLToastManager::shared().netToastDismissedByUser();
     });
     host->installEventFilter(this);
-    videoArea->installEventFilter(this);
+    anchor->installEventFilter(this);
 }
 
 KLToastWidget::~KLToastWidget() = default;
@@ -230,9 +230,14 @@ std::shared_ptr<KLToastView> KLToastWidget::viewFor(KLToastWidget *widget)
     return std::make_shared<ToastViewAdapter>(widget);
 }
 
+QRect KLToastWidget::anchorRect() const
+{
+    return QRect(m_anchor->mapTo(m_host, QPoint(0, 0)), m_anchor->size());
+}
+
 QPoint KLToastWidget::origin() const
 {
-    const QRect area = m_videoArea->geometry();
+    const QRect area = anchorRect();
     return QPoint(area.center().x(), area.bottom() - kOriginAboveBottom);
 }
 
@@ -249,7 +254,7 @@ void KLToastWidget::relayout()
     place(m_permanent, 0);
     place(m_toast, 0);  // over the permanent notice while it lasts
     place(m_net, m_netOffset);
-    const QRect area = m_videoArea->geometry();
+    const QRect area = anchorRect();
     m_onePerson->adjustSize();
     m_onePerson->move(area.center().x() - m_onePerson->width() / 2, area.center().y() - m_onePerson->height() / 2);
 }
@@ -317,7 +322,7 @@ void KLToastWidget::hideOnePersonToast()
 
 bool KLToastWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == m_host || watched == m_videoArea) &&
+    if ((watched == m_host || watched == m_anchor) &&
         (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         relayout();
     return QObject::eventFilter(watched, event);

@@ -57,8 +57,9 @@ private:
 class KLToastWidget : public QObject {
     Q_OBJECT
 public:
-    /// The notices float over `host` (the meeting page), centred over `videoArea`.
-    KLToastWidget(QWidget *host, QWidget *videoArea);
+    /// The notices float over `host` (the meeting page), centred over `anchor` (the big view,
+    /// a descendant of `host`).
+    KLToastWidget(QWidget *host, QWidget *anchor);
     ~KLToastWidget() override;
 
     KLToastPill *toast() const { return m_toast; }
@@ -68,6 +69,8 @@ public:
     int netToastOffset() const { return m_netOffset; }
     /// Where the toast area's origin is now (the pills' common bottom edge).
     QPoint origin() const;
+    /// The anchor's rectangle in the host's coordinates.
+    QRect anchorRect() const;
 
     void showToast(const KLToastMessage &message);
     void hideToast();
@@ -91,7 +94,7 @@ private:
     void place(QWidget *pill, int verticalOffset);
 
     QWidget *m_host;
-    QWidget *m_videoArea;
+    QWidget *m_anchor;
     KLToastPill *m_toast;
     KLToastPill *m_net;
     KLToastPill *m_permanent;
