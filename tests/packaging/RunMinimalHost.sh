@@ -36,7 +36,7 @@ ca=$(sed -n 's/^CA file: //p' "$work/sim.out")
 [ -n "$base" ] && [ -n "$ca" ] || fail "the meeting service did not say where it listens"
 
 status=0
-timeout 90 "$host" --leave-after 1 \
+timeout 60 "$host" --leave-after 1 \
     "meetingUUID=$meeting" "memberUUID=$member" "meetingToken=$token" \
     "meetingDomain=${base#https://}" "apiBaseUrl=$base" "itMonitorBaseUrl=$base" "caFile=$ca" \
     "KEY_ACCESS_TOKEN=$access_token" "KEY_WORK_ID=$work_id" \
