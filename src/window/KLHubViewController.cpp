@@ -201,8 +201,11 @@ void KLHubViewController::withView(const std::function<void(KLHubView &)> &work)
 
 void KLHubViewController::setButton(KLHubButton which, const KLHubButtonState &state)
 {
+    const bool changed = m_buttons.value(static_cast<int>(which)) != state || !m_buttons.contains(static_cast<int>(which));
     m_buttons.insert(static_cast<int>(which), state);
     withView([which, &state](KLHubView &view) { view.setButtonState(which, state); });
+    if (changed && m_observer)
+        m_observer();
 }
 
 KLHubButtonState KLHubViewController::buttonState(KLHubButton which) const
@@ -355,6 +358,19 @@ void KLHubViewController::stopShareAction()
         m_meeting->stopShare();
     withView([](KLHubView &view) { view.closeShareNotice(); });
     setButton(KLHubButton::Share, shareLook(false));
+}
+
+void KLHubViewController::shareEscPressed()
+{
+    log(QStringLiteral("share-notice-esc"));
+    if (m_setup.exitFullScreen)
+        m_setup.exitFullScreen();
+    KLToastManager::shared().pushToastMessage(KLToastMessage::shareScreenEsc());
+}
+
+bool KLHubViewController::isSharingOwnScreen() const
+{
+    return isOwnShare(m_meeting->sharedFeed());
 }
 
 // --- Meeting note, popovers -----------------------------------------------------------------------

@@ -92,6 +92,9 @@ public:
     KLHubViewController &operator=(const KLHubViewController &) = delete;
 
     void setView(std::shared_ptr<KLHubView> view);
+    /// Told (main thread) after any button's look changed; a host drawing the window itself
+    /// reads `buttonState` there.
+    void setObserver(std::function<void()> changed) { m_observer = std::move(changed); }
     std::shared_ptr<KLHubMeeting> meeting() const { return m_meeting; }
 
     // --- Clicks (main thread); each reports its control identifier first ------------------
@@ -109,6 +112,11 @@ public:
     void noiseDetected(const QString &titleKey);
     void weakNetworkCloseVideo();
     void stopShareAction();
+    /// Escape pressed while the own screen is shared (in the share notice): a window in full
+    /// screen leaves it, and the toast tells what Escape does.
+    void shareEscPressed();
+    /// The user's own screen is being shared now.
+    bool isSharingOwnScreen() const;
     void meetingNoteSwitched(bool started);
     /// Recomputes every button's look (also after the speaker or summary state changed).
     void refreshButtons();
@@ -153,6 +161,7 @@ private:
     Setup m_setup;
     const bool m_showRate;
     std::shared_ptr<KLHubView> m_view;
+    std::function<void()> m_observer;
     QHash<int, KLHubButtonState> m_buttons;
     bool m_leaveDialogShown = false;
     bool m_closeVideoDialogShown = false;

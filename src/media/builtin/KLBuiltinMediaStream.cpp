@@ -2,6 +2,7 @@
 
 #include "media/KLRTCMediaLogging.h"
 #include "media/KLRTCMediaVideoRenderView.h"
+#include "media/capture/KLScreenCapture.h"
 #include "runtime/KLDispatchQueue.h"
 
 #include <QTimer>
@@ -62,6 +63,8 @@ KLBuiltinMediaStream::createLocal(std::shared_ptr<KLDispatchQueue> queue, const 
     auto stream = std::shared_ptr<KLBuiltinMediaStream>(
         new KLBuiltinMediaStream(std::move(queue), true, description, std::move(delegate)));
     stream->m_beauty = mediaDictionary.value(QLatin1String("KLRTCMedia-Video-Beauty")).toBool();
+    if (description.screen)
+        stream->m_capture = KLScreenCapture::open().source;
     return stream;
 }
 
@@ -85,6 +88,8 @@ KLBuiltinMediaStream::KLBuiltinMediaStream(std::shared_ptr<KLDispatchQueue> queu
 
 KLBuiltinMediaStream::~KLBuiltinMediaStream()
 {
+    if (m_capture)
+        m_capture->stop();
     // The frame timer lives on the engine queue and is stopped there.
     QTimer *timer = m_timer;
     if (!timer)
@@ -232,6 +237,14 @@ void KLBuiltinMediaStream::close()
     std::lock_guard lock(m_mutex);
     m_closed = true;
     m_views.clear();
+    if (m_capture)
+        m_capture->stop();
+}
+
+bool KLBuiltinMediaStream::capturesScreen() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_capture != nullptr;
 }
 
 void KLBuiltinMediaStream::assignPublication(const QString &streamId, const QString &display)
@@ -344,7 +357,12 @@ void KLBuiltinMediaStream::pumpFrame()
                 m_timer->stop();
             return;
         }
-        frame = m_pattern->frame(m_frameIndex++, level, m_clock.nsecsElapsed() / 1000);
+        const qint64 now = m_clock.nsecsElapsed() / 1000;
+        // The screen's newest picture; the pattern until the capture has its first one.
+        if (!m_capture || !m_capture->latestFrame(frame) || !frame.isValid())
+            frame = m_pattern->frame(m_frameIndex, level, now);
+        frame.timestampUs = now;
+        ++m_frameIndex;
     }
     for (const auto &view : views)
         view->renderFrame(frame);

@@ -2,7 +2,8 @@
 
 // A stream of the built-in engine: the own camera/microphone stream, a screen share, the
 // placeholder, or a remote participant's stream announced by the media server. Video is the
-// synthetic test pattern, delivered to the views at a steady rate on the engine queue while
+// picture of the screen capture for a local share when one can be opened (KLScreenCapture), else
+// the synthetic test pattern, delivered to the views at a steady rate on the engine queue while
 // the stream plays; the audio level is synthetic too.
 
 #include "media/KLRTCMediaStream.h"
@@ -17,6 +18,7 @@
 #include <vector>
 
 class KLDispatchQueue;
+class KLScreenCaptureSource;
 class QTimer;
 
 /// What the media server knows of a stream (also the payload of "publish" and "streamAdded").
@@ -80,6 +82,8 @@ public:
     int audioLevel() const;
     /// Milliseconds since the stream's media started (creation for local streams).
     qint64 mediaMilliseconds() const;
+    /// True when a local share shows a real screen capture rather than the pattern.
+    bool capturesScreen() const;
 
 private:
     KLBuiltinMediaStream(std::shared_ptr<KLDispatchQueue> queue, bool local,
@@ -99,6 +103,7 @@ private:
     mutable std::mutex m_mutex;
     KLBuiltinStreamDescription m_description;
     std::unique_ptr<KLBuiltinVideoPattern> m_pattern;
+    std::shared_ptr<KLScreenCaptureSource> m_capture; // a local share's screen, when it could be opened
     bool m_audioMuted = false;
     bool m_videoMuted = false;
     bool m_beauty = false;

@@ -2,7 +2,10 @@
 
 #include "runtime/KLLocalization.h"
 #include "runtime/KLSDKLog.h"
+#include "media/capture/KLScreenCapture.h"
 #include "ui/KLTheme.h"
+#include "ui/share/KLScreenPicker.h"
+#include "ui/share/KLShareNoticeWindow.h"
 #include "ui/toolbar/KLHubButtonWidget.h"
 #include "ui/toolbar/KLHubPopover.h"
 #include "window/KLHubViewController.h"
@@ -68,7 +71,8 @@ struct KLHubWidget::Private {
     QHash<QString, KLHubButtonWidget *> byControl;
     QPointer<KLHubPopover> popover;
     QString popoverControl;
-    QPointer<QLabel> shareNotice;
+    QPointer<KLShareNoticeWindow> shareNotice;
+    QPointer<KLScreenPicker> screenPicker;
 };
 
 KLHubWidget::KLHubWidget(std::shared_ptr<KLHubViewController> hub, QWidget *parent)
@@ -125,7 +129,7 @@ KLHubWidget::KLHubWidget(std::shared_ptr<KLHubViewController> hub, QWidget *pare
     auto *middle = new QHBoxLayout;
     middle->setSpacing(14);
     middle->addWidget(add(QStringLiteral("hub-share-button"), defaults("conf_tool_share", "Share_Tips"),
-                          KLHubButton::Share, hubCall(&KLHubViewController::shareClicked)));
+                          KLHubButton::Share, [this] { shareButtonClicked(); }));
     middle->addWidget(add(QStringLiteral("hub-meeting-info-button"), defaults("conf_tool_info", "Meeting_Info_Tips"),
                           std::nullopt, popover(QStringLiteral("hub-meeting-info-button"))));
     middle->addWidget(add(QStringLiteral("hub-phone-enter-button"), defaults("conf_tool_phone", "Phone_Enter_Tips"),
@@ -196,17 +200,48 @@ QString KLHubWidget::openPopoverControl() const
     return openPopoverWidget() ? d->popoverControl : QString();
 }
 
+// With several screens the user says which one first; a share going on is stopped at once.
+void KLHubWidget::shareButtonClicked()
+{
+    if (!d->hub)
+        return;
+    if (d->hub->isSharingOwnScreen() || !KLScreenPicker::needed()) {
+        if (!d->hub->isSharingOwnScreen())
+            KLScreenCapture::setChosenScreen(QString());
+        d->hub->shareClicked();
+        return;
+    }
+    if (d->screenPicker)
+        d->screenPicker->close();
+    QPointer<KLHubWidget> self(this);
+    d->screenPicker = new KLScreenPicker(window(), [self](const QString &screenName) {
+        if (!self || !self->d->hub)
+            return;
+        KLScreenCapture::setChosenScreen(screenName);
+        self->d->hub->shareClicked();
+    });
+    d->screenPicker->open();
+}
+
+KLScreenPicker *KLHubWidget::screenPicker() const
+{
+    return d->screenPicker && d->screenPicker->isVisible() ? d->screenPicker.data() : nullptr;
+}
+
 void KLHubWidget::showShareNotice(const QString &name)
 {
     closeShareNotice();
-    auto *notice = new QLabel(QStringLiteral("%1 %2").arg(name, KLLocalizedString(QStringLiteral("SHARE_TOAST_TIPS"))),
-                              nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    notice->setAttribute(Qt::WA_DeleteOnClose);
-    notice->setAttribute(Qt::WA_ShowWithoutActivating);
-    notice->setFont(KLTheme::font(13));
-    notice->setStyleSheet(QStringLiteral("background: %1; color: %2; padding: 8px 14px; border-radius: 6px;")
-                              .arg(KLTheme::kTextDark, KLTheme::kTextLight));
-    notice->adjustSize();
+    std::weak_ptr<KLHubViewController> hub = d->hub;
+    KLShareNoticeWindow::Actions actions;
+    actions.stop = [hub] {
+        if (auto controller = hub.lock())
+            controller->stopShareAction();
+    };
+    actions.escape = [hub] {
+        if (auto controller = hub.lock())
+            controller->shareEscPressed();
+    };
+    auto *notice = new KLShareNoticeWindow(name, KLScreenCapture::chosenScreen(), std::move(actions));
     notice->show();
     d->shareNotice = notice;
 }
@@ -221,4 +256,9 @@ void KLHubWidget::closeShareNotice()
 bool KLHubWidget::isShareNoticeShown() const
 {
     return d->shareNotice && d->shareNotice->isVisible();
+}
+
+KLShareNoticeWindow *KLHubWidget::shareNotice() const
+{
+    return d->shareNotice.data();
 }

@@ -10,6 +10,8 @@
 
 class KLHubButtonWidget;
 class KLHubViewController;
+class KLScreenPicker;
+class KLShareNoticeWindow;
 enum class KLHubButton;
 struct KLHubButtonState;
 
@@ -26,13 +28,17 @@ public:
     /// The popover open now and the control it belongs to (null / empty when none).
     QWidget *openPopoverWidget() const;
     QString openPopoverControl() const;
-    /// The small window that tells whose screen is shared.
+    /// The always-on-top window that tells whose screen is shared, with its stop button.
     void showShareNotice(const QString &name);
     void closeShareNotice();
     bool isShareNoticeShown() const;
+    KLShareNoticeWindow *shareNotice() const; ///< null when closed
+    /// The screen picker asked before a share on a machine with several screens, while open.
+    KLScreenPicker *screenPicker() const;
 
 private:
     void openPopover(const QString &control);
+    void shareButtonClicked();
 
     struct Private;
     std::unique_ptr<Private> d;

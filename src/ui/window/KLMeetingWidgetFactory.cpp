@@ -3,6 +3,7 @@
 #include "runtime/KLSDKLog.h"
 #include "ui/dialog/KLDialogWidget.h"
 #include "ui/layout/KLMeetingLayoutWidget.h"
+#include "ui/share/KLX11ScreenCapture.h"
 #include "ui/toast/KLToastWidget.h"
 #include "ui/window/KLMeetingWindowWidget.h"
 #include "window/KLUISDKMeetingWindow.h"
@@ -42,4 +43,5 @@ KLMeetingWindowWidget *KLMeetingWidgetFactory::windowFor(const KLUISDKMeetingWin
 void KLMeetingWidgetFactory::install()
 {
     KLMeetingViewFactory::install(std::make_shared<KLMeetingWidgetFactory>());
+    KLX11ScreenCapture::install(); // shares show the real screen where an X server is there
 }
