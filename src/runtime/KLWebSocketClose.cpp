@@ -4,7 +4,10 @@
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimeScale.h"
 
+#include <QAbstractSocket>
+#include <QRandomGenerator>
 #include <QWebSocket>
+#include <QtEndian>
 
 #include <utility>
 
@@ -28,7 +31,7 @@ struct Closing {
             return;
         done = true;
         if (!inTime) {
-            KL_LOG_WARN(tag, QStringLiteral("the close of %1 did not get out within %2 s, connection dropped")
+            KL_LOG_WARN(tag, QStringLiteral("the close of %1 was not answered within %2 s, connection dropped")
                                  .arg(socket->requestUrl().toString())
                                  .arg(kCloseWaitSeconds));
             socket->abort();
@@ -39,6 +42,31 @@ struct Closing {
         queue.reset();
     }
 };
+
+// A client's close frame: final, opcode 8, masked, the code in network order and the reason
+// (at most 123 bytes, so that the frame stays a control frame of at most 125).
+QByteArray closeFrame(quint16 code, const QString &reason)
+{
+    QByteArray payload(2, Qt::Uninitialized);
+    qToBigEndian(code, payload.data());
+    payload += reason.toUtf8().left(123);
+    const quint32 key = QRandomGenerator::global()->generate();
+    QByteArray frame;
+    frame.append(char(0x88));
+    frame.append(char(0x80 | payload.size()));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        frame.append(char((key >> shift) & 0xff));
+    for (qsizetype i = 0; i < payload.size(); ++i)
+        frame.append(char(payload.at(i) ^ char((key >> (8 * (3 - i % 4))) & 0xff)));
+    return frame;
+}
+
+// The connection under the WebSocket: Qt makes it a child of the socket.
+QAbstractSocket *transportOf(QWebSocket *socket)
+{
+    auto *transport = socket->findChild<QAbstractSocket *>(QString(), Qt::FindDirectChildrenOnly);
+    return transport && transport->state() == QAbstractSocket::ConnectedState ? transport : nullptr;
+}
 
 } // namespace
 
@@ -64,7 +92,17 @@ void closeAndRelease(QWebSocket *socket, std::shared_ptr<KLDispatchQueue> queue,
     closing->closed = std::move(closed);
     // The socket's own connection holds the state (and so the queue) until the socket goes.
     QObject::connect(socket, &QWebSocket::disconnected, socket, [closing] { closing->finish(true); });
-    socket->close(QWebSocketProtocol::CloseCodeNormal, reason);
+    if (QAbstractSocket *transport = transportOf(socket)) {
+        // QWebSocket::close() would end the TCP connection right after its close frame, while
+        // the server may still be sending (answers to the last requests); those bytes, unread,
+        // make the end a reset, and the server loses the close frame with it. So the close
+        // frame goes out on the connection (after every frame sent before) and the socket
+        // keeps reading until the server has answered it: Qt then ends the connection.
+        transport->write(closeFrame(QWebSocketProtocol::CloseCodeNormal, reason));
+        transport->flush();
+    } else {
+        socket->close(QWebSocketProtocol::CloseCodeNormal, reason);
+    }
     if (closing->done)
         return; // the connection was gone already: closed on the spot
     // The time limit holds the state weakly: a pending timer must not keep the queue alive.

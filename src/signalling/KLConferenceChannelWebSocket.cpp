@@ -144,7 +144,7 @@ void KLConferenceChannelWebSocket::disconnect()
     m_isClosed.store(true);
     // The block keeps the transport: its owner usually lets go right after this call, and the
     // frames queued before (and then the close) must still go out. The socket is handed to a
-    // closing of its own, which ends once the close is out, so the close never falls back
+    // closing of its own, which ends once the server has answered it, so the close never falls back
     // to the socket's destructor (code 1001) or to the process's exit (no close at all).
     m_queue->async([self = shared_from_this()] {
         QWebSocket *socket = std::exchange(self->m_socket, nullptr);

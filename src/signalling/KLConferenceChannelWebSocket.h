@@ -55,8 +55,8 @@ public:
     /// open is dropped with a log line.
     void sendMessage(const QJsonObject &message, const QString &to = QString());
     /// Closes for good (code 1000, "close by client") once the frames sent before are out; no
-    /// reconnect follows. The transport's queue lives on until the close is out and the
-    /// connection has ended (KLWebSocketClose), before the meeting's threads end.
+    /// reconnect follows. The transport's queue lives on until the server has answered the
+    /// close and the connection has ended (KLWebSocketClose), before the meeting's threads end.
     void disconnect();
 
     qint64 state() const { return m_state.load(); }

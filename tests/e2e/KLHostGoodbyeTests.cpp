@@ -85,8 +85,10 @@ TEST_F(HostE2ETest, EveryLeaveSaysGoodbyeAndDeliversItsRecordBeforeTheHostExits)
         const QStringList sent = mediaFrameTypes(*sim, 1);
         EXPECT_EQ(sent.isEmpty() ? std::string() : sent.last().toStdString(), "bye")
             << sent.join(QLatin1Char(' ')).toStdString();
-        EXPECT_EQ(sim->mediaCloseCodes(), (QMap<int, int>{{1, 1000}})) << describe(sim->mediaCloseCodes());
-        EXPECT_EQ(sim->signallingCloseCodes(), (QMap<int, int>{{1, 1000}})) << describe(sim->signallingCloseCodes());
+        EXPECT_EQ(sim->mediaCloseCodes(), (QMap<int, int>{{1, 1000}}))
+            << describe(sim->mediaCloseCodes()) << host->transcript();
+        EXPECT_EQ(sim->signallingCloseCodes(), (QMap<int, int>{{1, 1000}}))
+            << describe(sim->signallingCloseCodes()) << host->transcript();
         EXPECT_TRUE(hasLeaveRecord(*sim)) << host->transcript();
         if (HasFailure())
             return;

@@ -437,7 +437,7 @@ void KLBuiltinMediaConnection::disconnect()
 {
     // The block keeps the connection: the meeting lets go of it right after this call, and
     // the goodbye must still be said. The socket then closes on its own (KLWebSocketClose),
-    // keeping the queue until the close is out, so neither the destructor (code 1001)
+    // keeping the queue until the server has answered, so neither the destructor (code 1001)
     // nor the host's exit cuts the "bye" and the close off.
     m_queue->async([self = self()] {
         KLBuiltinMediaConnection &c = *self;
