@@ -5,6 +5,7 @@
 #include "KLUIWindowFixture.h"
 
 #include "ui/share/KLShareNoticeWindow.h"
+#include "ui/share/KLX11ScreenCapture.h"
 
 namespace {
 
@@ -100,6 +101,17 @@ TEST_F(UIShareNotice, EscapeInTheNoticeLeavesFullScreenAndSaysHow)
     EXPECT_EQ(shareFrames("unpublish"), 0);
     notice->stopButton()->click();
     EXPECT_TRUE(waitUntil([this] { return shareFrames("unpublish") == 1; }, 10000));
+}
+
+} // namespace
+
+namespace {
+
+TEST(UIScreenCaptureOffscreen, AWindowSystemWithoutAnXServerGivesNoCaptureAndSaysWhich)
+{
+    const KLScreenCaptureResult opened = KLX11ScreenCapture::open(QString());
+    EXPECT_FALSE(opened.source);
+    EXPECT_TRUE(opened.why.contains(QStringLiteral("\"offscreen\""))) << opened.why.toStdString();
 }
 
 } // namespace
