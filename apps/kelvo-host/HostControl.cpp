@@ -4,6 +4,7 @@
 
 #include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
 
@@ -120,6 +121,7 @@ const std::map<QString, ActionCommand> &actionCommands()
         {QStringLiteral("muteMember"), {KLUISDKUserAction::MuteMember, "uuid"}},
         {QStringLiteral("hangupMember"), {KLUISDKUserAction::HangupMember, "uuid"}},
         {QStringLiteral("rate"), {KLUISDKUserAction::RatePage, "status"}},
+        {QStringLiteral("call"), {KLUISDKUserAction::CallMember, "uuid"}},
     };
     return commands;
 }
@@ -139,6 +141,28 @@ QString HostControl::run(const QJsonObject &command)
             return QStringLiteral("\"dialog\" needs a numeric \"id\" and \"button\"");
         if (!m_meeting.pressDialogButton(quint64(id.toInteger()), button.toInt()))
             return QStringLiteral("dialog %1 is not shown or has no button %2").arg(id.toInteger()).arg(button.toInt());
+        return {};
+    }
+    if (name.toString() == QLatin1String("callRooms")) {
+        // The call-rooms dialog's choice: the rooms to call, by uuid.
+        const QJsonValue uuids = command.value(QLatin1String("uuids"));
+        QStringList list;
+        for (const QJsonValue &uuid : uuids.toArray())
+            if (uuid.isString() && !uuid.toString().isEmpty() && !uuid.toString().contains(QLatin1Char(',')))
+                list.append(uuid.toString());
+        if (!uuids.isArray() || list.isEmpty() || list.size() != uuids.toArray().size())
+            return QStringLiteral("\"callRooms\" needs \"uuids\", a non-empty array of uuids");
+        if (!m_meeting.performUserAction(KLUISDKUserAction::CallRooms, list.join(QLatin1Char(','))))
+            return QStringLiteral("no call-rooms dialog is open with any of these rooms");
+        return {};
+    }
+    if (name.toString() == QLatin1String("enterName")) {
+        const QJsonValue value = command.value(QLatin1String("name"));
+        if (!value.isString())
+            return QStringLiteral("\"enterName\" needs a string \"name\"");
+        // An empty name is the dialog's to refuse, with its reason.
+        if (!m_meeting.performUserAction(KLUISDKUserAction::EnterName, value.toString().isEmpty() ? QStringLiteral(" ") : value.toString()))
+            return QStringLiteral("the name was not taken (no enter-name dialog, or the dialog refused it)");
         return {};
     }
     const auto found = actionCommands().find(name.toString());

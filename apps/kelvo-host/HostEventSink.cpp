@@ -75,6 +75,15 @@ QString HostEventSink::readable(const QJsonObject &event)
     if (type == QLatin1String("notice"))
         return QStringLiteral("[notice %1] %2").arg(event.value(QLatin1String("shown")).toBool() ? "on" : "off",
                                                      event.value(QLatin1String("text")).toString());
+    if (type == QLatin1String("members")) {
+        QStringList names;
+        for (const QJsonValue &member : event.value(QLatin1String("online")).toArray())
+            names.append(member.toObject().value(QLatin1String("name")).toString());
+        return QStringLiteral("[members] %1 in the meeting: %2; %3 not joined")
+            .arg(names.size())
+            .arg(names.join(QLatin1String(", ")))
+            .arg(event.value(QLatin1String("offline")).toArray().size());
+    }
     QJsonObject rest = event;
     rest.remove(QLatin1String("type"));
     const QString details = QString::fromUtf8(QJsonDocument(rest).toJson(QJsonDocument::Compact));

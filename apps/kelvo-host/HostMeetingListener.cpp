@@ -48,6 +48,30 @@ QJsonArray keysOrNulls(const QStringList &keys)
     return out;
 }
 
+QJsonObject memberRecord(const KLUISDKMember &member)
+{
+    return {{"uuid", member.uuid},
+            {"name", member.name},
+            {"memberType", member.memberType},
+            {"online", member.online},
+            {"muted", member.muted},
+            {"video", member.video},
+            {"calling", member.calling},
+            {"speaking", member.speaking},
+            {"locked", member.locked},
+            {"focused", member.focused},
+            {"self", member.isSelf},
+            {"buttons", QJsonArray::fromStringList(member.buttons)}};
+}
+
+QJsonArray memberRecords(const QList<KLUISDKMember> &members)
+{
+    QJsonArray out;
+    for (const KLUISDKMember &member : members)
+        out.append(memberRecord(member));
+    return out;
+}
+
 } // namespace
 
 HostMeetingListener::HostMeetingListener(HostEventSink &sink, std::function<void(int exitCode)> onClosed)
@@ -113,6 +137,34 @@ void HostMeetingListener::showChatMessage(const QString &senderUuid, const QStri
 void HostMeetingListener::showRatePage(const QString &url)
 {
     m_sink.emitEvent({{"type", "ratePage"}, {"url", url}});
+}
+
+void HostMeetingListener::membersChanged(const QList<KLUISDKMember> &online, const QList<KLUISDKMember> &offline)
+{
+    m_sink.emitEvent({{"type", "members"}, {"online", memberRecords(online)}, {"offline", memberRecords(offline)}});
+}
+
+void HostMeetingListener::toolbarChanged(const QList<KLUISDKToolbarButton> &buttons)
+{
+    QJsonObject byControl;
+    for (const KLUISDKToolbarButton &button : buttons)
+        byControl.insert(button.control, QJsonObject{{"icon", button.icon},
+                                                     {"label", button.label},
+                                                     {"tooltip", button.tooltip},
+                                                     {"enabled", button.enabled},
+                                                     {"visible", button.visible},
+                                                     {"busy", button.busy}});
+    m_sink.emitEvent({{"type", "toolbar"}, {"buttons", byControl}});
+}
+
+void HostMeetingListener::callRoomsChanged(const QList<KLUISDKMember> &rooms, bool shown)
+{
+    m_sink.emitEvent({{"type", "callRooms"}, {"shown", shown}, {"rooms", memberRecords(rooms)}});
+}
+
+void HostMeetingListener::showEnterName(const QString &error)
+{
+    m_sink.emitEvent({{"type", "enterName"}, {"error", textOrNull(error)}});
 }
 
 void HostMeetingListener::windowClosed()

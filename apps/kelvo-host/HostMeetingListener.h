@@ -32,6 +32,10 @@ public:
     void showChatMessage(const QString &senderUuid, const QString &text) override;
     void showRatePage(const QString &url) override;
     void windowClosed() override;
+    void membersChanged(const QList<KLUISDKMember> &online, const QList<KLUISDKMember> &offline) override;
+    void toolbarChanged(const QList<KLUISDKToolbarButton> &buttons) override;
+    void callRoomsChanged(const QList<KLUISDKMember> &rooms, bool shown) override;
+    void showEnterName(const QString &error) override;
 
 private:
     HostEventSink &m_sink;

@@ -7,6 +7,7 @@
 
 #include <KelvoUISDK/KelvoUISDKExport.h>
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,37 @@ struct KLUISDKDialog {
     /// Trailing absent buttons are left out.
     QStringList buttonKeys;
     QStringList buttons;  ///< the buttons' texts, in the same order as `buttonKeys`
+};
+
+/// One row of the member list (or one room of the call-rooms dialog).
+struct KLUISDKMember {
+    QString uuid;          ///< the member's feed uuid, as the member actions take it
+    QString name;          ///< the display name
+    int memberType = 0;    ///< 1 person, 2 meeting room, 3 external member; 0 when not reported
+    bool online = false;   ///< in the meeting now
+    bool muted = false;    ///< the microphone is muted
+    bool video = false;    ///< the camera sends
+    bool calling = false;  ///< being called now
+    bool speaking = false; ///< speaking now
+    bool locked = false;   ///< pinned to the main view
+    bool focused = false;  ///< the member the main view shows
+    bool isSelf = false;   ///< the local user
+    /// The row's buttons that may be pressed now: "mute", "hangup", "lock" on online rows,
+    /// "call", "callCell", "callDetail" on offline ones. A call button pressed less than five
+    /// seconds ago is left out.
+    QStringList buttons;
+};
+
+/// One toolbar button as drawn.
+struct KLUISDKToolbarButton {
+    /// The control's identifier in the host's action log ("hub-mute-button").
+    QString control;
+    QString icon;          ///< the icon's key ("conf_tool_audio_mute")
+    QString label;         ///< the label under the button, in the interface language
+    QString tooltip;       ///< the tooltip, or empty
+    bool enabled = true;   ///< may be pressed
+    bool visible = true;   ///< shown at all
+    bool busy = false;     ///< shows a running progress indicator
 };
 
 /// The notices that stay until withdrawn.
@@ -54,6 +86,13 @@ enum class KLUISDKUserAction {
     Sleep,         ///< the system is about to sleep
     Close,         ///< the user closes the meeting window
     RatePage,      ///< the rating page posted the argument
+    CallMember,    ///< an offline member row's call button (the argument is the uuid)
+    /// Calls the rooms whose uuids the argument lists, separated by commas, in the open
+    /// call-rooms dialog, and closes it; refused when no dialog is open or none is listed.
+    CallRooms,
+    /// The name typed into the enter-name dialog; refused while none is open or when the name
+    /// is blank or has an emoji (the dialog stays open).
+    EnterName,
 };
 
 /// The host's presentation of one meeting window. Every call arrives on the main thread.
@@ -80,4 +119,24 @@ public:
     virtual void showRatePage(const QString &url) = 0;
     /// The meeting window closed; nothing of this meeting follows.
     virtual void windowClosed() = 0;
+    /// The member list changed (sent whenever a row, a section or a row's buttons change):
+    /// online members in the list's order, then those not in the meeting (listed for the
+    /// internal deployment only).
+    virtual void membersChanged(const QList<KLUISDKMember> &online, const QList<KLUISDKMember> &offline)
+    {
+        Q_UNUSED(online);
+        Q_UNUSED(offline);
+    }
+    /// The toolbar changed: every button, in the toolbar's order.
+    virtual void toolbarChanged(const QList<KLUISDKToolbarButton> &buttons) { Q_UNUSED(buttons); }
+    /// The call-rooms dialog is open (again with the new list when rooms change) or, with
+    /// `shown` false, closed; answer with `KLUISDKUserAction::CallRooms`.
+    virtual void callRoomsChanged(const QList<KLUISDKMember> &rooms, bool shown)
+    {
+        Q_UNUSED(rooms);
+        Q_UNUSED(shown);
+    }
+    /// The meeting needs the user's display name before it goes on (`error` is empty, or the
+    /// reason the last name was refused); answer with `KLUISDKUserAction::EnterName`.
+    virtual void showEnterName(const QString &error) { Q_UNUSED(error); }
 };

@@ -165,6 +165,11 @@ public:
     bool isMuteInitStage() const { return m_isMuteInitStage; }
     void setIsMuteInitStage(bool value);
     bool isSpeakerOpen() const { return m_isSpeakerOpen; }
+    /// Asks the user for a display name when a guest projection has none stored, before the ICE stage;
+    /// the handler gets the step that goes on, to be called once the name is stored. Without a
+    /// handler the join goes on with the empty name. Set before `joinMeeting`.
+    using KLEnterNameHandler = std::function<void(std::function<void()> proceed)>;
+    void setEnterNameHandler(KLEnterNameHandler handler) { m_enterNameHandler = std::move(handler); }
     /// The toolbar's speaker switch; the connection is told separately (`muteSpeaker`).
     void setIsSpeakerOpen(bool open) { m_isSpeakerOpen = open; }
     /// The user is ending the meeting (for everyone): from now on forced leaves are the user's
@@ -423,4 +428,5 @@ private:
     std::atomic<bool> m_isOpenAudioMeetingForMultiProjector{false};
     std::atomic<bool> m_connectionStarted{false};
     std::atomic<int> m_mediaConnectionCount{0};
+    KLEnterNameHandler m_enterNameHandler;
 };

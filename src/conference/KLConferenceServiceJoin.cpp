@@ -165,16 +165,25 @@ void KLConferenceService::clientConfigFailed(const QString &code, const QString 
     });
 }
 
-// Step 3. A projection started by an external user on an internal host would first ask for a
-// display name; the sample host and the core have no such form, so the stored name (possibly
-// empty) is sent as it is.
+// Step 3. A projection started by an external user on an internal host first asks for a
+// display name through the window's enter-name dialog; without a window to ask in, the stored
+// name (empty) is sent as it is.
 void KLConferenceService::enterIceStage()
 {
     if (m_isLeavingRoomBySelf)
         return;
     if (m_meetingConfig->isVanInternal() && !KLClientConfigManager::sharedInstance().isStaff()
-        && UserPersistentData::sharedInstance().readVanNames().isEmpty())
+        && UserPersistentData::sharedInstance().readVanNames().isEmpty()) {
         KL_LOG_INFO(kTag, QStringLiteral("no display name stored for a guest projection"));
+        if (m_enterNameHandler) {
+            auto weak = weakSelf();
+            m_enterNameHandler([weak] {
+                if (auto self = weak.lock(); self && !self->m_isLeavingRoomBySelf)
+                    self->getIceServerList();
+            });
+            return;
+        }
+    }
     getIceServerList();
 }
 

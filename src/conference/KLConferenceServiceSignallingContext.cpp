@@ -6,6 +6,8 @@
 #include "conference/KLParticipantRegistry.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "model/KLSDKMeetingEventDelegate.h"
+#include "runtime/KLNotificationCenter.h"
+#include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
 
 #include <KelvoUISDK/KLSDKDispatch.h>
@@ -148,9 +150,10 @@ void Context::pushSubTitle(const QJsonObject &subTitle)
 }
 void Context::showCallRoomDialog()
 {
-    // The call-rooms dialog belongs to the window; until it exists the offer is only logged.
+    // The call-rooms dialog belongs to the window: its member list opens it.
     KLPerformBlockOnMainThread([] {
         KL_LOG_INFO(kTag, QStringLiteral("call-rooms dialog requested"));
+        KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::ShowCallRoomDialog);
     });
 }
 const void *Context::notificationObject() const

@@ -39,6 +39,8 @@ inline constexpr QLatin1String KLHostUtilsCloseAppNotify{"KLHostUtilsCloseAppNot
 inline constexpr QLatin1String ShowRatePage{"ShowRatePage"};
 inline constexpr QLatin1String ShowCaptionView{"ShowCaptionView"};
 inline constexpr QLatin1String lockMember{"lockMember"};
+/// The conference service asks the window for the call-rooms dialog (main thread).
+inline constexpr QLatin1String ShowCallRoomDialog{"ShowCallRoomDialog"};
 inline constexpr QLatin1String LockClickMember{"LockClickMember"};
 inline constexpr QLatin1String UnlockMember{"UnlockMember"};
 inline constexpr QLatin1String FullScreenShowAndHiddenPressed{"FullScreenShowAndHiddenPressed"};

@@ -89,12 +89,14 @@ bool KLMemberListViewController::lockCallButton(const QString &uuid)
             self->m_callLocks.remove(uuid);
             if (self->m_view)
                 self->m_view->setCallButtonEnabled(uuid, true);
+            self->notifyObserver();
         });
     });
     m_callLocks.insert(uuid, timer);
     timer->startTimer();
     if (m_view)
         m_view->setCallButtonEnabled(uuid, false);
+    notifyObserver();
     return true;
 }
 

@@ -13,6 +13,8 @@
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimer.h"
+#include "collab/KLChatManager.h"
+#include "window/KLCallRoomViewController.h"
 #include "window/KLMeetingLayoutViewController.h"
 
 #include <KelvoUISDK/KLSDKDispatch.h>
@@ -80,6 +82,26 @@ void KLMemberListViewController::observeNotifications()
     center.addObserver(this, KLNotificationNames::GetConferenceMember, refreshLater);
     center.addObserver(this, KLNotificationNames::MeetingMemberUpdate, refreshLater);
     center.addObserver(this, KLNotificationNames::AudioVideoChangeNotification, refreshLater);
+    // Who speaks and who is called change the rows' marks; the big view's choice moves the focus.
+    center.addObserver(this, KLNotificationNames::OnlineOfflineChangeNotification, refreshLater);
+    center.addObserver(this, KLNotificationNames::RingChangeNotification, refreshLater);
+    center.addObserver(this, KLNotificationNames::ShowCallRoomDialog, [weak](const KLNotification &) {
+        KLPerformBlockOnMainThread([weak] {
+            if (auto self = weak.lock())
+                self->openCallRoomDialog();
+        });
+    });
+}
+
+void KLMemberListViewController::setObserver(std::function<void()> changed)
+{
+    m_observer = std::move(changed);
+}
+
+void KLMemberListViewController::notifyObserver()
+{
+    if (m_observer)
+        m_observer();
 }
 
 void KLMemberListViewController::setView(std::shared_ptr<KLMemberListView> view)
@@ -127,12 +149,19 @@ void KLMemberListViewController::refresh()
     for (const auto &feed : std::as_const(online))
         canMuteSomeone = canMuteSomeone || (!isOwn(feed) && muteValue(feed) && *muteValue(feed) != 1);
     const bool showOffline = internal && !offline.isEmpty();
+    // The focus follows the big view: its participant's row, while that one is online.
+    const auto shown = m_meeting->displayingClient();
+    QString focused;
+    for (const auto &feed : std::as_const(online))
+        if (shown && feed->uuid() == shown->uuid())
+            focused = feed->uuid();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_online = std::move(online);
         m_offline = std::move(offline);
         m_maxOnlineMember = showOffline ? kMaxOnlineRowsWithOffline : 0;
         m_muteAll = muteAllStateFor(canMuteSomeone);
+        m_focused = focused;
     }
     const KLMemberMuteAllState muteAll = muteAllState();
     onMain([internal, showOffline, muteAll](KLMemberListViewController &, KLMemberListView &view) {
@@ -140,6 +169,119 @@ void KLMemberListViewController::refresh()
         view.showOfflineSection(showOffline, KLLocalizedString(QStringLiteral("OFFLINE_TIPS")));
         view.setMuteAllState(muteAll);
     });
+    // The observer hears of it even without a drawn panel.
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
+    KLPerformBlockOnMainThread([weak] {
+        if (auto self = weak.lock())
+            self->notifyObserver();
+    });
+}
+
+QString KLMemberListViewController::focusedUuid() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_focused;
+}
+
+KLMemberRow KLMemberListViewController::rowFor(const KLHubFeedPtr &feed) const
+{
+    KLMemberRow row;
+    if (!feed)
+        return row;
+    const auto participant = feed->participant();
+    row.uuid = feed->uuid();
+    row.name = feed->display();
+    row.memberType = participant ? participant->memberType.toInteger() : 0;
+    row.online = feed->isOnline();
+    const auto mute = muteValue(feed);
+    row.muted = mute ? *mute == 1 : feed->audioMuted();
+    row.video = feed->videoEnabled() && !feed->videoMuted();
+    row.calling = feed->isCalling();
+    row.speaking = feed->isSpeaking();
+    row.locked = feed->isLocked();
+    row.isSelf = isOwn(feed);
+    row.focused = !row.uuid.isEmpty() && row.uuid == focusedUuid();
+    row.callEnabled = isCallButtonEnabled(row.uuid);
+    if (row.online) {
+        if (canMute(feed))
+            row.buttons << QStringLiteral("mute");
+        row.buttons << QStringLiteral("hangup");
+        if (!feed->isShareScreen())
+            row.buttons << QStringLiteral("lock");
+    } else {
+        row.buttons << QStringLiteral("call");
+        if (participant && !participant->cellPhone.isEmpty())
+            row.buttons << QStringLiteral("callCell");
+        // Rooms have one line to call; people get the popover with the staff call too.
+        if (!feed->isMeetingRoom())
+            row.buttons << QStringLiteral("callDetail");
+    }
+    return row;
+}
+
+KLMemberListSnapshot KLMemberListViewController::snapshot() const
+{
+    KLMemberListSnapshot out;
+    for (const auto &feed : onlineParticipantsArray())
+        out.online.append(rowFor(feed));
+    for (const auto &feed : offlineParticipantsArray())
+        out.offline.append(rowFor(feed));
+    out.offlineSectionVisible = m_meeting->isInternal() && !out.offline.isEmpty();
+    out.offlineTitle = KLLocalizedString(QStringLiteral("OFFLINE_TIPS"));
+    out.maxOnlineRows = maxOnlineMember();
+    out.muteAll = muteAllState();
+    return out;
+}
+
+void KLMemberListViewController::callDetailClicked(const QString &uuid)
+{
+    const auto feed = feedWithUuid(uuid);
+    if (!feed || feed->isOnline())
+        return;
+    if (m_view)
+        m_view->showCallDetail(uuid);
+}
+
+void KLMemberListViewController::backgroundClicked()
+{
+    KLChatManager::sharedInstance().setChatHidden(true);
+    if (m_view)
+        m_view->chatHidden();
+}
+
+// The rooms of the appointment that are neither in the meeting nor being called.
+std::shared_ptr<KLCallRoomViewController> KLMemberListViewController::openCallRoomDialog()
+{
+    if (m_callRooms && !m_callRooms->isClosed())
+        return m_callRooms;
+    std::weak_ptr<KLHubMeeting> meeting = m_meeting;
+    auto rooms = [meeting] {
+        QList<KLHubFeedPtr> out;
+        if (auto alive = meeting.lock())
+            for (const auto &feed : alive->participantsWithOnline(false))
+                if (feed->isMeetingRoom() && !feed->isCalling())
+                    out.append(feed);
+        return out;
+    };
+    m_callRooms = KLCallRoomViewController::create(m_meeting, rooms);
+    std::weak_ptr<KLMemberListViewController> weak = weak_from_this();
+    m_callRooms->setClosedHandler([weak] {
+        KLPerformBlockOnMainThread([weak] {
+            if (auto self = weak.lock()) {
+                self->m_callRooms.reset();
+                self->notifyObserver();
+            }
+        });
+    });
+    if (m_view)
+        m_view->showCallRoomDialog(m_callRooms);
+    notifyObserver();
+    return m_callRooms;
+}
+
+std::shared_ptr<KLCallRoomViewController> KLMemberListViewController::callRoomDialog() const
+{
+    return m_callRooms;
 }
 
 QList<KLHubFeedPtr> KLMemberListViewController::onlineParticipantsArray() const
@@ -268,4 +410,6 @@ void KLMemberListViewController::lockClicked(const QString &uuid)
         wasLocked ? QStringLiteral("conf_member_unlock") : QStringLiteral("conf_member_lock"),
         KLLocalizedString(wasLocked ? QStringLiteral("Unlock_Member_ToolTips") : QStringLiteral("Lock_Member_ToolTips"))};
     onMain([uuid, state](KLMemberListViewController &, KLMemberListView &view) { view.setLockState(uuid, state); });
+    // The layout toggles the lock on the notification: the rows change with it.
+    notifyObserver();
 }

@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -37,6 +38,39 @@ struct KLMemberLockState {
     QString tooltip; ///< localised
 };
 
+/// One row of the member panel as drawn (and as a host drawing the window itself hears it).
+struct KLMemberRow {
+    QString uuid;
+    QString name;
+    qint64 memberType = 0;   ///< the participant's member type (1 person, 2 room, 3 external), 0 unknown
+    bool online = false;
+    bool muted = false;      ///< the call state says muted (the feed's audio when it has no call state)
+    bool video = false;      ///< the camera sends
+    bool calling = false;    ///< being called now
+    bool speaking = false;
+    bool locked = false;     ///< pinned to the big view
+    bool focused = false;    ///< the row of the participant the big view shows
+    bool isSelf = false;
+    /// The row buttons that may be pressed: "mute", "hangup", "lock" on online rows; "call",
+    /// "callCell", "callDetail" on offline ones.
+    QStringList buttons;
+    bool callEnabled = true; ///< false for 5 s after a call button was pressed
+    bool operator==(const KLMemberRow &other) const = default;
+};
+
+/// The whole panel: both sections, the offline heading, the online cap and mute-all.
+struct KLMemberListSnapshot {
+    QList<KLMemberRow> online;
+    QList<KLMemberRow> offline;
+    bool offlineSectionVisible = false;
+    QString offlineTitle;    ///< localised
+    int maxOnlineRows = 0;   ///< 0: not capped
+    KLMemberMuteAllState muteAll;
+    bool operator==(const KLMemberListSnapshot &other) const = default;
+};
+
+class KLCallRoomViewController;
+
 /// What the member panel's widgets show; every call arrives on the main thread.
 class KLMemberListView {
 public:
@@ -48,6 +82,12 @@ public:
     virtual void setMuteAllState(const KLMemberMuteAllState &state) = 0;
     virtual void setCallButtonEnabled(const QString &uuid, bool enabled) = 0;
     virtual void setLockState(const QString &uuid, const KLMemberLockState &state) = 0;
+    /// The row's call-detail popover (staff call, cell phone call), anchored to its button.
+    virtual void showCallDetail(const QString &uuid) { Q_UNUSED(uuid); }
+    /// The call-rooms dialog opens over the window; it closes itself through its controller.
+    virtual void showCallRoomDialog(const std::shared_ptr<KLCallRoomViewController> &dialog) { Q_UNUSED(dialog); }
+    /// A click in the panel's background hid the chat input.
+    virtual void chatHidden() {}
 };
 
 class KLMemberListViewController final : public std::enable_shared_from_this<KLMemberListViewController> {
@@ -73,6 +113,10 @@ public:
     void setView(std::shared_ptr<KLMemberListView> view);
     /// Run when the local participant hangs itself up (the toolbar's leave).
     void setLeaveHandler(std::function<void()> handler);
+    /// Told on the main thread whenever what `snapshot()` answers may have changed (the lists
+    /// were rebuilt, a row's lock or call button changed, the call-rooms dialog opened or
+    /// closed). A host drawing the window itself listens here.
+    void setObserver(std::function<void()> changed);
 
     /// Rebuilds both lists and the mute-all state, then reloads the view.
     void refresh();
@@ -88,6 +132,15 @@ public:
     /// The staff-call entry of a row's call-detail popover.
     void callStaffClicked(const QString &uuid);
     void lockClicked(const QString &uuid);
+    /// The call-detail button of an offline row: opens its popover.
+    void callDetailClicked(const QString &uuid);
+    /// A click in the panel's background hides the chat input.
+    void backgroundClicked();
+    /// Opens the call-rooms dialog over the meeting's offline rooms (the conference service
+    /// asks for it through "ShowCallRoomDialog"); a dialog already open is reused.
+    std::shared_ptr<KLCallRoomViewController> openCallRoomDialog();
+    /// The open call-rooms dialog, or null.
+    std::shared_ptr<KLCallRoomViewController> callRoomDialog() const;
 
     // --- Reads ---------------------------------------------------------------------------
     QList<KLHubFeedPtr> onlineParticipantsArray() const;
@@ -98,6 +151,12 @@ public:
     bool isCallButtonEnabled(const QString &uuid) const;
     /// May the local user mute `feed`'s row?
     bool canMute(const KLHubFeedPtr &feed) const;
+    /// The uuid of the row that has focus: the online participant the big view shows, else empty.
+    QString focusedUuid() const;
+    /// The panel as it should be drawn now (main thread).
+    KLMemberListSnapshot snapshot() const;
+    /// One row of `feed` (main thread).
+    KLMemberRow rowFor(const KLHubFeedPtr &feed) const;
 
     /// The name as the hang-up question shows it (pure).
     static QString hangupDisplayName(const QString &name);
@@ -117,16 +176,20 @@ private:
     bool lockCallButton(const QString &uuid);
     void markCallStatus();
     static KLMemberMuteAllState muteAllStateFor(bool enabled);
+    void notifyObserver();
 
     const std::shared_ptr<KLHubMeeting> m_meeting;
     const std::function<void(const QString &)> m_actionLog;
     std::function<void()> m_leaveHandler;
+    std::function<void()> m_observer;
+    std::shared_ptr<KLCallRoomViewController> m_callRooms; // main thread
     std::shared_ptr<KLMemberListView> m_view;
 
     mutable std::mutex m_mutex; // the two lists and the mute-all state
     QList<KLHubFeedPtr> m_online;
     QList<KLHubFeedPtr> m_offline;
     int m_maxOnlineMember = 0;
+    QString m_focused;
     KLMemberMuteAllState m_muteAll = muteAllStateFor(false);
 
     QHash<QString, std::shared_ptr<KLTimer>> m_callLocks; // main thread

@@ -12,10 +12,21 @@
 #include "window/KLMeetingLayoutViewController.h"
 #include "window/KLUISDKMeetingWindow.h"
 
+#include <QList>
+
 #include <memory>
 
+class KLCallRoomViewController;
+class KLEnterNameViewController;
+class KLHubViewController;
+class KLMemberListViewController;
 class KLUISDKMeetingPresenter;
+struct KLMemberListSnapshot;
+struct KLMemberRow;
 struct KLUISDKDialog;
+struct KLUISDKMember;
+struct KLUISDKToolbarButton;
+struct KLHubButtonState;
 
 class KLPresenterBridge final : public KLDialogView,
                                 public KLToastView,
@@ -28,6 +39,14 @@ public:
 
     /// The host's form of a dialog: texts with their keys, buttons 1–3.
     static KLUISDKDialog dialogFor(const KLDialogPresentation &dialog);
+    /// The host's form of a member row.
+    static KLUISDKMember memberFor(const KLMemberRow &row);
+    /// Every toolbar button in the toolbar's order, as `hub` draws it now.
+    static QList<KLUISDKToolbarButton> toolbarFor(const KLHubViewController &hub);
+
+    /// Listens to the window's member list, toolbar, call-rooms and enter-name dialogs and
+    /// tells the host whenever what they show changes (main thread).
+    void attach(const std::shared_ptr<KLUISDKMeetingWindow> &window);
 
     // KLDialogView
     void showDialog(const KLDialogPresentation &dialog) override;
@@ -62,6 +81,21 @@ public:
     void closeWindow() override;
 
 private:
+    void sendMembers();
+    void sendToolbar();
+    void watchCallRooms();
+    void sendCallRooms();
+    void sendEnterName();
+
+    std::weak_ptr<KLMemberListViewController> m_memberList;
+    std::weak_ptr<KLHubViewController> m_hub;
+    std::weak_ptr<KLEnterNameViewController> m_enterName;
+    std::shared_ptr<KLCallRoomViewController> m_callRooms;
+    std::shared_ptr<KLMemberListSnapshot> m_sentMembers;
+    std::shared_ptr<const QList<KLHubButtonState>> m_sentToolbar;
+    bool m_enterNameShown = false;
+    QString m_sentNameError;
+
     /// The presenter until the window closed, then null.
     std::shared_ptr<KLUISDKMeetingPresenter> m_presenter;
     bool m_toastVisible = false;

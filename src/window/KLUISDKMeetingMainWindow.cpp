@@ -34,12 +34,16 @@ struct KLUISDKMeetingMainWindow::Private {
         KLMeetingViews views;
         if (presenter) {
             auto bridge = std::make_shared<KLPresenterBridge>(presenter);
+            bridge->attach(meetingWindow);
             views = {bridge, bridge, bridge, bridge, bridge};
         } else {
             if (auto factory = KLMeetingViewFactory::installed())
                 views = factory->createViews(meetingWindow);
-            if (observer)
-                views = views.alongside(std::make_shared<KLPresenterBridge>(observer));
+            if (observer) {
+                auto bridge = std::make_shared<KLPresenterBridge>(observer);
+                bridge->attach(meetingWindow);
+                views = views.alongside(bridge);
+            }
         }
         if (views.isEmpty()) {
             KL_LOG_INFO(kTag, QStringLiteral("no meeting window is drawn: no presenter and no widget library"));

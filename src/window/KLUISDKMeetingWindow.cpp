@@ -7,6 +7,7 @@
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
+#include "window/KLEnterNameViewController.h"
 #include "window/KLHubViewController.h"
 #include "window/KLMeetingLayoutViewController.h"
 #include "window/KLMemberListViewController.h"
@@ -47,6 +48,15 @@ void KLUISDKMeetingWindow::setUp(std::shared_ptr<KLUISDKGuiConfigInternal> guiCo
     m_memberList->setLeaveHandler([weakHub] {
         if (auto hub = weakHub.lock())
             hub->leaveClicked();
+    });
+    // Join step 3 asks for a guest's name in the window's dialog; the join goes on after it.
+    m_enterName = KLEnterNameViewController::create();
+    std::weak_ptr<KLEnterNameViewController> weakName = m_enterName;
+    m_conferenceManager->setEnterNameHandler([weakName](std::function<void()> proceed) {
+        KLPerformBlockOnMainThread([weakName, proceed = std::move(proceed)] {
+            if (auto dialog = weakName.lock())
+                dialog->open(proceed);
+        });
     });
     windowDidLoad();
 }
@@ -109,6 +119,12 @@ std::shared_ptr<KLHubViewController> KLUISDKMeetingWindow::hub() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_hub;
+}
+
+std::shared_ptr<KLEnterNameViewController> KLUISDKMeetingWindow::enterName() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_enterName;
 }
 
 std::shared_ptr<KLMemberListViewController> KLUISDKMeetingWindow::memberList() const

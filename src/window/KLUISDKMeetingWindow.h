@@ -22,6 +22,7 @@
 #include <optional>
 
 class KLConferenceService;
+class KLEnterNameViewController;
 class KLHubViewController;
 class KLMeetingLayoutViewController;
 class KLMemberListViewController;
@@ -60,6 +61,8 @@ public:
     /// The toolbar's and the member list's controllers; null once the window closed.
     std::shared_ptr<KLHubViewController> hub() const;
     std::shared_ptr<KLMemberListViewController> memberList() const;
+    /// The enter-name dialog's controller (a guest projection without a stored name).
+    std::shared_ptr<KLEnterNameViewController> enterName() const;
 
     /// Acts as the user would on the window's controls (main thread); false when the window
     /// has closed or the action needs an argument and got none.
@@ -89,6 +92,7 @@ private:
     std::shared_ptr<KLMeetingLayoutViewController> m_layout;
     std::shared_ptr<KLHubViewController> m_hub;
     std::shared_ptr<KLMemberListViewController> m_memberList;
+    std::shared_ptr<KLEnterNameViewController> m_enterName;
     std::shared_ptr<KLMeetingWindowView> m_view;
     std::optional<quint32> m_assertionID;
     std::atomic<bool> m_closed{false};

@@ -6,6 +6,8 @@
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"
+#include "window/KLCallRoomViewController.h"
+#include "window/KLEnterNameViewController.h"
 #include "window/KLHubViewController.h"
 #include "window/KLMeetingLayoutViewController.h"
 #include "window/KLMemberListViewController.h"
@@ -24,6 +26,9 @@ bool needsArgument(KLUISDKUserAction action)
     case KLUISDKUserAction::MuteMember:
     case KLUISDKUserAction::HangupMember:
     case KLUISDKUserAction::RatePage:
+    case KLUISDKUserAction::CallMember:
+    case KLUISDKUserAction::CallRooms:
+    case KLUISDKUserAction::EnterName:
         return true;
     default:
         return false;
@@ -66,6 +71,19 @@ bool KLUISDKMeetingWindow::performUserAction(KLUISDKUserAction action, const QSt
         break;
     case KLUISDKUserAction::Close: closeWindow(); break;
     case KLUISDKUserAction::RatePage: layoutController->rateStatusReceived(argument); break;
+    case KLUISDKUserAction::CallMember: members->callClicked(argument); break;
+    case KLUISDKUserAction::CallRooms: {
+        const auto dialog = members->callRoomDialog();
+        if (!dialog) {
+            KL_LOG_WARN(kTag, QStringLiteral("no call-rooms dialog is open"));
+            return false;
+        }
+        return dialog->callRooms(argument.split(QLatin1Char(','), Qt::SkipEmptyParts));
+    }
+    case KLUISDKUserAction::EnterName: {
+        const auto dialog = enterName();
+        return dialog && dialog->submit(argument);
+    }
     }
     return true;
 }

@@ -40,6 +40,7 @@ class FakeHubMeeting final : public KLHubMeeting {
 public:
     KLHubFeedPtr own = makeFeed(QStringLiteral("own"));
     KLHubFeedPtr shared;
+    KLHubFeedPtr displaying; ///< the big view's feed
     QList<KLHubFeedPtr> online{own};
     QList<KLHubFeedPtr> offline;
     bool master = false, internal = false, staff = false, video = true, pallas = true, screenRecording = true;
@@ -53,7 +54,7 @@ public:
     // Plain answers from the fields above.
 #define KL_GET(Type, name, value) Type name() const override { return value; }
     KL_GET(KLHubFeedPtr, publisher, own) KL_GET(KLHubFeedPtr, sharedFeed, shared)
-    KL_GET(KLHubFeedPtr, displayingClient, nullptr) KL_GET(bool, isMaster, master)
+    KL_GET(KLHubFeedPtr, displayingClient, displaying) KL_GET(bool, isMaster, master)
     KL_GET(bool, isInternal, internal) KL_GET(bool, isStaff, staff) KL_GET(bool, isVideoMeeting, video)
     KL_GET(bool, isPallasMeeting, pallas) KL_GET(bool, isMicrophoneAvailable, true)
     KL_GET(bool, isValidToVisitScreenRecording, screenRecording) KL_GET(bool, isShowMeetingSummaryModule, false)

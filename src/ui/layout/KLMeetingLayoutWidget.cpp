@@ -6,11 +6,13 @@
 #include "runtime/KLSDKLog.h"
 #include "ui/KLTheme.h"
 #include "ui/tiles/KLMeetingBigView.h"
+#include "ui/memberlist/KLMeetingSidePanel.h"
 #include "ui/tiles/KLMeetingVideoArea.h"
 #include "ui/toast/KLToastWidget.h"
 #include "ui/toolbar/KLHubButtonWidget.h"
 #include "ui/toolbar/KLHubWidget.h"
 #include "window/KLHubViewController.h"
+#include "window/KLUISDKMeetingWindow.h"
 
 #include <QBoxLayout>
 #include <QEvent>
@@ -222,7 +224,10 @@ QWidget *KLMeetingLayoutWidget::buildMeetingPage()
 
     m_video = new KLMeetingVideoArea(m_layout, page);
     connect(m_video, &KLMeetingVideoArea::meetingTimerChanged, m_timer, &QLabel::setText);
-    column->addWidget(m_video, 1);
+    m_body = new QHBoxLayout;
+    m_body->setSpacing(0);
+    m_body->addWidget(m_video, 1);
+    column->addLayout(m_body, 1);
     return page;
 }
 
@@ -404,10 +409,21 @@ void KLMeetingLayoutWidget::placeTipPopovers()
     }
 }
 
+void KLMeetingLayoutWidget::attachSidePanel(const std::shared_ptr<KLUISDKMeetingWindow> &meetingWindow)
+{
+    if (m_sidePanel || !meetingWindow)
+        return;
+    m_video->setMemberList(meetingWindow->memberList());
+    m_sidePanel = new KLMeetingSidePanel(meetingWindow, m_video, window(), m_meetingPage);
+    m_body->addWidget(m_sidePanel);
+}
+
 void KLMeetingLayoutWidget::setChromeVisible(bool visible)
 {
     m_header->setVisible(visible);
     m_hub->setVisible(visible);
+    if (m_sidePanel)
+        m_sidePanel->setVisible(visible);
 }
 
 void KLMeetingLayoutWidget::exitFullScreen()

@@ -14,6 +14,8 @@
 #include <memory>
 
 class KLHubViewController;
+class KLMeetingSidePanel;
+class KLUISDKMeetingWindow;
 class KLHubWidget;
 class KLMeetingVideoArea;
 class KLToastWidget;
@@ -35,6 +37,11 @@ public:
     KLMeetingVideoArea *videoArea() const { return m_video; }
     KLHubWidget *hubWidget() const { return m_hub; }
     KLToastWidget *toasts() const { return m_toasts; }
+    /// The member list and chat beside the video, once attached.
+    KLMeetingSidePanel *sidePanel() const { return m_sidePanel; }
+    /// Puts the meeting window's member list and chat beside the video (and hands the member
+    /// list to the tiles).
+    void attachSidePanel(const std::shared_ptr<KLUISDKMeetingWindow> &meetingWindow);
     QWidget *header() const { return m_header; }
     QLabel *subjectLabel() const { return m_subject; }
     QLabel *timerLabel() const { return m_timer; }
@@ -102,6 +109,8 @@ private:
     KLMeetingVideoArea *m_video = nullptr;
     KLHubWidget *m_hub = nullptr;
     KLToastWidget *m_toasts = nullptr;
+    class QHBoxLayout *m_body = nullptr;
+    KLMeetingSidePanel *m_sidePanel = nullptr;
     QWidget *m_settingsTip = nullptr;
     QWidget *m_noteTip = nullptr;
     bool m_entered = false;

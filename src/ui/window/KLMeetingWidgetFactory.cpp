@@ -2,7 +2,9 @@
 
 #include "runtime/KLSDKLog.h"
 #include "ui/dialog/KLDialogWidget.h"
+#include "ui/chat/KLChatBubbleWidget.h"
 #include "ui/layout/KLMeetingLayoutWidget.h"
+#include "ui/memberlist/KLMeetingSidePanel.h"
 #include "ui/share/KLX11ScreenCapture.h"
 #include "ui/toast/KLToastWidget.h"
 #include "ui/window/KLMeetingWindowWidget.h"
@@ -32,6 +34,8 @@ KLMeetingViews KLMeetingWidgetFactory::createViews(const std::shared_ptr<KLUISDK
     views.layout = KLMeetingLayoutWidget::viewFor(window->layoutWidget());
     views.dialogs = KLDialogWidget::viewFor(window->dialogWidget());
     views.toasts = KLToastWidget::viewFor(window->layoutWidget()->toasts());
+    if (auto *side = window->layoutWidget()->sidePanel())
+        views.chatBubble = KLChatBubbleWidget::viewFor(side->chatBubble());
     return views;
 }
 

@@ -61,9 +61,8 @@ KLMeetingWindowWidget::KLMeetingWindowWidget(const std::shared_ptr<KLUISDKMeetin
 
     m_layout = new KLMeetingLayoutWidget(meetingWindow ? meetingWindow->layout() : nullptr,
                                          meetingWindow ? meetingWindow->hub() : nullptr, this);
-    // The tiles' mute buttons follow the member list's rule.
-    if (meetingWindow && m_layout->videoArea())
-        m_layout->videoArea()->setMemberList(meetingWindow->memberList());
+    // The member list and chat beside the video; the tiles' mute buttons follow the list's rule.
+    m_layout->attachSidePanel(meetingWindow);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_layout);
