@@ -141,3 +141,14 @@ QString KLMeetingInfoViewController::dialInPageUrl() const
 {
     return dialInPageUrl(m_meeting ? m_meeting->webBaseUrl() : QString());
 }
+
+KLMeetingShareSource KLMeetingInfoViewController::shown() const
+{
+    const QJsonObject detail = m_meeting ? m_meeting->appointmentDetail() : QJsonObject();
+    const KLMeetingShareSource source = sourceFrom(m_guiConfig.get());
+    if (detail.isEmpty())
+        return source;
+    return {field(detail, "appointmentName"),
+            KLDateUtils::timeStringWithStartTime(field(detail, "starttimeGMT"), field(detail, "endtimeGMT")),
+            passwordText(detail, source), linkText(detail, source)};
+}

@@ -63,6 +63,8 @@ public:
 
     QStringList dialInLines() const;
     QString dialInPageUrl() const;
+    /// What the popover shows: topic, time, code and link, from the same source as the copies.
+    KLMeetingShareSource shown() const;
 
 private:
     const std::shared_ptr<KLPanelMeeting> m_meeting;

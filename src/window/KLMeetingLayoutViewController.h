@@ -106,6 +106,8 @@ public:
     void setView(std::shared_ptr<KLMeetingLayoutView> view);
     /// The meeting whose feeds the layout shows.
     std::shared_ptr<KLConferenceService> service() const { return m_service; }
+    /// The host's display configuration (topic, time, code, link of the meeting).
+    std::shared_ptr<KLUISDKGuiConfigInternal> guiConfig() const { return m_guiConfig; }
     /// Opens the desktop's privacy settings panel named by a leave reason; by default the
     /// desktop's settings program when one is installed.
     void setUrlOpener(std::function<void(const QString &url)> opener);

@@ -71,6 +71,7 @@ struct KLHubWidget::Private {
     QHash<QString, KLHubButtonWidget *> byControl;
     QPointer<KLHubPopover> popover;
     QString popoverControl;
+    std::function<void(const QString &, KLHubPopover *)> popoverFiller;
     QPointer<KLShareNoticeWindow> shareNotice;
     QPointer<KLScreenPicker> screenPicker;
 };
@@ -187,7 +188,14 @@ void KLHubWidget::openPopover(const QString &control)
     }
     d->popover = new KLHubPopover(anchor);
     d->popoverControl = control;
+    if (d->popoverFiller)
+        d->popoverFiller(control, d->popover);
     d->popover->showAnchored();
+}
+
+void KLHubWidget::setPopoverFiller(std::function<void(const QString &, KLHubPopover *)> filler)
+{
+    d->popoverFiller = std::move(filler);
 }
 
 QWidget *KLHubWidget::openPopoverWidget() const

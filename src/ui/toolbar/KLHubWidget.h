@@ -6,9 +6,11 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class KLHubButtonWidget;
+class KLHubPopover;
 class KLHubViewController;
 class KLScreenPicker;
 class KLShareNoticeWindow;
@@ -28,6 +30,8 @@ public:
     /// The popover open now and the control it belongs to (null / empty when none).
     QWidget *openPopoverWidget() const;
     QString openPopoverControl() const;
+    /// Fills a control's popover before it shows (the panels of the meeting window).
+    void setPopoverFiller(std::function<void(const QString &control, KLHubPopover *popover)> filler);
     /// The always-on-top window that tells whose screen is shared, with its stop button.
     void showShareNotice(const QString &name);
     void closeShareNotice();
