@@ -5,6 +5,7 @@
 #include "runtime/KLLocalization.h"
 #include "runtime/KLSDKLog.h"
 #include "ui/KLTheme.h"
+#include "ui/meetinginfo/KLHubPanels.h"
 #include "ui/tiles/KLMeetingBigView.h"
 #include "ui/memberlist/KLMeetingSidePanel.h"
 #include "ui/tiles/KLMeetingVideoArea.h"
@@ -134,6 +135,8 @@ KLMeetingLayoutWidget::KLMeetingLayoutWidget(std::shared_ptr<KLMeetingLayoutView
             });
         }
     }
+    // The toolbar's popovers, the invitation page and the device window.
+    new KLHubPanels(m_layout, m_hub, this);
     m_meetingPage->installEventFilter(this);
     if (m_layout)
         showMeetingInformation(m_layout->meetingInformation());
