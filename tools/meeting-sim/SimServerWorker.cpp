@@ -1,6 +1,7 @@
 #include "SimServerWorker.h"
 
 #include "SimCaptionPage.h"
+#include "SimRatePage.h"
 #include "SimControl.h"
 #include "SimForm.h"
 #include "SimLog.h"
@@ -90,6 +91,7 @@ void SimServerWorker::setScenario(const QJsonObject &scenario)
     m_api = std::make_unique<SimMeetingApi>(scenario);
     m_checks = std::make_unique<SimRequestChecks>(scenario.value(QLatin1String("accessToken")).toString());
     m_logService = std::make_unique<SimLogService>(scenario.value(QLatin1String("logService")).toObject());
+    m_ratePage = std::make_unique<SimRatePage>(scenario.value(QLatin1String("ratePage")).toObject());
     if (m_signalling)
         m_signalling->setApi(m_api.get());
     if (m_media)
@@ -183,6 +185,8 @@ SimDispatch SimServerWorker::handle(const SimHttpRequest &request)
         outcome = m_itMonitor.handle(request);
     } else if (SimCaptionPage::isCaptionPagePath(request.path)) {
         outcome = SimCaptionPage::handle(request);
+    } else if (SimRatePage::isRatePagePath(request.path)) {
+        outcome = m_ratePage->handle(request);
     } else {
         qCInfo(lcSim) << "no route for" << request.method << request.path;
         outcome.response = apiError(404, QStringLiteral("404"), QStringLiteral("no route %1").arg(request.path));

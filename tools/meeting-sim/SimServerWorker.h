@@ -11,6 +11,7 @@
 #include "SimLogService.h"
 #include "SimMediaServer.h"
 #include "SimMeetingApi.h"
+#include "SimRatePage.h"
 #include "SimRequestChecks.h"
 #include "SimSignallingServer.h"
 
@@ -52,6 +53,7 @@ private:
     std::unique_ptr<SimMeetingApi> m_api;
     std::unique_ptr<SimRequestChecks> m_checks;
     std::unique_ptr<SimLogService> m_logService;
+    std::unique_ptr<SimRatePage> m_ratePage;
     SimItMonitor m_itMonitor;
 };
 
