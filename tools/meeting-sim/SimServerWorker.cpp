@@ -58,6 +58,25 @@ void pushProjectorEvents(SimSignallingServer *signalling, const QJsonObject &sta
     }
 }
 
+// Everyone an add request invited arrives in the meeting, ringing: one "addmember" push each.
+void pushAddedMembers(SimSignallingServer *signalling, const QJsonObject &state, const QString &path,
+                      const SimHttpResponse &response)
+{
+    if (!signalling || response.status != 200 || path != QLatin1String("/conference/api/addMember"))
+        return;
+    const QJsonObject reply = QJsonDocument::fromJson(response.body).object();
+    if (!reply.value(QLatin1String("success")).toBool(true))
+        return;
+    const QJsonObject content = reply.value(QLatin1String("content")).toObject();
+    const QString appointmentId = SimScenario::text(content.value(QLatin1String("appointmentId")));
+    const QString meetingUUID =
+        SimScenario::findMeeting(state, appointmentId, true).value(QLatin1String("meetingUUID")).toString();
+    if (meetingUUID.isEmpty())
+        return;
+    for (const QJsonValue &uuid : content.value(QLatin1String("added")).toArray())
+        signalling->pushEvent(20, uuid.toString(), {}, meetingUUID);
+}
+
 } // namespace
 
 bool SimServerWorker::listen(const QSslConfiguration &tls, quint16 port, QString *error)
@@ -161,6 +180,7 @@ SimOutcome SimServerWorker::meetingApi(const SimHttpRequest &request, RecordedRe
     }
     SimOutcome answered = m_api->handle(request, record->params);
     pushProjectorEvents(m_signalling, m_api->state(), request.path, record->params, answered.response);
+    pushAddedMembers(m_signalling, m_api->state(), request.path, answered.response);
     return answered;
 }
 
