@@ -62,7 +62,9 @@ TEST_F(HostE2ETest, EveryLeaveSaysGoodbyeAndDeliversItsRecordBeforeTheHostExits)
         host.reset();
         sim.reset();
         ASSERT_NO_FATAL_FAILURE(startSimulator());
-        ASSERT_NO_FATAL_FAILURE(launchHost({false, {QStringLiteral("--meeting"), QStringLiteral("qlsInfo=") + qlsInfoFor(*sim)}, {}}));
+        HostRun run;
+        run.extraArguments = {QStringLiteral("--meeting"), QStringLiteral("qlsInfo=") + qlsInfoFor(*sim)};
+        ASSERT_NO_FATAL_FAILURE(launchHost(run));
         ASSERT_NO_FATAL_FAILURE(awaitJoined());
         ASSERT_NO_FATAL_FAILURE(awaitMemberListRead());
         ASSERT_NO_FATAL_FAILURE(awaitOwnStreamPublished());
