@@ -82,6 +82,10 @@ void KLMeetingNoteController::observeNotifications()
     };
     center.addObserver(this, KLNotificationNames::GetAppointmentDetail,
                        onMainWith(&KLMeetingNoteController::buildPanel));
+    // The notes were switched on or off by someone else, or stopped here: the panel follows.
+    for (const QLatin1String name : {KLNotificationNames::MeetingNoteSummaryStart, KLNotificationNames::MeetingNoteSummaryStop,
+                                     KLNotificationNames::StopMeetingNote})
+        center.addObserver(this, name, onMainWith(&KLMeetingNoteController::buildPanel));
     center.addObserver(this, KLNotificationNames::OnlineOfflineChangeNotification,
                        onMainWith(&KLMeetingNoteController::checkOnlySelf));
     center.addObserver(this, QString::fromLatin1(KLMeetingNoteNames::MeetingNoteTranslateOpen),

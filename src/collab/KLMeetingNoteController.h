@@ -31,7 +31,8 @@ inline constexpr const char *language = "language";
 } // namespace KLMeetingNoteNames
 
 /// One panel. Create it, attach views, then `buildPanel()`; all members run on the main
-/// thread (meeting-service answers hop there). It observes "GetAppointmentDetail" (rebuild),
+/// thread (meeting-service answers hop there). It observes "GetAppointmentDetail",
+/// "MeetingNoteSummaryStart", "MeetingNoteSummaryStop" and "StopMeetingNote" (rebuild),
 /// "OnlineOfflineChangeNotification" (alone or not) and "MeetingNoteTranslateOpen".
 class KLMeetingNoteController : public std::enable_shared_from_this<KLMeetingNoteController> {
 public:

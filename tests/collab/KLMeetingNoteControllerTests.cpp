@@ -87,6 +87,29 @@ TEST_F(MeetingNotePanel, LoadsThePageOnceAndScrollsOnLaterBuilds)
     EXPECT_EQ(panel->calls, (QStringList{"start view", "captions", "captions"}));
 }
 
+TEST_F(MeetingNotePanel, ThePanelFollowsNotesSwitchedElsewhereAndAStopHere)
+{
+    controller->buildPanel();
+    host->open = true;
+    host->language = "zh";
+    KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::MeetingNoteSummaryStart);
+    EXPECT_EQ(panel->calls, (QStringList{"start view", "captions"}));
+    EXPECT_EQ(page->loads.size(), 1);
+
+    host->open = false;
+    KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::MeetingNoteSummaryStop);
+    EXPECT_EQ(panel->calls.last(), "start view");
+
+    // A stop confirmed here shows the start view again once the service agreed.
+    host->open = true;
+    controller->buildPanel();
+    controller->stopMeetingNote();
+    ASSERT_FALSE(host->api->calls.empty());
+    EXPECT_EQ(panel->calls.last(), "captions");
+    host->api->calls.back().success(QJsonValue());
+    EXPECT_EQ(panel->calls.last(), "start view");
+}
+
 TEST_F(MeetingNotePanel, StartSucceedsThenRebuildsRecordsAndLoadsThePage)
 {
     controller->startMeetingNote(false, true, false);
