@@ -140,6 +140,23 @@ struct Parser {
                 options.simScenario = arguments.at(++index);
             return true;
         }
+        if (argument == QLatin1String("--projector")) {
+            const auto text = value(argument, inlineValue);
+            if (!text || (*text != QLatin1String("sender") && *text != QLatin1String("receiver")))
+                return fail(QStringLiteral("--projector takes sender or receiver"));
+            options.projector = *text;
+            return true;
+        }
+        if (argument == QLatin1String("--project-id")) {
+            const auto text = value(argument, inlineValue);
+            if (text)
+                options.projectId = *text;
+            return text.has_value();
+        }
+        if (argument == QLatin1String("--with-audio") && !inlineValue) {
+            options.withAudio = true;
+            return true;
+        }
         if (argument == QLatin1String("--headless") && !inlineValue) {
             options.headless = true;
             return true;
@@ -192,6 +209,8 @@ QString hostUsage()
         "  --control PATH|-         JSON command lines from PATH or stdin\n"
         "  --sim [SCENARIO]         start the local meeting service in-process and join its\n"
         "                           meeting (SCENARIO: a JSON file, or \"demo\")\n"
+        "  --projector sender|receiver  a multi-projector session in the meeting instead of\n"
+        "                           the meeting itself (with --project-id ID, --with-audio)\n"
         "  --help\n");
 }
 

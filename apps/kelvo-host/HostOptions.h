@@ -23,6 +23,9 @@ struct HostOptions {
     bool useSimulator = false;
     QString simScenario;  ///< empty: the built-in scenario; "demo" or a JSON file
     bool help = false;
+    QString projector;    ///< "sender" or "receiver": a multi-projector session instead of a meeting
+    QString projectId;    ///< the sender's project id
+    bool withAudio = false; ///< the sender asks for the accompanying audio meeting
 };
 
 /// Parses the arguments after the program name; nothing and the reason when they are wrong.

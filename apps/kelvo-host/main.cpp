@@ -6,6 +6,7 @@
 #include "HostEventSink.h"
 #include "HostMeetingListener.h"
 #include "HostOptions.h"
+#include "HostProjector.h"
 #include "HostScreenshots.h"
 #include "HostSimulator.h"
 
@@ -149,6 +150,10 @@ int main(int argc, char **argv)
     // SDK draws it and the host hears the same as an observer, so every event and control line
     // works either way.
     if (headless)
+    if (!options->projector.isEmpty())
+        return kelvohost::runProjector(*options, headless, sink, options->useSimulator ? &simulator.sim() : nullptr,
+                                       exitOnceTheMeetingThreadsEnded);
+
         meeting.setPresenter(listener);
     else
         meeting.setObserver(listener);

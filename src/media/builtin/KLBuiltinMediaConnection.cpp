@@ -89,6 +89,7 @@ KLBuiltinMediaConnection::KLBuiltinMediaConnection(const QJsonObject &param, boo
       m_displayName(chooseDisplayName(param)),
       m_openDataChannel(openDataChannel),
       m_useSimulcast(useSimulcast),
+      m_multiScreen(param.value(QLatin1String("isMultiScreen")).toBool()),
       m_delegate(std::move(delegate)),
       m_engineQueue(std::move(engineQueue)),
       m_messages(std::move(messages)),
@@ -319,7 +320,8 @@ void KLBuiltinMediaConnection::handle(const QJsonObject &message)
             KL_ENGINE_LOG(2, QStringLiteral("published %1: not ours").arg(streamId));
             return;
         }
-        if (!stream->hasScreen() && !m_webrtcUp) {
+        // A meeting's path is up with its camera or placeholder; a cast sends only the screen.
+        if ((!stream->hasScreen() || m_multiScreen) && !m_webrtcUp) {
             m_webrtcUp = true;
             raise(KLRTCMediaEventIceGatheringStage, KLRTCMediaEventInfo::fromValue(QStringLiteral("complete")));
             raise(KLRTCMediaEventWebrtcUp);

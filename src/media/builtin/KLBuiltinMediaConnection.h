@@ -101,6 +101,7 @@ private:
     const QString m_displayName;
     const bool m_openDataChannel;
     const bool m_useSimulcast;
+    const bool m_multiScreen; // a cast: its screen alone is the media path
     const std::weak_ptr<KLRTCMediaConnectionDelegate> m_delegate;
     const std::shared_ptr<KLDispatchQueue> m_engineQueue;
     const std::shared_ptr<KLBuiltinMessageManager> m_messages;

@@ -4,6 +4,7 @@
 #include "ui/dialog/KLDialogWidget.h"
 #include "ui/chat/KLChatBubbleWidget.h"
 #include "ui/layout/KLMeetingLayoutWidget.h"
+#include "ui/multiprojector/KLMultiProjectorWidgetFactory.h"
 #include "ui/memberlist/KLMeetingSidePanel.h"
 #include "ui/share/KLX11ScreenCapture.h"
 #include "ui/toast/KLToastWidget.h"
@@ -48,4 +49,5 @@ void KLMeetingWidgetFactory::install()
 {
     KLMeetingViewFactory::install(std::make_shared<KLMeetingWidgetFactory>());
     KLX11ScreenCapture::install(); // shares show the real screen where an X server is there
+    KLMultiProjectorWidgetFactory::install();
 }
