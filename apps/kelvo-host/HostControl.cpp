@@ -128,6 +128,51 @@ const std::map<QString, ActionCommand> &actionCommands()
 
 } // namespace
 
+// The invitation, meeting information and settings commands: the reason one was refused (empty
+// when done), or nothing when `name` is none of them.
+std::optional<QString> HostControl::runPanelCommand(const QString &name, const QJsonObject &command)
+{
+    if (name == QLatin1String("search")) {
+        const QJsonValue keyword = command.value(QLatin1String("keyword"));
+        if (!keyword.isString())
+            return QStringLiteral("\"search\" needs a string \"keyword\"");
+        if (!m_meeting.performUserAction(KLUISDKUserAction::Search, keyword.toString()))
+            return QStringLiteral("no meeting window to search from");
+        return QString();
+    }
+    if (name == QLatin1String("invite")) {
+        const QJsonValue ids = command.value(QLatin1String("ids"));
+        QStringList list;
+        for (const QJsonValue &id : ids.toArray())
+            if (id.isString() && !id.toString().isEmpty() && !id.toString().contains(QLatin1Char(',')))
+                list.append(id.toString());
+        if (!ids.isArray() || list.isEmpty() || list.size() != ids.toArray().size())
+            return QStringLiteral("\"invite\" needs \"ids\", a non-empty array of ids from the search results");
+        if (!m_meeting.performUserAction(KLUISDKUserAction::Invite, list.join(QLatin1Char(','))))
+            return QStringLiteral("an id is not among the last search results");
+        return QString();
+    }
+    if (name == QLatin1String("copy")) {
+        const QString what = command.value(QLatin1String("what")).toString();
+        if (what != QLatin1String("share") && what != QLatin1String("password") && what != QLatin1String("link"))
+            return QStringLiteral("\"copy\" needs \"what\": \"share\", \"password\" or \"link\"");
+        if (!m_meeting.performUserAction(KLUISDKUserAction::Copy, what))
+            return QStringLiteral("no meeting window to copy from");
+        return QString();
+    }
+    if (name == QLatin1String("setting")) {
+        const QJsonValue setting = command.value(QLatin1String("name"));
+        const QJsonValue value = command.value(QLatin1String("value"));
+        QString text = value.isBool() ? QString::fromLatin1(value.toBool() ? "true" : "false") : value.toString();
+        if (!setting.isString() || setting.toString().isEmpty() || setting.toString().contains(QLatin1Char('=')))
+            return QStringLiteral("\"setting\" needs a string \"name\"");
+        if (!m_meeting.performUserAction(KLUISDKUserAction::Setting, setting.toString() + QLatin1Char('=') + text))
+            return QStringLiteral("setting %1 cannot take %2").arg(setting.toString(), text);
+        return QString();
+    }
+    return std::nullopt;
+}
+
 // Carries out a parsed command; the reason it was refused, or empty.
 QString HostControl::run(const QJsonObject &command)
 {
@@ -165,6 +210,8 @@ QString HostControl::run(const QJsonObject &command)
             return QStringLiteral("the name was not taken (no enter-name dialog, or the dialog refused it)");
         return {};
     }
+    if (const auto refused = runPanelCommand(name.toString(), command))
+        return *refused;
     const auto found = actionCommands().find(name.toString());
     if (found == actionCommands().end())
         return QStringLiteral("unknown command \"%1\"").arg(name.toString());

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class KLUISDKMeetingMainWindow;
 
@@ -33,6 +34,7 @@ private:
     struct Reader;
     void commandError(const QByteArray &line, const QString &reason);
     QString run(const QJsonObject &command);
+    std::optional<QString> runPanelCommand(const QString &name, const QJsonObject &command);
 
     KLUISDKMeetingMainWindow &m_meeting;
     HostEventSink &m_sink;

@@ -167,6 +167,20 @@ void HostMeetingListener::showEnterName(const QString &error)
     m_sink.emitEvent({{"type", "enterName"}, {"error", textOrNull(error)}});
 }
 
+void HostMeetingListener::searchResults(const QList<KLUISDKSearchResult> &results)
+{
+    QJsonArray items;
+    for (const KLUISDKSearchResult &result : results)
+        items.append(QJsonObject{{"id", result.id}, {"name", result.name}, {"memberType", result.memberType},
+                                 {"detail", textOrNull(result.detail)}});
+    m_sink.emitEvent({{"type", "searchResults"}, {"items", items}});
+}
+
+void HostMeetingListener::clipboardWritten(const QString &text)
+{
+    m_sink.emitEvent({{"type", "clipboard"}, {"text", textOrNull(text)}});
+}
+
 void HostMeetingListener::windowClosed()
 {
     m_sink.emitEvent({{"type", "closed"}});

@@ -36,6 +36,8 @@ public:
     void toolbarChanged(const QList<KLUISDKToolbarButton> &buttons) override;
     void callRoomsChanged(const QList<KLUISDKMember> &rooms, bool shown) override;
     void showEnterName(const QString &error) override;
+    void searchResults(const QList<KLUISDKSearchResult> &results) override;
+    void clipboardWritten(const QString &text) override;
 
 private:
     HostEventSink &m_sink;

@@ -45,6 +45,14 @@ struct KLUISDKMember {
     QStringList buttons;
 };
 
+/// One directory search result (a person, a meeting room or an external contact).
+struct KLUISDKSearchResult {
+    QString id;          ///< what `KLUISDKUserAction::Invite` takes: employee number, room id, e-mail or phone
+    QString name;        ///< the display name
+    int memberType = 0;  ///< 1 person, 2 meeting room, 3 external member
+    QString detail;      ///< the department, else the e-mail
+};
+
 /// One toolbar button as drawn.
 struct KLUISDKToolbarButton {
     /// The control's identifier in the host's action log ("hub-mute-button").
@@ -93,6 +101,19 @@ enum class KLUISDKUserAction {
     /// The name typed into the enter-name dialog; refused while none is open or when the name
     /// is blank or has an emoji (the dialog stays open).
     EnterName,
+    /// Searches the directory for the argument (empty: the recent contacts); the results come
+    /// through `KLUISDKMeetingPresenter::searchResults`.
+    Search,
+    /// Invites the results of the last search whose ids the argument lists, separated by
+    /// commas, with the invitation's own dialogs; refused when an id is not among them.
+    Invite,
+    /// The meeting information's copies: "share", "password" or "link"; the text comes through
+    /// `KLUISDKMeetingPresenter::clipboardWritten`.
+    Copy,
+    /// A settings choice as "name=value": "enterAudioMuted", "enterVideoMuted", "beauty" with
+    /// "true" or "false"; "cellPhone" (calls the user's cell phone); "camera", "microphone",
+    /// "speaker" with a device id or name. Refused for an unknown name, value or device.
+    Setting,
 };
 
 /// The host's presentation of one meeting window. Every call arrives on the main thread.
@@ -139,4 +160,8 @@ public:
     /// The meeting needs the user's display name before it goes on (`error` is empty, or the
     /// reason the last name was refused); answer with `KLUISDKUserAction::EnterName`.
     virtual void showEnterName(const QString &error) { Q_UNUSED(error); }
+    /// The results of a `KLUISDKUserAction::Search`, in the directory's order.
+    virtual void searchResults(const QList<KLUISDKSearchResult> &results) { Q_UNUSED(results); }
+    /// A copy of the meeting information put `text` on the clipboard (empty: nothing to copy).
+    virtual void clipboardWritten(const QString &text) { Q_UNUSED(text); }
 };

@@ -9,6 +9,7 @@
 #include "runtime/KLDispatchQueue.h"
 #include "runtime/KLSDKLog.h"
 #include "window/KLMeetingLayoutViewController.h"
+#include "window/KLMeetingPanelActions.h"
 #include "window/KLMeetingViewFactory.h"
 #include "window/KLPresenterBridge.h"
 #include "window/KLUISDKMeetingWindow.h"
@@ -26,6 +27,34 @@ struct KLUISDKMeetingMainWindow::Private {
     std::shared_ptr<KLUISDKMeetingWindow> meetingWindow;
     std::shared_ptr<KLUISDKMeetingPresenter> presenter;
     std::shared_ptr<KLUISDKMeetingPresenter> observer;
+    std::unique_ptr<KLMeetingPanelActions> panels;
+
+    // The invitation, information and settings actions of the window open now; their answers
+    // go to whoever presents or observes it.
+    KLMeetingPanelActions *panelActions()
+    {
+        auto layout = meetingWindow ? meetingWindow->layout() : nullptr;
+        if (!layout)
+            return nullptr;
+        if (!panels) {
+            std::weak_ptr<KLUISDKMeetingPresenter> listener = presenter ? presenter : observer;
+            KLMeetingPanelActions::Callbacks callbacks;
+            callbacks.searchResults = [listener](const QList<KLMeetingPanelActions::Result> &results) {
+                QList<KLUISDKSearchResult> reported;
+                for (const auto &r : results)
+                    reported.append({r.id, r.name, r.memberType, r.detail});
+                if (auto host = listener.lock())
+                    host->searchResults(reported);
+            };
+            callbacks.copied = [listener](const QString &text) {
+                if (auto host = listener.lock())
+                    host->clipboardWritten(text);
+            };
+            panels = std::make_unique<KLMeetingPanelActions>(std::make_shared<KLPanelMeetingAdapter>(layout->service()),
+                                                             guiConfig, std::move(callbacks));
+        }
+        return panels.get();
+    }
 
     // The host's presenter draws the window in place of widgets; otherwise the installed
     // widget factory draws it, with the observer (if any) hearing what it shows.
@@ -83,6 +112,7 @@ void KLUISDKMeetingMainWindow::joinMeeting()
             d->delegate->onError(error->code, error->reason);
         return;
     }
+    d->panels.reset();
     d->meetingWindow = KLUISDKMeetingWindow::create(d->guiConfig, d->meetingConfig, d->delegate);
     d->attachViews();
     d->meetingWindow->joinMeeting();
@@ -105,7 +135,30 @@ void KLUISDKMeetingMainWindow::setObserver(std::shared_ptr<KLUISDKMeetingPresent
 
 bool KLUISDKMeetingMainWindow::performUserAction(KLUISDKUserAction action, const QString &argument)
 {
-    return d->meetingWindow && d->meetingWindow->performUserAction(action, argument);
+    if (!d->meetingWindow || d->meetingWindow->isClosed())
+        return false;
+    switch (action) {
+    case KLUISDKUserAction::Search:
+    case KLUISDKUserAction::Invite:
+    case KLUISDKUserAction::Copy:
+    case KLUISDKUserAction::Setting: {
+        KLMeetingPanelActions *panels = d->panelActions();
+        if (!panels)
+            return false;
+        if (action == KLUISDKUserAction::Search) {
+            panels->search(argument);
+            return true;
+        }
+        if (action == KLUISDKUserAction::Invite)
+            return panels->invite(argument.split(QLatin1Char(','), Qt::SkipEmptyParts));
+        if (action == KLUISDKUserAction::Copy)
+            return panels->copy(argument);
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        return equals > 0 && panels->setting(argument.left(equals), argument.mid(equals + 1));
+    }
+    default:
+        return d->meetingWindow->performUserAction(action, argument);
+    }
 }
 
 bool KLUISDKMeetingMainWindow::pressDialogButton(quint64 dialogId, int button)

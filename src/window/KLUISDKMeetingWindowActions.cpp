@@ -80,6 +80,12 @@ bool KLUISDKMeetingWindow::performUserAction(KLUISDKUserAction action, const QSt
         }
         return dialog->callRooms(argument.split(QLatin1Char(','), Qt::SkipEmptyParts));
     }
+    // The invitation, information and settings actions are the entry object's.
+    case KLUISDKUserAction::Search:
+    case KLUISDKUserAction::Invite:
+    case KLUISDKUserAction::Copy:
+    case KLUISDKUserAction::Setting:
+        return false;
     case KLUISDKUserAction::EnterName: {
         const auto dialog = enterName();
         return dialog && dialog->submit(argument);

@@ -13,6 +13,7 @@
 #include "window/KLInvitationViewController.h"
 #include "window/KLMeetingInfoViewController.h"
 #include "window/KLMeetingLayoutViewController.h"
+#include "window/KLMeetingPanelActions.h"
 #include "window/KLMeetingSettingsViewController.h"
 #include "window/KLPanelMeeting.h"
 
@@ -39,6 +40,8 @@ KLHubPanels::KLHubPanels(std::shared_ptr<KLMeetingLayoutViewController> layout, 
 {
     m_meeting = std::make_shared<KLPanelMeetingAdapter>(m_layout ? m_layout->service() : nullptr);
     g_current = this;
+    // A host's copy actions reach the system clipboard while a window is drawn.
+    KLMeetingPanelActions::setClipboardWriter([](const QString &text) { QGuiApplication::clipboard()->setText(text); });
     if (hub)
         hub->setPopoverFiller([this](const QString &control, KLHubPopover *popover) { fillPopover(control, popover); });
     if (m_layout) {
