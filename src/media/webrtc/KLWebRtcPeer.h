@@ -1,0 +1,148 @@
+#pragma once
+
+// One WebRTC peer connection on GStreamer's webrtcbin, in a pipeline of its own: either a
+// publisher (camera or test pattern with the member's name, microphone or a tone or silence,
+// VP8 and Opus, a data channel) or a subscriber (whatever the media server offers, decoded:
+// video to BGRA frames, audio measured by a `level` element and played or discarded).
+//
+// Callbacks arrive on GStreamer's threads; the owner moves work to its own queue. The peer
+// never blocks on its owner.
+
+#include "media/KLRTCMediaTypes.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+struct KLWebRtcPeerConfig {
+    bool publisher = false;
+    /// The media server is on this machine: ICE gathers on 127.0.0.1 only and every remote
+    /// candidate that is not a loopback address is dropped.
+    bool loopbackOnly = false;
+    /// The ICE list of the join: [{"urls": [...] or "url", "username", "credential"}].
+    QJsonArray iceServers;
+    bool relayOnly = false;     ///< only TURN relay candidates are used
+    QString overlayText;        ///< drawn on the test pattern (the member's name)
+    QString cameraDevice;       ///< a V4L2 device node; the test pattern when absent
+    bool tone = false;          ///< a 440 Hz tone instead of silence where there is no microphone
+    bool audio = true;
+    bool video = true;
+    bool screen = false;
+    bool dataChannel = false;
+    int width = 320;
+    int height = 180;
+    int fps = 15;
+};
+
+struct KLWebRtcPeerCallbacks {
+    /// The local offer or answer ("offer"/"answer", SDP text).
+    std::function<void(const QString &type, const QString &sdp)> localDescription;
+    /// A local ICE candidate; an empty candidate when gathering has completed.
+    std::function<void(int mlineIndex, const QString &candidate)> localCandidate;
+    /// A decoded (subscriber) or captured (publisher preview) frame.
+    std::function<void(const KLRTCMediaVideoFrame &frame)> videoFrame;
+    /// A text message on any data channel.
+    std::function<void(const QString &text)> dataMessage;
+    /// ICE connection state: "connected", "completed", "failed", "disconnected", "closed".
+    std::function<void(const QString &state)> iceState;
+    /// A pipeline error, as text.
+    std::function<void(const QString &error)> error;
+};
+
+class KLWebRtcPeer : public std::enable_shared_from_this<KLWebRtcPeer> {
+public:
+    /// Loads GStreamer once; false (with the reason) when an element the engine needs is missing.
+    static bool initialise(QString *error);
+    /// True for 127.0.0.0/8, ::1 and "localhost".
+    static bool isLoopbackHost(const QString &host);
+    /// Drops the a=candidate lines of `sdp` whose address is not a loopback address.
+    static QString loopbackCandidatesOnly(const QString &sdp);
+
+    static std::shared_ptr<KLWebRtcPeer> create(const KLWebRtcPeerConfig &config, KLWebRtcPeerCallbacks callbacks);
+    ~KLWebRtcPeer();
+    KLWebRtcPeer(const KLWebRtcPeer &) = delete;
+    KLWebRtcPeer &operator=(const KLWebRtcPeer &) = delete;
+
+    /// Adds the signalling callbacks of the connection that negotiates this peer (the empty
+    /// ones are left as they are).
+    void setSignalling(const KLWebRtcPeerCallbacks &callbacks);
+    /// Builds the pipeline and sets it playing; false with a logged reason when it cannot.
+    bool start();
+    /// Applies the ICE servers and loopback restriction (before the first description).
+    void configureIce(const KLWebRtcPeerConfig &config);
+    /// Opens the own data channel when there is none yet (before the offer that carries it).
+    void openDataChannel();
+    /// Publisher: makes an offer once every sending pad has caps (localDescription follows).
+    void createOffer(bool iceRestart);
+    /// Publisher: the server's answer. Subscriber: the server's offer; the answer follows.
+    void setRemoteDescription(const QString &type, const QString &sdp);
+    void addRemoteCandidate(int mlineIndex, const QString &candidate);
+    /// The text drawn on the test pattern (the publisher's name).
+    void setOverlayText(const QString &text);
+    void setAudioMuted(bool muted);
+    void setVideoMuted(bool muted);
+    /// Subscriber: plays (or silences) the received audio.
+    void setPlaybackMuted(bool muted);
+    bool sendData(const QString &text);
+    /// Starts one statistics request; stats() holds the answer once it came.
+    void requestStats();
+    /// The latest statistics: {"outbound": [...], "inbound": [...], "remoteInbound": [...]},
+    /// each entry the fields webrtcbin reports for one RTP stream.
+    QJsonObject stats() const;
+    /// The latest audio level, 0…32767 (0 when muted, silent or without audio).
+    int audioLevel() const { return m_level.load(); }
+    int framesDelivered() const { return m_frames.load(); }
+    quint32 audioSsrc() const { return m_audioSsrc; }
+    quint32 videoSsrc() const { return m_videoSsrc; }
+    const KLWebRtcPeerConfig &config() const { return m_config; }
+    void stop();
+
+    // Called from GStreamer's C callbacks.
+    void onNegotiationReady();
+    void onOfferCreated(struct _GstPromise *promise);
+    void onAnswerCreated(struct _GstPromise *promise);
+    void onRemoteOfferSet();
+    void onIceCandidate(unsigned mline, const char *candidate);
+    void onGatheringState();
+    void onIceConnectionState();
+    void onPadAdded(struct _GstPad *pad);
+    void onDataChannel(struct _GstWebRTCDataChannel *channel);
+    void onDataString(const char *text);
+    void onStats(const struct _GstStructure *reply);
+    void onBusMessage(struct _GstMessage *message);
+    void onSample(struct _GstAppSink *sink);
+    void onCaps();
+
+private:
+    KLWebRtcPeer(const KLWebRtcPeerConfig &config, KLWebRtcPeerCallbacks callbacks);
+    bool buildPublisher();
+    bool buildSubscriber();
+    void watchChannel(struct _GstWebRTCDataChannel *channel);
+    void addAppSink(struct _GstElement *convertFrom, struct _GstPad *from);
+
+    KLWebRtcPeerConfig m_config;
+    KLWebRtcPeerCallbacks callbacks() const;
+    KLWebRtcPeerCallbacks m_callbacks; // guarded by m_mutex
+    const quint32 m_audioSsrc;
+    const quint32 m_videoSsrc;
+    struct _GstElement *m_pipeline = nullptr;
+    struct _GstElement *m_webrtc = nullptr;
+    struct _GstElement *m_audioVolume = nullptr;   // publisher mute, subscriber playback mute
+    struct _GstElement *m_videoValve = nullptr;    // publisher camera off
+    std::atomic<int> m_level{0};
+    std::atomic<int> m_frames{0};
+    std::atomic<int> m_capsSeen{0};
+    int m_capsExpected = 0;
+
+    mutable std::mutex m_mutex;
+    bool m_offerWanted = false;
+    bool m_offerRestart = false;
+    bool m_stopped = false;
+    struct _GstWebRTCDataChannel *m_channel = nullptr; // ours (publisher, or the subscriber's own)
+    QJsonObject m_stats;
+};

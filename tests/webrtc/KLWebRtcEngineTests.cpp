@@ -1,0 +1,222 @@
+// The WebRTC engine against a real Janus started for the test: two members in one room see
+// and hear each other, and bad media-server input ends in events, not in a crash or a hang.
+
+#include "../engine/KLEngineTestSupport.h"
+#include "KLTestSupport.h"
+
+#include "SimJanus.h"
+#include "media/webrtc/KLWebRtcMediaConnection.h"
+#include "media/webrtc/KLWebRtcMediaSDK.h"
+#include "media/webrtc/KLWebRtcPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QSize>
+#include <QThread>
+
+using kelvosim::SimJanus;
+
+namespace {
+
+class SizeView : public KLRTCMediaVideoRenderView {
+public:
+    QString renderStreamId() const override { return {}; }
+    void setRenderStreamId(const QString &) override {}
+    bool isVideoRenderer() const override { return true; }
+    void renderFrame(const KLRTCMediaVideoFrame &frame) override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_frames;
+        if (frame.isValid())
+            m_width = frame.width, m_height = frame.height;
+    }
+    int frames() const { std::lock_guard lock(m_mutex); return m_frames; }
+    QSize size() const { std::lock_guard lock(m_mutex); return {m_width, m_height}; }
+
+private:
+    mutable std::mutex m_mutex;
+    int m_frames = 0, m_width = 0, m_height = 0;
+};
+
+struct Member {
+    std::shared_ptr<EventRecorder> events = std::make_shared<EventRecorder>(QThread::currentThread());
+    std::shared_ptr<StreamRecorder> states = std::make_shared<StreamRecorder>();
+    std::shared_ptr<KLRTCMediaConnection> connection;
+    std::shared_ptr<KLRTCMediaStream> local;
+    std::shared_ptr<SizeView> view = std::make_shared<SizeView>();
+};
+
+QJsonObject param(const SimJanus &janus, const QString &room, const QString &uuid, const QString &token)
+{
+    return {{QStringLiteral("rtcWsRegInfo"),
+             QJsonObject{{QStringLiteral("signalingServer"), janus.url()},
+                         {QStringLiteral("regInfo"), QJsonObject{{QStringLiteral("appointmentId"), room},
+                                                                 {QStringLiteral("memberUuid"), uuid},
+                                                                 {QStringLiteral("token"), token}}}}},
+            {QStringLiteral("caFile"), janus.caFile()},
+            {QStringLiteral("displayName"), QStringLiteral("Member ") + uuid},
+            {QStringLiteral("iceServices"), QJsonArray()}};
+}
+
+QJsonObject status(const std::shared_ptr<KLRTCMediaConnection> &connection)
+{
+    std::mutex mutex;
+    QJsonObject result;
+    bool done = false;
+    connection->getStatusForMedia(QString(), [&](const QJsonObject &s) {
+        std::lock_guard lock(mutex);
+        result = s;
+        done = true;
+    });
+    kltest::waitUntil([&] { std::lock_guard lock(mutex); return done; }, 5000);
+    std::lock_guard lock(mutex);
+    return result;
+}
+
+/// The received level of the subscribed stream, -1 when none is listed.
+int receivedLevel(const std::shared_ptr<KLRTCMediaConnection> &connection)
+{
+    for (const QJsonValue &entry : status(connection).value(QLatin1String("audio")).toArray())
+        if (!entry.toObject().value(QLatin1String("sendAudio")).toBool())
+            return entry.toObject().value(QLatin1String("oLevel")).toInt();
+    return -1;
+}
+
+class WebRtcEngine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString why;
+        if (!SimJanus::installed(&why) || !KLWebRtcMediaSDK::available(&why))
+            GTEST_SKIP() << why.toStdString();
+        QString error;
+        ASSERT_TRUE(janus.start({QStringLiteral("meeting-1")}, &error)) << error.toStdString();
+    }
+    void join(Member &m, const QString &uuid, bool tone, const QString &room = QStringLiteral("meeting-1"),
+              const QString &token = {})
+    {
+        m.connection = engine.createConnection(param(janus, room, uuid, token.isNull() ? janus.token() : token), 1, 0,
+                                               true, false, m.events);
+        m.local = engine.createStream({{QStringLiteral("audio"), true}, {QStringLiteral("video"), true},
+                                       {QStringLiteral("micId"), tone ? QStringLiteral("test-tone") : QString()}},
+                                      m.states);
+        m.local->initStream();
+        m.connection->connect();
+        m.connection->publishStream(m.local);
+    }
+    std::shared_ptr<KLRTCMediaStream> waitForRemote(Member &m, const QString &id)
+    {
+        std::shared_ptr<KLRTCMediaStream> found;
+        kltest::waitUntil([&] {
+            if (auto e = m.events->last(KLRTCMediaEventStreamAdded, id))
+                found = e->info.stream;
+            return found != nullptr;
+        }, 15000);
+        return found;
+    }
+    void TearDown() override
+    {
+        for (Member *m : {&a, &b}) {
+            if (m->connection)
+                m->connection->disconnect();
+            if (m->local)
+                m->local->close();
+        }
+        kltest::pumpEvents(300);
+    }
+
+    SimJanus janus;
+    KLWebRtcMediaSDK engine;
+    Member a, b;
+};
+
+TEST_F(WebRtcEngine, TwoMembersSeeHearAndMessageEachOther)
+{
+    join(a, QStringLiteral("alice"), true);
+    join(b, QStringLiteral("bob"), false);
+    const auto bobAtAlice = waitForRemote(a, QStringLiteral("bob"));
+    const auto aliceAtBob = waitForRemote(b, QStringLiteral("alice"));
+    ASSERT_TRUE(bobAtAlice && aliceAtBob) << janus.output().right(3000).toStdString();
+    EXPECT_EQ(a.events->count(KLRTCMediaEventConnected), 1);
+    a.connection->subscribe(bobAtAlice);
+    b.connection->subscribe(aliceAtBob);
+    bobAtAlice->playWithView(a.view);
+    aliceAtBob->playWithView(b.view);
+
+    // Each decodes the other's video at the size it was sent.
+    ASSERT_TRUE(kltest::waitUntil([&] { return a.view->frames() >= 30 && b.view->frames() >= 30; }, 20000))
+        << "frames " << a.view->frames() << "/" << b.view->frames();
+    EXPECT_EQ(a.view->size(), QSize(320, 180));
+    EXPECT_EQ(b.view->size(), QSize(320, 180));
+    EXPECT_GE(a.events->count(KLRTCMediaEventStreamSubscribed), 1);
+    EXPECT_GE(a.events->count(KLRTCMediaEventWebrtcUp), 1);
+
+    // Alice's tone is heard by Bob; Bob's silence is not heard by Alice.
+    EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(b.connection) > 2000; }, 5000)) << receivedLevel(b.connection);
+    EXPECT_LT(receivedLevel(a.connection), 300);
+    // Muting Alice stops the level at Bob's side.
+    a.local->muteAudio(true);
+    EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(b.connection) < 300; }, 5000)) << receivedLevel(b.connection);
+
+    // Bob's camera off stops the frames at Alice's side.
+    b.local->muteVideo(true);
+    kltest::pumpEvents(1000);
+    const int before = a.view->frames();
+    kltest::pumpEvents(1500);
+    EXPECT_LE(a.view->frames() - before, 1);
+
+    // A data-channel message arrives.
+    EXPECT_TRUE(kltest::waitUntil([&] {
+        a.connection->sendData({{QStringLiteral("hello"), QStringLiteral("bob")}});
+        kltest::pumpEvents(200);
+        const auto e = b.events->last(KLRTCMediaEventDataChannelMessage);
+        return e && e->info.dictionary().value(QLatin1String("hello")).toString() == QLatin1String("bob");
+    }, 10000));
+
+    // Bob leaving removes his stream at Alice's side.
+    b.connection->disconnect();
+    b.connection.reset();
+    EXPECT_TRUE(kltest::waitUntil([&] { return a.events->last(KLRTCMediaEventStreamRemoved, QStringLiteral("bob")).has_value(); }, 10000));
+}
+
+TEST_F(WebRtcEngine, RefusedJoinsEndInEvents)
+{
+    // A token signed with another secret: Janus refuses the session.
+    join(a, QStringLiteral("alice"), false, QStringLiteral("meeting-1"), SimJanus::tokenWithSecret(QStringLiteral("wrong"), 600));
+    // A room that does not exist.
+    join(b, QStringLiteral("bob"), false, QStringLiteral("no-such-room"));
+    for (Member *m : {&a, &b}) {
+        ASSERT_TRUE(kltest::waitUntil([&] { return m->events->count(KLRTCMediaEventHangupCause) > 0; }, 10000));
+        EXPECT_EQ(m->events->last(KLRTCMediaEventHangupCause)->info.dictionary().value(QLatin1String("causeCode")).toInt(), 10001);
+        EXPECT_EQ(m->events->count(KLRTCMediaEventConnected), 0);
+    }
+    EXPECT_EQ(a.events->last(KLRTCMediaEventMediaSignalingError)->info.dictionary().value(QLatin1String("responseCode")).toInt(), 403);
+    EXPECT_EQ(b.events->last(KLRTCMediaEventMediaSignalingError)->info.dictionary().value(QLatin1String("responseCode")).toInt(), 426);
+}
+
+TEST_F(WebRtcEngine, ADroppedMediaServerIsReported)
+{
+    join(a, QStringLiteral("alice"), false);
+    ASSERT_TRUE(kltest::waitUntil([&] { return a.events->count(KLRTCMediaEventConnected) == 1; }, 10000));
+    janus.stop();
+    EXPECT_TRUE(kltest::waitUntil([&] { return a.events->count(KLRTCMediaEventIceFailed) > 0; }, 10000));
+    const auto state = a.events->last(KLRTCMediaEventMediaSignalingState);
+    ASSERT_TRUE(state.has_value());
+    EXPECT_FALSE(state->info.dictionary().value(QLatin1String("isOpen")).toBool());
+}
+
+TEST(WebRtcEngineRules, GradesAndLoopbackCandidates)
+{
+    EXPECT_EQ(KLWebRtcMediaConnection::gradeFor(0.0, 0.01), 4);
+    EXPECT_EQ(KLWebRtcMediaConnection::gradeFor(0.03, 0.01), 3);
+    EXPECT_EQ(KLWebRtcMediaConnection::gradeFor(0.01, 0.4), 2);
+    EXPECT_EQ(KLWebRtcMediaConnection::gradeFor(0.2, 0.01), 1);
+    const QString sdp = QStringLiteral("v=0\r\na=candidate:1 1 udp 2013266431 192.168.1.5 5000 typ host\r\n"
+                                       "a=candidate:2 1 udp 2013266431 127.0.0.1 5001 typ host\r\na=end");
+    const QString kept = KLWebRtcPeer::loopbackCandidatesOnly(sdp);
+    EXPECT_FALSE(kept.contains(QLatin1String("192.168.1.5")));
+    EXPECT_TRUE(kept.contains(QLatin1String("127.0.0.1 5001")));
+}
+
+} // namespace
