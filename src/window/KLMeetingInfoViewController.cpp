@@ -34,6 +34,8 @@ KLMeetingInfoViewController::KLMeetingInfoViewController(std::shared_ptr<KLPanel
                                                          Setup setup)
     : m_meeting(std::move(meeting)), m_guiConfig(std::move(guiConfig)), m_setup(std::move(setup))
 {
+    if (!m_setup.showToast)
+        m_setup.showToast = [](const KLToastMessage &message) { KLToastManager::shared().pushToastMessage(message); };
 }
 
 KLMeetingShareSource KLMeetingInfoViewController::sourceFrom(const KLUISDKGuiConfigInternal *guiConfig)
@@ -107,7 +109,7 @@ QString KLMeetingInfoViewController::copy(Copy what)
     KLToastMessage message = what == Copy::Share      ? KLToastMessage::meetingShare(client)
         : what == Copy::Password                      ? KLToastMessage::meetingCodeCopy(client)
                                                       : KLToastMessage::meetingURLCopy(client);
-    KLToastManager::shared().pushToastMessage(message);
+    m_setup.showToast(message);
     return written;
 }
 

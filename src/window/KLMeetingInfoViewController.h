@@ -18,6 +18,7 @@
 #include <memory>
 
 class KLUISDKGuiConfigInternal;
+struct KLToastMessage;
 
 /// What the host's display configuration says of the meeting.
 struct KLMeetingShareSource {
@@ -38,6 +39,8 @@ public:
         std::function<void(const QString &text)> writeClipboard;
         /// Closes the popover the action was chosen in.
         std::function<void()> closePopover;
+        /// Shows the confirmation; the toast manager's by default.
+        std::function<void(const KLToastMessage &)> showToast;
     };
 
     KLMeetingInfoViewController(std::shared_ptr<KLPanelMeeting> meeting,

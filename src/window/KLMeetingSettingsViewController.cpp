@@ -52,6 +52,8 @@ KLMeetingSettingsViewController::KLMeetingSettingsViewController(std::shared_ptr
 {
     if (!m_setup.actionLog)
         m_setup.actionLog = [](const QString &control) { KLMessageMode::sharedInstance().actionLog(control); };
+    if (!m_setup.showToast)
+        m_setup.showToast = [](const KLToastMessage &message) { KLToastManager::shared().pushToastMessage(message); };
 }
 
 KLMeetingSettingsViewController::~KLMeetingSettingsViewController()
@@ -127,7 +129,7 @@ void KLMeetingSettingsViewController::callCellPhone()
     m_calling = true;
     if (m_setup.closePopover)
         m_setup.closePopover();
-    KLToastManager::shared().pushToastMessage(KLToastMessage::meetingCallCellPhone(KLToastClient{own->uuid(), own->display()}));
+    m_setup.showToast(KLToastMessage::meetingCallCellPhone(KLToastClient{own->uuid(), own->display()}));
     m_setup.actionLog(QStringLiteral("setting-call-self-phone"));
     changed();
 }

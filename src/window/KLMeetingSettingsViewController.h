@@ -20,6 +20,7 @@
 
 class KLDeviceManager;
 class KLTimer;
+struct KLToastMessage;
 
 /// What the settings popover shows.
 struct KLMeetingSettingsState {
@@ -40,6 +41,8 @@ public:
         std::function<void()> openDeviceSettings;
         /// Changes to the popover's state.
         std::function<void(const KLMeetingSettingsState &)> stateChanged;
+        /// Shows the cell-phone call's toast; the toast manager's by default.
+        std::function<void(const KLToastMessage &)> showToast;
         bool beautyShown = true;
     };
 

@@ -10,7 +10,6 @@
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLUISDKGuiConfigInternal.h"
 #include "presentation/KLToastManager.h"
-#include "presentation/KLToastView.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
@@ -35,38 +34,19 @@ QString with(const char *key, const QString &value)
     return tr(key).replace(QLatin1String("%@"), value);
 }
 
-class ToastRecorder final : public KLToastView {
-public:
-    QStringList keys;
-    bool isToastVisible() const override { return false; }
-    void showToast(const KLToastMessage &message) override { keys << message.messageKey; }
-    void hideToast() override {}
-    bool isNetToastVisible() const override { return false; }
-    void showNetToast(const QString &, const KLToastStyle &, int) override {}
-    void placeNetToast(int) override {}
-    void hideNetToast() override {}
-    bool isPermanentToastVisible() const override { return false; }
-    void showPermanentToast(const QString &, const KLToastStyle &) override {}
-    void hidePermanentToast() override {}
-};
-
 class Panels : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(toasts);
-    }
-    void TearDown() override { KLToastManager::shared().setView(nullptr); }
+    void SetUp() override { KLLocalization::setLanguage(KLLocalization::Language::English); }
 
     KLMeetingInfoViewController info(std::shared_ptr<KLUISDKGuiConfigInternal> gui)
     {
         return KLMeetingInfoViewController(meeting, std::move(gui),
-                                           {[this](const QString &text) { clipboard << text; }, [this] { ++closed; }});
+                                           {[this](const QString &text) { clipboard << text; }, [this] { ++closed; },
+                                            [this](const KLToastMessage &message) { toasts << message.messageKey; }});
     }
 
     std::shared_ptr<FakePanelMeeting> meeting = std::make_shared<FakePanelMeeting>();
-    std::shared_ptr<ToastRecorder> toasts = std::make_shared<ToastRecorder>();
+    QStringList toasts;
     QStringList clipboard;
     int closed = 0;
 };
@@ -104,6 +84,7 @@ TEST_F(Panels, ShareCodeAndLinkComeFromTheAppointmentElseFromTheDisplayConfigura
     EXPECT_EQ(fromDetail.copy(KLMeetingInfoViewController::Copy::Link), QStringLiteral("https://s/j"));
     EXPECT_EQ(clipboard, (QStringList{"654321", "https://s/j"}));
     EXPECT_EQ(closed, 2);
+    EXPECT_EQ(toasts.size(), 2);
 }
 
 TEST_F(Panels, WithNoSourceTheShareWritesNothingButClosesAndConfirms)
@@ -112,8 +93,7 @@ TEST_F(Panels, WithNoSourceTheShareWritesNothingButClosesAndConfirms)
     EXPECT_TRUE(none.copy(KLMeetingInfoViewController::Copy::Share).isEmpty());
     EXPECT_TRUE(clipboard.isEmpty());
     EXPECT_EQ(closed, 1);
-    ASSERT_TRUE(kltest::waitUntil([&] { return !toasts->keys.isEmpty(); }));
-    EXPECT_EQ(toasts->keys.size(), 1);
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("summary_share_tips")});
 
     // An empty meeting code copies nothing either.
     auto empty = info(std::make_shared<KLUISDKGuiConfigInternal>());
@@ -178,9 +158,11 @@ TEST_F(Panels, StartMutedAndBeautyAreStoredNotAppliedToTheRunningMeeting)
 TEST_F(Panels, TheCellPhoneIsCalledOnlyWhenItIsNotInTheCall)
 {
     int closes = 0;
+    QStringList shownToasts;
     KLMeetingSettingsViewController::Setup setup;
     setup.actionLog = [](const QString &) {};
     setup.closePopover = [&] { ++closes; };
+    setup.showToast = [&](const KLToastMessage &message) { shownToasts << message.messageKey; };
     meeting->own = kltest::makeFeed("own", 0, {}, {{"extension", 1}, {"cellphone", 1}});
     auto busy = KLMeetingSettingsViewController::create(meeting, setup);
     ASSERT_TRUE(meeting->own->isExtensionAndCellPhoneOnline());
@@ -195,6 +177,7 @@ TEST_F(Panels, TheCellPhoneIsCalledOnlyWhenItIsNotInTheCall)
     free->callCellPhone(); // the label no longer offers the call
     EXPECT_EQ(meeting->calls(), QStringList{"cellCall own"});
     EXPECT_EQ(closes, 1);
+    EXPECT_EQ(shownToasts.size(), 1);
     EXPECT_FALSE(free->state().cellPhoneEnabled);
 
     // The phone left: the offer comes back.
