@@ -50,6 +50,9 @@ void HostSimulator::completeOptions(HostOptions &options) const
     fill(KLSDKMeetingConfigApiBaseUrl, m_sim->baseUrl());
     fill(KLSDKMeetingConfigItMonitorBaseUrl, m_sim->baseUrl());
     fill(KLSDKMeetingConfigCaFile, m_sim->caFile());
+    // A scenario with a Janus media server runs the meeting on the WebRTC engine.
+    if (scenario.contains(QLatin1String("mediaEngine")))
+        fill(KLSDKMeetingConfigMediaEngine, scenario.value(QLatin1String("mediaEngine")).toString());
 
     // The window's header and loading page show what a host would pass for this meeting.
     const auto show = [&options](const char *key, const QString &value) {

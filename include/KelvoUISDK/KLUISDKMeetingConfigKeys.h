@@ -64,6 +64,10 @@ extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigItMonitorBaseUrl;
 /// "caFile" (string): a PEM file of certificate authorities trusted in addition to the
 /// system's, for a meeting service with a private CA. Certificates are always verified.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigCaFile;
+/// "mediaEngine" (string): the media engine of the meeting. "webrtc" sends and receives real
+/// audio and video through the meeting's WebRTC media server; "builtin" (or absent) keeps the
+/// simulated engine. An engine that cannot run here is logged and the simulated one is kept.
+extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigMediaEngine;
 /// "webRTCLogEnabled": reserved. The SDK does not read it; media-engine logging stays off.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingWebRTCLogEnabled;
 

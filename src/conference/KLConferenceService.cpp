@@ -9,6 +9,7 @@
 #include "conference/KLMediaEventHandler.h"
 #include "conference/KLMediaStatusService.h"
 #include "conference/KLParticipantRegistry.h"
+#include "media/webrtc/KLMediaEngineChoice.h"
 #include "gateway/KLSDKMeetingHTTPApi.h"
 #include "gateway/KLSDKMeetingWSSApi.h"
 #include "host/UserPersistentData.h"
@@ -66,6 +67,7 @@ KLConferenceService::create(std::shared_ptr<KLSDKMeetingConfigInternal> meetingC
     meetingConfig->setSdkVersion(QString::fromLatin1(kSdkVersion));
     KLQLSLogger::sharedInstance().setMeetingConfig(meetingConfig);
     KLClientConfigManager::sharedInstance().setIsStaff(meetingConfig->isVanInternal());
+    KL_chooseMediaEngine(meetingConfig->mediaEngine());
     const QString conferenceId = meetingConfig->meetingUUID();
     return create(conferenceId, 0, false, QString(), std::move(meetingConfig), std::move(delegate));
 }

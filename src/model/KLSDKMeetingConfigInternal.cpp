@@ -56,6 +56,7 @@ KLSDKMeetingConfigInternal::KLSDKMeetingConfigInternal(const QVariantMap &dic)
     m_apiBaseUrl = KL_stringForKey(dic, key(KLSDKMeetingConfigApiBaseUrl));
     m_itMonitorBaseUrl = KL_stringForKey(dic, key(KLSDKMeetingConfigItMonitorBaseUrl));
     m_caFile = KL_stringForKey(dic, key(KLSDKMeetingConfigCaFile));
+    m_mediaEngine = KL_stringForKey(dic, key(KLSDKMeetingConfigMediaEngine));
     m_sdkVersion = QString::fromLatin1(KLSDKVersion);
 }
 

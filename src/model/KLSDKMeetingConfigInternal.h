@@ -88,6 +88,8 @@ public:
     void setItMonitorBaseUrl(QString value) { set(m_itMonitorBaseUrl, std::move(value)); }
     /// Extra PEM certificate authorities to trust besides the system's; may be empty.
     QString caFile() const { return get(m_caFile); }
+    /// The media engine the host asked for ("webrtc", "builtin" or empty).
+    QString mediaEngine() const { return get(m_mediaEngine); }
     void setCaFile(QString value) { set(m_caFile, std::move(value)); }
     QString sdkVersion() const { return get(m_sdkVersion); }
     void setSdkVersion(QString value) { set(m_sdkVersion, std::move(value)); }
@@ -131,5 +133,6 @@ private:
     QString m_apiBaseUrl;
     QString m_itMonitorBaseUrl;
     QString m_caFile;
+    QString m_mediaEngine;
     QString m_sdkVersion;
 };

@@ -35,6 +35,7 @@ const char *const KLSDKMeetingWebRTCLogEnabled = "webRTCLogEnabled";
 const char *const KLSDKMeetingConfigApiBaseUrl = "apiBaseUrl";
 const char *const KLSDKMeetingConfigItMonitorBaseUrl = "itMonitorBaseUrl";
 const char *const KLSDKMeetingConfigCaFile = "caFile";
+const char *const KLSDKMeetingConfigMediaEngine = "mediaEngine";
 
 const char *const KLUISDKGuiConfigAppLogo = "appLogo";
 const char *const KLUISDKGuiConfigLogoBanner = "logoBanner";

@@ -220,3 +220,63 @@ TEST(WebRtcEngineRules, GradesAndLoopbackCandidates)
 }
 
 } // namespace
+
+#include "MeetingSim.h"
+#include "media/builtin/KLBuiltinMediaSDK.h"
+#include "media/webrtc/KLMediaEngineChoice.h"
+
+namespace {
+
+TEST(WebRtcEngineChoice, TheMeetingDictionaryChoosesTheEngine)
+{
+    QString why;
+    if (!KLWebRtcMediaSDK::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    KLRTCMediaSDK::install(nullptr);
+    EXPECT_TRUE(std::dynamic_pointer_cast<KLBuiltinMediaSDK>(KLRTCMediaSDK::shared()));
+    KL_chooseMediaEngine(QStringLiteral("webrtc"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<KLWebRtcMediaSDK>(KLRTCMediaSDK::shared()));
+    KL_chooseMediaEngine(QStringLiteral("no-such-engine"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<KLWebRtcMediaSDK>(KLRTCMediaSDK::shared()));
+    KL_chooseMediaEngine(QString());
+    EXPECT_TRUE(std::dynamic_pointer_cast<KLBuiltinMediaSDK>(KLRTCMediaSDK::shared()));
+    KLRTCMediaSDK::install(nullptr);
+}
+
+TEST(WebRtcEngineSim, TheSimulatorPointsItsMeetingsAtItsJanus)
+{
+    QString why;
+    if (!SimJanus::installed(&why) || !KLWebRtcMediaSDK::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    kelvosim::MeetingSimOptions options;
+    options.janus = true;
+    kelvosim::MeetingSim sim(options);
+    ASSERT_TRUE(sim.start(&why)) << why.toStdString();
+    ASSERT_NE(sim.janus(), nullptr);
+    const QJsonObject scenario = sim.scenario();
+    EXPECT_EQ(scenario.value(QLatin1String("mediaEngine")).toString(), QStringLiteral("webrtc"));
+    const QJsonObject meeting = scenario.value(QLatin1String("meetings")).toArray().first().toObject();
+    const QJsonObject info = meeting.value(QLatin1String("meetingInfo")).toObject();
+    EXPECT_EQ(info.value(QLatin1String("rtcserverWsUrl")).toString(), sim.janus()->url());
+
+    // What the join hands the engine for this meeting enters the room, trusting the
+    // simulator's own CA.
+    KLWebRtcMediaSDK engine;
+    auto events = std::make_shared<EventRecorder>(QThread::currentThread());
+    const QJsonObject param{
+        {QStringLiteral("rtcWsRegInfo"),
+         QJsonObject{{QStringLiteral("signalingServer"), info.value(QLatin1String("rtcserverWsUrl"))},
+                     {QStringLiteral("regInfo"),
+                      QJsonObject{{QStringLiteral("appointmentId"), info.value(QLatin1String("roomid"))},
+                                  {QStringLiteral("memberUuid"), meeting.value(QLatin1String("selfMemberUUID"))},
+                                  {QStringLiteral("token"), meeting.value(QLatin1String("meetingToken"))}}}}},
+        {QStringLiteral("caFile"), sim.caFile()}};
+    auto connection = engine.createConnection(param, 1, 0, true, false, events);
+    connection->connect();
+    EXPECT_TRUE(kltest::waitUntil([&] { return events->count(KLRTCMediaEventConnected) == 1; }, 10000));
+    EXPECT_EQ(events->count(KLRTCMediaEventHangupCause), 0);
+    connection->disconnect();
+    kltest::pumpEvents(200);
+}
+
+} // namespace

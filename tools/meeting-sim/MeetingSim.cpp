@@ -52,6 +52,13 @@ bool MeetingSim::start(QString *error)
     if (!SimCertificates::ensure(dir, &files, &why) || !SimCertificates::serverConfiguration(files, &tls, &why))
         return failWith(why);
 
+    std::unique_ptr<SimJanus> janus;
+    if (m_options.janus || scenario.value(QLatin1String("mediaServer")).toString() == QLatin1String("janus")) {
+        janus = std::make_unique<SimJanus>();
+        if (!janus->startFor(scenario, files, &why))
+            return failWith(why);
+    }
+
     auto *thread = new QThread;
     thread->setObjectName(QStringLiteral("kelvo-meeting-sim"));
     auto *worker = new SimServerWorker(&m_control, &m_mediaRecord);
@@ -88,6 +95,7 @@ bool MeetingSim::start(QString *error)
     m_certDir = files.dir;
     m_caFile = files.caFile;
     m_tempDir = std::move(tempDir);
+    m_janus = std::move(janus);
     return true;
 }
 
@@ -122,6 +130,8 @@ void MeetingSim::stop()
     thread->quit();
     thread->wait(); // the worker is deleted as the thread finishes
     delete thread;
+    if (m_janus)
+        m_janus->stop();
 }
 
 quint16 MeetingSim::port() const

@@ -7,6 +7,7 @@
 // may be called from any thread.
 
 #include "SimControl.h"
+#include "SimJanus.h"
 #include "SimMediaServer.h"
 
 #include <QJsonObject>
@@ -28,6 +29,9 @@ struct MeetingSimOptions {
     QString scenarioPath; ///< empty: the built-in default scenario
     QString certDir;      ///< empty: a fresh temporary folder, removed with the simulator
     quint16 port = 0;     ///< 0: any free port
+    /// Starts a Janus media server for the meetings (as the scenario's "mediaServer": "janus"
+    /// does) and points their meeting information at it (SimJanus::startFor).
+    bool janus = false;
 };
 
 class MeetingSim
@@ -50,6 +54,8 @@ public:
     QString caFile() const;
     QString certDir() const;
     QString baseUrl() const; ///< "https://127.0.0.1:<port>"
+    /// The meetings' Janus media server, when one was asked for; null otherwise.
+    SimJanus *janus() const { return m_janus.get(); }
     /// The loaded scenario, placeholders ("{{port}}", ...) filled in once started.
     QJsonObject scenario() const;
 
@@ -142,6 +148,7 @@ private:
     QString m_caFile;
     quint16 m_port = 0;
     std::unique_ptr<QTemporaryDir> m_tempDir;
+    std::unique_ptr<SimJanus> m_janus;
     QThread *m_thread = nullptr;
     SimServerWorker *m_worker = nullptr;
 };

@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QElapsedTimer>
+#include <QJsonArray>
 
 #ifndef KELVO_LOOPBACK_SHIM
 #define KELVO_LOOPBACK_SHIM ""
@@ -90,7 +91,32 @@ QString SimJanus::output() const
     return QString::fromUtf8(const_cast<QProcess &>(m_process).readAll());
 }
 
-bool SimJanus::start(const QStringList &rooms, QString *error)
+bool SimJanus::startFor(QJsonObject &scenario, const SimCertificateFiles &certificates, QString *error)
+{
+    QJsonArray meetings = scenario.value(QLatin1String("meetings")).toArray();
+    QStringList rooms;
+    for (const QJsonValue &meeting : std::as_const(meetings)) {
+        const QJsonValue room = meeting.toObject().value(QLatin1String("meetingInfo")).toObject().value(QLatin1String("roomid"));
+        rooms << (room.isString() ? room.toString() : QString::number(room.toInteger()));
+    }
+    if (!start(rooms, error, &certificates))
+        return false;
+    for (qsizetype i = 0; i < meetings.size(); ++i) {
+        QJsonObject meeting = meetings.at(i).toObject();
+        QJsonObject info = meeting.value(QLatin1String("meetingInfo")).toObject();
+        const QString signed_ = token(24 * 3600);
+        info.insert(QStringLiteral("rtcserverWsUrl"), url());
+        info.insert(QStringLiteral("token"), signed_);
+        meeting.insert(QStringLiteral("meetingInfo"), info);
+        meeting.insert(QStringLiteral("meetingToken"), signed_);
+        meetings[i] = meeting;
+    }
+    scenario.insert(QStringLiteral("meetings"), meetings);
+    scenario.insert(QStringLiteral("mediaEngine"), QStringLiteral("webrtc"));
+    return true;
+}
+
+bool SimJanus::start(const QStringList &rooms, QString *error, const SimCertificateFiles *certificates)
 {
     QString why;
     if (!installed(&why)) {
@@ -100,7 +126,9 @@ bool SimJanus::start(const QStringList &rooms, QString *error)
     m_dir = std::make_unique<QTemporaryDir>();
     const QString dir = m_dir->path();
     SimCertificateFiles certs;
-    if (!SimCertificates::generate(dir + QStringLiteral("/tls"), &certs, error))
+    if (certificates)
+        certs = *certificates;
+    else if (!SimCertificates::generate(dir + QStringLiteral("/tls"), &certs, error))
         return false;
     m_caFile = certs.caFile;
     m_secret = QString::number(QRandomGenerator::global()->generate64(), 36);

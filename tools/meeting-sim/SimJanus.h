@@ -10,9 +10,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <QJsonObject>
+
 #include <memory>
 
 namespace kelvosim {
+
+struct SimCertificateFiles;
 
 class SimJanus {
 public:
@@ -26,7 +30,13 @@ public:
 
     /// Writes the configuration with `rooms` and starts Janus; false (with `error`) when it
     /// does not listen within a few seconds.
-    bool start(const QStringList &rooms, QString *error);
+    /// `certificates`: the simulator's own (its CA is then the one clients already trust);
+    /// null for a CA and certificate of this instance's own.
+    bool start(const QStringList &rooms, QString *error, const SimCertificateFiles *certificates = nullptr);
+    /// Starts for every meeting of `scenario` (room: its meetingInfo "roomid") and points the
+    /// meetings at this server: meetingInfo "rtcserverWsUrl", a token Janus accepts as
+    /// "meetingToken" and meetingInfo "token", and "mediaEngine": "webrtc".
+    bool startFor(QJsonObject &scenario, const SimCertificateFiles &certificates, QString *error);
     void stop();
     /// "wss://127.0.0.1:<port>/"
     QString url() const;
