@@ -82,11 +82,11 @@ struct KLUISDKMultiProjectorWindow::Private {
         KL_LOG_INFO(kTag, QStringLiteral("multi-projector session %1 ended").arg(meetingUuid));
         if (drawn)
             drawn->closeWindow();
+        if (delegate)
+            delegate->onMeetingFinish(KLUISDKMeetingFinishUserLeft, QString());
         for (const auto &host : {presenter, observer})
             if (host)
                 host->windowClosed();
-        if (delegate)
-            delegate->onMeetingFinish(KLUISDKMeetingFinishUserLeft, QString());
     }
 };
 
@@ -211,7 +211,7 @@ bool KLUISDKMultiProjectorWindow::performAction(KLUISDKProjectorAction action)
         d->session->shareBarOpenAudioPressed();
         return true;
     case KLUISDKProjectorAction::Close:
-        d->session->viewerClosePressed();
+        d->session->windowWillClose();
         return true;
     case KLUISDKProjectorAction::StopFromHost:
         d->session->stopShareFromHost();

@@ -67,6 +67,11 @@ TEST_F(UIMultiProjector, TheSenderFollowsWhoReceivesAndItsStopEndsTheCastForThem
     EXPECT_TRUE(waitUntil([&] { return presenceOf(window, zhou) == QLatin1String("MULTIPROJECTOR_PRESENCE_RECEIVING"); }, 10000))
         << presenceOf(window, zhou).toStdString();
 
+    const QString beijing = meeting.value("rooms").toArray().at(1).toObject().value("memberUUID").toString();
+    sim->pushEvent(29, beijing, {{"reasonCode", 1}}); // the room turns the cast down
+    EXPECT_TRUE(waitUntil([&] { return presenceOf(window, beijing) == QLatin1String("MULTIPROJECTOR_PRESENCE_DECLINED"); }, 10000))
+        << presenceOf(window, beijing).toStdString();
+
     sim->clearRequests();
     window->stopButton()->click();
     KLDialogWidget *dialog = window->dialogWidget();

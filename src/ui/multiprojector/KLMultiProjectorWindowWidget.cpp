@@ -272,6 +272,8 @@ QString KLMultiProjectorWindowWidget::presenceKey(const KLFeedClient &feed)
         return QStringLiteral("MULTIPROJECTOR_PRESENCE_IN_AUDIO");
     if (feed.isCalling())
         return QStringLiteral("MULTIPROJECTOR_PRESENCE_CALLING");
+    if (feed.multiProjectRejectCode() != 0)
+        return QStringLiteral("MULTIPROJECTOR_PRESENCE_DECLINED");
     if (feed.isOnline())
         return QStringLiteral("MULTIPROJECTOR_PRESENCE_ONLINE");
     return QStringLiteral("MULTIPROJECTOR_PRESENCE_OFFLINE");

@@ -1,8 +1,8 @@
 #pragma once
 
 // The multi-projector window drawn. A sender sees the state of the cast, the invited rooms and
-// people with where each of them is (receiving, in the audio meeting, online, calling, not
-// there), the call and stop buttons and the audio-meeting toggle; a receiver sees the cast
+// people with where each of them is (receiving, in the audio meeting, online, calling, declined,
+// not there), the call and stop buttons and the audio-meeting toggle; a receiver sees the cast
 // filling the window. Dialogs and notices are drawn over it. Main thread only.
 
 #include <QWidget>
