@@ -33,17 +33,18 @@ struct ToolbarEntry {
     const char *icon;
     const char *labelKey;
 };
+// The icon and label a button has where its look leaves them out (the drawn toolbar's defaults).
 const ToolbarEntry kToolbar[] = {
-    {"hub-mute-button", KLHubButton::Microphone, nullptr, nullptr},
-    {"hub-video-mute-button", KLHubButton::Camera, nullptr, nullptr},
-    {"hub-speaker-button", KLHubButton::Speaker, nullptr, nullptr},
-    {"hub-share-button", KLHubButton::Share, nullptr, nullptr},
+    {"hub-mute-button", KLHubButton::Microphone, "conf_tool_audio_normal", "Microphone_Tips"},
+    {"hub-video-mute-button", KLHubButton::Camera, "conf_tool_camera_normal", "Camera_Tips"},
+    {"hub-speaker-button", KLHubButton::Speaker, "conf_tool_speaker_normal", "Speaker_Tips"},
+    {"hub-share-button", KLHubButton::Share, "conf_tool_share", "Share_Tips"},
     {"hub-meeting-info-button", std::nullopt, "conf_tool_info", "Meeting_Info_Tips"},
     {"hub-phone-enter-button", std::nullopt, "conf_tool_phone", "Phone_Enter_Tips"},
-    {"hub-meetingNote-button", KLHubButton::MeetingNote, nullptr, nullptr},
+    {"hub-meetingNote-button", KLHubButton::MeetingNote, "conf_caption_open", "Meeting_Note_Tips"},
     {"hub-setting-button", std::nullopt, "conf_tool_setting", "Setting_Tips"},
     {"hub-more-button", std::nullopt, "conf_tool_more", "More_Tips"},
-    {"hub-leave-button", KLHubButton::Leave, nullptr, nullptr},
+    {"hub-leave-button", KLHubButton::Leave, "", "Leave_Tips"},
 };
 
 } // namespace
@@ -193,17 +194,18 @@ QList<KLUISDKToolbarButton> KLPresenterBridge::toolbarFor(const KLHubViewControl
     for (const ToolbarEntry &entry : kToolbar) {
         KLUISDKToolbarButton button;
         button.control = QLatin1String(entry.control);
+        button.icon = QLatin1String(entry.icon);
+        button.label = KLLocalizedString(QLatin1String(entry.labelKey));
         if (entry.kind) {
             const KLHubButtonState state = hub.buttonState(*entry.kind);
-            button.icon = state.icon;
-            button.label = state.label;
+            if (!state.icon.isEmpty())
+                button.icon = state.icon;
+            if (!state.label.isEmpty())
+                button.label = state.label;
             button.tooltip = state.tooltip;
             button.enabled = state.enabled;
             button.visible = state.visible;
             button.busy = state.busy;
-        } else {
-            button.icon = QLatin1String(entry.icon);
-            button.label = KLLocalizedString(QLatin1String(entry.labelKey));
         }
         buttons.append(button);
     }

@@ -1,0 +1,93 @@
+// The chat drawn in the meeting window against the simulator: a text typed into the panel and
+// sent reaches the media server's data channel and shows in the sender's own bubble; a message
+// from another participant shows with their name; a click in the member panel's background
+// hides the input again.
+
+#include "KLUIWindowFixture.h"
+
+#include "ui/chat/KLChatBubbleWidget.h"
+#include "ui/chat/KLChatPanelWidget.h"
+#include "ui/memberlist/KLMeetingSidePanel.h"
+#include "ui/memberlist/KLMemberListWidget.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+
+namespace {
+
+using kltest::UIWindowFixture;
+using kltest::waitUntil;
+
+QStringList sentChatTexts(const kelvosim::MeetingSim &sim)
+{
+    QStringList texts;
+    for (const kelvosim::SimMediaFrame &frame : sim.mediaFrames()) {
+        const QJsonObject data = frame.message.value(QLatin1String("data")).toObject();
+        if (frame.message.value(QLatin1String("type")).toString() == QLatin1String("data")
+            && data.value(QLatin1String("type")).toString() == QLatin1String("chatMsg"))
+            texts.append(data.value(QLatin1String("content")).toObject().value(QLatin1String("text")).toString());
+    }
+    return texts;
+}
+
+class UIChat : public UIWindowFixture {
+protected:
+    /// The name the bubble gives a member: its alias, else its last name, else its display name.
+    static QString shortName(const QJsonObject &member)
+    {
+        for (const char *key : {"aliasName", "lastName", "displayName"})
+            if (!member.value(QLatin1String(key)).toString().isEmpty())
+                return member.value(QLatin1String(key)).toString();
+        return {};
+    }
+    static KLChatPanelWidget *chat() { return layout()->sidePanel()->chatPanel(); }
+    static KLChatBubbleWidget *bubble() { return layout()->sidePanel()->chatBubble(); }
+};
+
+TEST_F(UIChat, TypedMessageReachesTheOtherSideAndShowsInTheBubble)
+{
+    join();
+    ASSERT_TRUE(waitUntil([] { return sim->mediaClients() > 0; }, 10000));
+    EXPECT_TRUE(chat()->chatButton()->isVisible());
+    EXPECT_FALSE(chat()->inputArea()->isVisible());
+    chat()->chatButton()->click();
+    ASSERT_TRUE(waitUntil([] { return chat()->inputArea()->isVisible(); }));
+    EXPECT_FALSE(chat()->chatButton()->isVisible());
+    EXPECT_FALSE(chat()->sendButton()->isEnabled()) << "nothing to send yet";
+
+    chat()->textField()->setText(QStringLiteral("  hello\neveryone  "));
+    ASSERT_TRUE(chat()->sendButton()->isEnabled());
+    chat()->sendButton()->click();
+    EXPECT_TRUE(chat()->textField()->text().isEmpty());
+    ASSERT_TRUE(waitUntil([this] { return !sentChatTexts(*sim).isEmpty(); }, 10000));
+    EXPECT_EQ(sentChatTexts(*sim), QStringList{"helloeveryone"});
+    ASSERT_TRUE(waitUntil([] { return bubble()->isVisible(); }));
+    EXPECT_EQ(bubble()->textLabel()->text(), shortName(meeting.value("members").toArray().at(0).toObject()) + QChar(0xFF1A) + "helloeveryone");
+    EXPECT_EQ(bubble()->senderUuid(), meeting.value("selfMemberUUID").toString());
+
+    // Enter sends too.
+    chat()->textField()->setText(QStringLiteral("second"));
+    kltest::pressKey(chat()->textField(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([this] { return sentChatTexts(*sim).size() == 2; }, 10000));
+    EXPECT_EQ(sentChatTexts(*sim).last(), "second");
+
+    // Someone else's message replaces the bubble's, with their name.
+    const QJsonObject other = meeting.value("members").toArray().at(1).toObject();
+    sim->pushMediaEvent({{"type", "data"},
+                         {"from", other.value("memberUUID").toString()},
+                         {"data", QJsonObject{{"type", "chatMsg"},
+                                              {"content", QJsonObject{{"source", other.value("memberUUID").toString()},
+                                                                      {"text", "got it"}}}}}});
+    ASSERT_TRUE(waitUntil([] { return bubble()->textLabel()->text().endsWith("got it"); }, 10000));
+    EXPECT_EQ(bubble()->textLabel()->text(), shortName(other) + QChar(0xFF1A) + "got it");
+
+    // A click in the member panel's background hides the input.
+    KLMemberListWidget *list = layout()->sidePanel()->memberList();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, list->height() - 5), list->mapToGlobal(QPointF(5, list->height() - 5)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &press);
+    ASSERT_TRUE(waitUntil([] { return !chat()->inputArea()->isVisible(); }));
+    EXPECT_TRUE(chat()->chatButton()->isVisible());
+}
+
+} // namespace
