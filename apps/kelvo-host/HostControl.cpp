@@ -111,6 +111,7 @@ const std::map<QString, ActionCommand> &actionCommands()
         {QStringLiteral("speaker"), {KLUISDKUserAction::Speaker, nullptr}},
         {QStringLiteral("share"), {KLUISDKUserAction::Share, nullptr}},
         {QStringLiteral("leave"), {KLUISDKUserAction::Leave, nullptr}},
+        {QStringLiteral("meetingNote"), {KLUISDKUserAction::MeetingNote, nullptr}},
         {QStringLiteral("muteAll"), {KLUISDKUserAction::MuteAll, nullptr}},
         {QStringLiteral("callAll"), {KLUISDKUserAction::CallAll, nullptr}},
         {QStringLiteral("sleep"), {KLUISDKUserAction::Sleep, nullptr}},

@@ -73,17 +73,21 @@ void HostDemo::runStep(const QJsonObject &step)
     m_sink.emitEvent({{"type", "demo"}, {"text", step.value(QLatin1String("say")).toString()}});
     const QString member = step.value(QLatin1String("member")).toString();
     if (step.contains(QLatin1String("event"))) {
-        m_sim.pushEvent(step.value(QLatin1String("event")).toInt(), member);
+        m_sim.pushEvent(step.value(QLatin1String("event")).toInt(), member, step.value(QLatin1String("fields")).toObject());
     } else if (step.contains(QLatin1String("chat"))) {
         const QJsonObject message{{"source", member}, {"text", step.value(QLatin1String("chat")).toString()}};
         m_sim.pushMediaEvent({{"type", "data"}, {"from", member},
                               {"data", QJsonObject{{"type", "chatMsg"}, {"content", message}}}});
     } else if (step.contains(QLatin1String("caption"))) {
-        m_sim.pushSummary(member, {{"text", step.value(QLatin1String("caption")).toString()}});
+        m_sim.pushSummary(member, {{"asrLanguage", "en"},
+                                   {"asrText", step.value(QLatin1String("caption")).toString()},
+                                   {"asrTranslateText", step.value(QLatin1String("translation")).toString()}});
     } else if (step.value(QLatin1String("screen")).toString() == QLatin1String("start")) {
         m_sim.addRemoteStream(QStringLiteral("screen-") + member, step.value(QLatin1String("display")).toString(), true);
     } else if (step.value(QLatin1String("screen")).toString() == QLatin1String("stop")) {
         m_sim.removeRemoteStream(QStringLiteral("screen-") + member);
+    } else if (step.contains(QLatin1String("action")) && m_userAction) {
+        m_userAction(step.value(QLatin1String("action")).toString());
     }
     if (m_stepObserver)
         m_stepObserver(step);

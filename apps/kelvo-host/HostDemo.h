@@ -26,6 +26,8 @@ public:
     /// Loads the built-in timeline and waits for the host to connect; false when the timeline
     /// cannot be read.
     bool start(QString *error);
+    /// Carries out a step's "action" in the meeting window, by its name ("meetingNote").
+    void setUserAction(std::function<void(const QString &action)> act) { m_userAction = std::move(act); }
     /// Runs after each step of the timeline was played, with the step.
     void setStepObserver(std::function<void(const QJsonObject &step)> observer) { m_stepObserver = std::move(observer); }
 
@@ -37,6 +39,7 @@ private:
     HostEventSink &m_sink;
     std::function<void()> m_onOver;
     std::function<void(const QJsonObject &)> m_stepObserver;
+    std::function<void(const QString &)> m_userAction;
     QJsonArray m_steps;
     QTimer m_waitForMedia;
 };

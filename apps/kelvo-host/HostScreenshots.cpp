@@ -4,11 +4,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
 
 namespace kelvohost {
 
@@ -18,6 +21,12 @@ namespace {
 constexpr int kAfterShareMs = 1500;
 // The leave dialog is given a moment to be laid out and painted.
 constexpr int kAfterLeaveMs = 400;
+// After a caption line, the page has drawn it.
+constexpr int kAfterCaptionMs = 1000;
+// The rating page (loaded hidden during the meeting) is given time to be shown and painted;
+// it is waited for at most this long.
+constexpr int kAfterRatePageMs = 1200;
+constexpr int kRatePageWaitMs = 8000;
 } // namespace
 
 HostScreenshots::HostScreenshots(KLUISDKMeetingMainWindow &meeting, QString directory, QString language)
@@ -51,15 +60,53 @@ void HostScreenshots::start()
 
 void HostScreenshots::demoStep(const QJsonObject &step)
 {
-    if (step.value(QLatin1String("screen")).toString() != QLatin1String("start"))
-        return;
-    QTimer::singleShot(kAfterShareMs, this, [this] {
-        grab(QStringLiteral("shared-screen"));
-        m_meeting.performUserAction(KLUISDKUserAction::Leave);
-        QTimer::singleShot(kAfterLeaveMs, this, [this] {
-            grab(QStringLiteral("leave-dialog"));
-            m_meeting.performUserAction(KLUISDKUserAction::Close);
+    if (step.value(QLatin1String("screen")).toString() == QLatin1String("start"))
+        QTimer::singleShot(kAfterShareMs, this, [this] { grab(QStringLiteral("shared-screen")); });
+    const QString picture = step.value(QLatin1String("picture")).toString();
+    if (!picture.isEmpty()) {
+        QTimer::singleShot(kAfterCaptionMs, this, [this, picture] {
+            grab(picture);
+            leaveToTheRatingPage();
         });
+    }
+}
+
+void HostScreenshots::leaveToTheRatingPage()
+{
+    m_meeting.performUserAction(KLUISDKUserAction::Leave);
+    QTimer::singleShot(kAfterLeaveMs, this, [this] {
+        grab(QStringLiteral("leave-dialog"));
+        // The dialog's first button leaves; the window then shows the rating page.
+        QWidget *window = meetingWindow();
+        auto *leave = window ? window->findChild<QPushButton *>(QStringLiteral("dialog-first-button")) : nullptr;
+        if (!leave) {
+            std::fprintf(stderr, "kelvo-host: no leave button to press\n");
+            m_meeting.performUserAction(KLUISDKUserAction::Close);
+            return;
+        }
+        leave->click();
+        auto *poll = new QTimer(this);
+        auto waited = std::make_shared<QElapsedTimer>();
+        waited->start();
+        connect(poll, &QTimer::timeout, this, [this, poll, waited] {
+            QWidget *window = meetingWindow();
+            QWidget *page = window ? window->findChild<QWidget *>(QStringLiteral("rate-page")) : nullptr;
+            const bool shown = page && page->isVisible();
+            if (!shown && waited->elapsed() < kRatePageWaitMs)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            if (!shown) {
+                std::fprintf(stderr, "kelvo-host: the rating page did not show\n");
+                m_meeting.performUserAction(KLUISDKUserAction::Close);
+                return;
+            }
+            QTimer::singleShot(kAfterRatePageMs, this, [this] {
+                grab(QStringLiteral("rating-page"));
+                m_meeting.performUserAction(KLUISDKUserAction::Close);
+            });
+        });
+        poll->start(50);
     });
 }
 

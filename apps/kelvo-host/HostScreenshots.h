@@ -1,10 +1,11 @@
 #pragma once
 
-// Pictures of the drawn meeting window at three moments of the demo, for the project's
+// Pictures of the drawn meeting window at five moments of the demo, for the project's
 // documentation: while the meeting is being entered, in the full meeting while a screen is
-// shared (with the share's toast up), and with the leave dialog open. Each is the window
-// grabbed into "<dir>/meeting-<moment>-<language>.png"; after the last one the meeting window
-// is closed as the user would. Turned on by KELVO_HOST_SCREENSHOTS=<dir> with the demo.
+// shared (with the share's toast up), with the meeting notes showing captions, with the leave
+// dialog open, and the rating page after leaving. Each is the window grabbed into
+// "<dir>/meeting-<moment>-<language>.png"; after the last one the meeting window is closed as
+// the user would. Turned on by KELVO_HOST_SCREENSHOTS=<dir> with the demo.
 
 #include <QObject>
 #include <QString>
@@ -20,12 +21,15 @@ public:
 
     /// Starts watching for the meeting window (the entering picture).
     void start();
-    /// A step of the demo ran; the share's start leads to the meeting and leave pictures.
+    /// A step of the demo ran: the share's start leads to the meeting picture, a step marked
+    /// with "picture" to that picture and then to the leave and rating-page pictures.
     void demoStep(const QJsonObject &step);
 
 private:
     QWidget *meetingWindow() const;
     void grab(const QString &moment);
+    /// Leaves as the user would: the leave dialog, its leave button, the rating page.
+    void leaveToTheRatingPage();
 
     KLUISDKMeetingMainWindow &m_meeting;
     const QString m_directory;

@@ -9,7 +9,10 @@
 #include "HostProjector.h"
 #include "HostScreenshots.h"
 #include "HostSimulator.h"
+#include "MeetingSim.h"
+#include "SimRatePage.h"
 
+#include <KelvoUISDK/KLUISDKMeetingConfigKeys.h>
 #include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
 #include <KelvoUISDK/KLUISDKUserStore.h>
 
@@ -138,6 +141,9 @@ int main(int argc, char **argv)
         if (!simulator.start(isDemo ? QString() : options->simScenario, &error))
             return failWith(QStringLiteral("simulator: ") + error, 1);
         simulator.completeOptions(*options);
+        // The demo ends on the simulator's own rating page when the user leaves.
+        if (isDemo && !options->gui.contains(QLatin1String(KLUISDKGuiConfigMeetingRateUrl)))
+            options->gui.insert(QLatin1String(KLUISDKGuiConfigMeetingRateUrl), simulator.sim().baseUrl() + QLatin1String(kelvosim::SimRatePage::kPath));
     }
     for (const auto &[key, value] : options->store) {
         if (!KLUISDKWriteUserValue(key, value))
@@ -165,6 +171,10 @@ int main(int argc, char **argv)
     if (isDemo) {
         demo = std::make_unique<kelvohost::HostDemo>(simulator.sim(), sink, [&meeting] {
             meeting.performUserAction(KLUISDKUserAction::Close);
+        });
+        demo->setUserAction([&meeting](const QString &action) {
+            if (action == QLatin1String("meetingNote"))
+                meeting.performUserAction(KLUISDKUserAction::MeetingNote);
         });
         if (!demo->start(&error))
             return failWith(error, 1);

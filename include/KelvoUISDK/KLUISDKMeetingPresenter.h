@@ -114,6 +114,7 @@ enum class KLUISDKUserAction {
     /// "true" or "false"; "cellPhone" (calls the user's cell phone); "camera", "microphone",
     /// "speaker" with a device id or name. Refused for an unknown name, value or device.
     Setting,
+    MeetingNote,   ///< the toolbar's meeting-note button: opens the meeting-notes panel
 };
 
 /// The host's presentation of one meeting window. Every call arrives on the main thread.

@@ -57,6 +57,7 @@ bool KLUISDKMeetingWindow::performUserAction(KLUISDKUserAction action, const QSt
     case KLUISDKUserAction::Speaker: hubController->speakerClicked(); break;
     case KLUISDKUserAction::Share: hubController->shareClicked(); break;
     case KLUISDKUserAction::Leave: hubController->leaveClicked(); break;
+    case KLUISDKUserAction::MeetingNote: hubController->meetingNoteClicked(); break;
     // The chat input's own path: the text is trimmed, loses its line breaks and long texts go
     // in pieces (KLChatManager), whoever typed it.
     case KLUISDKUserAction::Chat: KLChatManager::sharedInstance().sendChatMessage(argument); break;

@@ -106,7 +106,7 @@ void HostE2ETest::startSimulator(const ScenarioEdit &edit)
     meeting = firstMeeting(sim->scenario());
 }
 
-QStringList HostE2ETest::hostArguments(const HostRun &run) const
+QStringList HostE2ETest::hostArguments(const HostRun &run, bool drawn) const
 {
     QStringList arguments{
         QStringLiteral("--meeting-uuid"), meeting.value(QLatin1String("meetingUUID")).toString(),
@@ -118,8 +118,10 @@ QStringList HostE2ETest::hostArguments(const HostRun &run) const
         QStringLiteral("--store"),
         QStringLiteral("KEY_ACCESS_TOKEN=") + sim->scenario().value(QLatin1String("accessToken")).toString(),
         QStringLiteral("--store"), QStringLiteral("KEY_WORK_ID=") + kSelfEmployee,
-        QStringLiteral("--headless"), QStringLiteral("--events"), QStringLiteral("-"),
+        QStringLiteral("--events"), QStringLiteral("-"),
         QStringLiteral("--control"), QStringLiteral("-"), QStringLiteral("--language"), QStringLiteral("en")};
+    if (!drawn)
+        arguments << QStringLiteral("--headless");
     // Staff name themselves by employee number; guests by the member record they were invited as.
     if (run.internal)
         arguments << QStringLiteral("--internal") << QStringLiteral("--user-id") << kSelfEmployee;
@@ -128,13 +130,13 @@ QStringList HostE2ETest::hostArguments(const HostRun &run) const
     return arguments + run.extraArguments;
 }
 
-void HostE2ETest::launchHost(const HostRun &run)
+void HostE2ETest::launchHost(const HostRun &run, bool drawn)
 {
     if (!sim) {
         ASSERT_NO_FATAL_FAILURE(startSimulator());
     }
     host = std::make_unique<HostProcess>();
-    ASSERT_TRUE(host->start(hostArguments(run), run.environment)) << "kelvo-host did not start";
+    ASSERT_TRUE(host->start(hostArguments(run, drawn), run.environment)) << "kelvo-host did not start";
 }
 
 void HostE2ETest::press(const QJsonObject &dialog, int button)

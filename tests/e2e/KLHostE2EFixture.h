@@ -46,7 +46,9 @@ protected:
     /// Starts this test's simulator with the default scenario changed by `edit`.
     void startSimulator(const ScenarioEdit &edit = {});
     /// Starts the host against the simulator (starting a default one when the test has none).
-    void launchHost(const HostRun &run = {});
+    /// `drawn`: with the meeting window drawn (no --headless); its web pages need the web
+    /// engine's environment, which the test gives in `run.environment`.
+    void launchHost(const HostRun &run = {}, bool drawn = false);
 
     std::optional<QJsonObject> await(const EventMatch &match, qsizetype from = 0)
     {
@@ -82,7 +84,7 @@ protected:
     std::unique_ptr<HostProcess> host;
 
 private:
-    QStringList hostArguments(const HostRun &run) const;
+    QStringList hostArguments(const HostRun &run, bool drawn) const;
 
     QTemporaryDir m_scenarioDir;
 };

@@ -2,16 +2,19 @@
 
 #include "conference/KLConferenceService.h"
 #include "conference/KLParticipantRegistry.h"
+#include "model/KLSDKMeetingConfigInternal.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLSDKLog.h"
 #include "ui/KLTheme.h"
 #include "ui/meetinginfo/KLHubPanels.h"
 #include "ui/tiles/KLMeetingBigView.h"
 #include "ui/memberlist/KLMeetingSidePanel.h"
+#include "ui/notes/KLMeetingNotePanelWidget.h"
 #include "ui/tiles/KLMeetingVideoArea.h"
 #include "ui/toast/KLToastWidget.h"
 #include "ui/toolbar/KLHubButtonWidget.h"
 #include "ui/toolbar/KLHubWidget.h"
+#include "ui/web/KLMeetingRateView.h"
 #include "window/KLHubViewController.h"
 #include "window/KLUISDKMeetingWindow.h"
 
@@ -261,6 +264,8 @@ KLMeetingLayoutWidget::Page KLMeetingLayoutWidget::page() const
         return Page::Meeting;
     if (m_pages->currentWidget() == m_leftPage)
         return Page::Left;
+    if (m_ratePage && m_pages->currentWidget() == m_ratePage)
+        return Page::Rate;
     return Page::Loading;
 }
 
@@ -271,7 +276,7 @@ QWidget *KLMeetingLayoutWidget::tipPopover(KLTipPopover which) const
 
 void KLMeetingLayoutWidget::showLoading(bool loading)
 {
-    if (page() == Page::Left)
+    if (page() == Page::Left || page() == Page::Rate)
         return;  // the meeting was left: nothing comes back
     if (!loading)
         m_entered = true;
@@ -298,17 +303,34 @@ void KLMeetingLayoutWidget::refreshSmallClients()
     m_video->refreshSmallClients();
 }
 
+// The rating page loads at once, hidden behind the meeting, so that it is ready when the
+// meeting is left; what the page reports goes to the layout controller, which decides.
 void KLMeetingLayoutWidget::loadRatePage(const QString &url)
 {
     m_rateUrl = url;
+    if (!m_ratePage) {
+        const auto service = m_layout ? m_layout->service() : nullptr;
+        const QString caFile = service && service->meetingConfig() ? service->meetingConfig()->caFile() : QString();
+        std::weak_ptr<KLMeetingLayoutViewController> weak = m_layout;
+        m_ratePage = new KLMeetingRateView(caFile, [weak](const QString &status) {
+            if (auto layout = weak.lock())
+                layout->rateStatusReceived(status);
+        }, m_pages);
+        m_pages->addWidget(m_ratePage);
+    }
+    m_ratePage->load(QUrl(url));
 }
 
-// The rating page is a web page; until web views are drawn the leave page stands in for it
-// (a host observing the window still receives the page's address).
 void KLMeetingLayoutWidget::showRatePage()
 {
-    KL_LOG_INFO(kTag, QStringLiteral("rating page %1 is not drawn; the leave page is shown").arg(m_rateUrl));
-    showLeavePage();
+    closeTipPopover(KLTipPopover::NewSettings);
+    closeTipPopover(KLTipPopover::NewMeetingNote);
+    if (!m_ratePage) {
+        KL_LOG_WARN(kTag, QStringLiteral("rating page asked for without an address; the leave page is shown"));
+        m_pages->setCurrentWidget(m_leftPage);
+        return;
+    }
+    m_pages->setCurrentWidget(m_ratePage);
 }
 
 void KLMeetingLayoutWidget::showMeetingInformation(const KLMeetingInformationText &information)
@@ -434,10 +456,19 @@ void KLMeetingLayoutWidget::exitFullScreen()
     Q_EMIT exitFullScreenRequested();
 }
 
-// Captions are a web page of their own, drawn with the web views; the request is noted.
+// The notes panel opens beside the video (after the member list's place) and stays until its
+// close button; it is built the first time, for the meeting of this window.
 void KLMeetingLayoutWidget::showCaptionView()
 {
-    KL_LOG_INFO(kTag, QStringLiteral("caption view requested; captions are not drawn in this window yet"));
+    if (!m_notePanel) {
+        m_notePanel = new KLMeetingNotePanelWidget(m_layout ? m_layout->service() : nullptr, m_meetingPage);
+        connect(m_notePanel, &KLMeetingNotePanelWidget::closeRequested, m_notePanel, &QWidget::hide);
+        m_body->insertWidget(1, m_notePanel);
+    }
+    m_notePanel->show();
+    // However it was opened, the panel settles the notes' tip.
+    if (tipPopover(KLTipPopover::NewMeetingNote) && m_layout)
+        m_layout->tipPopoverClosed(KLTipPopover::NewMeetingNote);
 }
 
 void KLMeetingLayoutWidget::setFullScreenShown(bool fullScreen)

@@ -15,6 +15,8 @@
 
 class KLHubViewController;
 class KLMeetingSidePanel;
+class KLMeetingNotePanelWidget;
+class KLMeetingRateView;
 class KLUISDKMeetingWindow;
 class KLHubWidget;
 class KLMeetingVideoArea;
@@ -26,7 +28,7 @@ class QToolButton;
 class KLMeetingLayoutWidget : public QWidget {
     Q_OBJECT
 public:
-    enum class Page { Loading, Meeting, Left };
+    enum class Page { Loading, Meeting, Left, Rate };
 
     KLMeetingLayoutWidget(std::shared_ptr<KLMeetingLayoutViewController> layout,
                           std::shared_ptr<KLHubViewController> hub, QWidget *parent = nullptr);
@@ -42,6 +44,10 @@ public:
     /// Puts the meeting window's member list and chat beside the video (and hands the member
     /// list to the tiles).
     void attachSidePanel(const std::shared_ptr<KLUISDKMeetingWindow> &meetingWindow);
+    /// The meeting-notes panel beside the video; null until first asked for.
+    KLMeetingNotePanelWidget *notePanel() const { return m_notePanel; }
+    /// The rating page; null until its address arrived.
+    KLMeetingRateView *ratePage() const { return m_ratePage; }
     QWidget *header() const { return m_header; }
     QLabel *subjectLabel() const { return m_subject; }
     QLabel *timerLabel() const { return m_timer; }
@@ -115,4 +121,6 @@ private:
     QWidget *m_noteTip = nullptr;
     bool m_entered = false;
     QString m_rateUrl;
+    KLMeetingNotePanelWidget *m_notePanel = nullptr;
+    KLMeetingRateView *m_ratePage = nullptr;
 };

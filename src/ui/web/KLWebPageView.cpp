@@ -60,9 +60,12 @@ const char *const kBootstrap = R"JS(
     });
     window[name] = stub;
   });
+  var attempts = 0;
   function connect() {
     if (!(window.qt && window.qt.webChannelTransport)) {
-      setTimeout(connect, 5);
+      // Up to ten seconds; a page without a transport by then never gets one.
+      if (++attempts < 2000)
+        setTimeout(connect, 5);
       return;
     }
     new QWebChannel(window.qt.webChannelTransport, function (channel) {
