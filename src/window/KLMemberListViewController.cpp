@@ -208,7 +208,9 @@ KLMemberRow KLMemberListViewController::rowFor(const KLHubFeedPtr &feed) const
         row.buttons << QStringLiteral("hangup");
         if (!feed->isShareScreen())
             row.buttons << QStringLiteral("lock");
-    } else {
+    } else if (!row.isSelf) {
+        // The local user is never dialled from their own list (its row is offline only until
+        // the meeting has counted the user in).
         row.buttons << QStringLiteral("call");
         if (participant && !participant->cellPhone.isEmpty())
             row.buttons << QStringLiteral("callCell");

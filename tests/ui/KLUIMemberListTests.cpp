@@ -85,6 +85,19 @@ TEST_F(UIMemberPanel, FocusRowIsTheBigViewsMemberDrawnInBold)
     EXPECT_FALSE(widget->row("m3")->nameLabel()->font().bold());
 }
 
+TEST_F(UIMemberPanel, LongNamesAreElidedWithTheWholeNameInTheTooltip)
+{
+    const QString name = QStringLiteral("Shanghai headquarters 3F conference room Mingyue");
+    meeting->online << makeFeed("long", 0, {{"displayName", name}});
+    list->refresh();
+    ASSERT_TRUE(kltest::waitUntil([this] { return widget->row("long") != nullptr; }));
+    KLMemberRowWidget *row = widget->row("long");
+    ASSERT_TRUE(kltest::waitUntil([row, name] { return row->nameLabel()->text() != name; }));
+    EXPECT_TRUE(row->nameLabel()->text().endsWith(QChar(0x2026)));
+    EXPECT_LE(row->nameLabel()->fontMetrics().horizontalAdvance(row->nameLabel()->text()), row->nameLabel()->width());
+    EXPECT_EQ(row->nameLabel()->toolTip(), name);
+}
+
 TEST_F(UIMemberPanel, CallDetailPopoverOffersBothCallsAndMarksItsButtonWhileOpen)
 {
     KLMemberRowWidget *away = widget->row("away");

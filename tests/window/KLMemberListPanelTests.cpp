@@ -99,6 +99,18 @@ TEST_F(MemberPanel, RowsCarryTheirMarksAndOnlyTheButtonsTheUserMayPress)
     EXPECT_TRUE(room->calling);
     EXPECT_EQ(room->buttons, QStringList{"call"}) << "a room has one line and no cell phone";
 
+    // The local user is never offered a call to themselves, even while counted out.
+    meeting->online.removeFirst();
+    meeting->offline << meeting->own;
+    meeting->own->participant()->callState()->online = 0;
+    list->refresh();
+    const KLMemberRow *ownAway = findRow(list->snapshot().offline, "own");
+    ASSERT_NE(ownAway, nullptr);
+    EXPECT_TRUE(ownAway->buttons.isEmpty());
+    meeting->own->participant()->callState()->online = 1;
+    meeting->offline.removeLast();
+    meeting->online.prepend(meeting->own);
+
     // Staff may mute anyone.
     meeting->staff = true;
     list->refresh();

@@ -4,6 +4,7 @@
 #include "ui/KLTheme.h"
 
 #include <QBoxLayout>
+#include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -67,9 +68,11 @@ KLMemberRowWidget::KLMemberRowWidget(const KLMemberRow &row, QWidget *parent) : 
     m_name->setStyleSheet(QStringLiteral("color: %1;").arg(row.online ? KLTheme::kTextDark : QStringLiteral("rgba(31,56,88,0.55)")));
     m_name->setMinimumWidth(40);
     m_name->setToolTip(row.name);
-    // Elided by the label's own width once laid out.
+    // Elided to the label's width once laid out; the tooltip keeps the whole name.
+    m_fullName = name;
     m_name->setText(name);
     m_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_name->installEventFilter(this);
     line->addWidget(m_name, 1);
 
     if (row.calling) {
@@ -151,6 +154,20 @@ void KLMemberRowWidget::setDetailOpen(bool open)
 {
     if (auto *b = m_buttons.value(QStringLiteral("callDetail")))
         b->setIcon(KLTheme::icon(open ? QStringLiteral("conf_list_menu_pressed") : QStringLiteral("conf_list_menu_normal")));
+}
+
+bool KLMemberRowWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_name && event->type() == QEvent::Resize)
+        elideName();
+    return QWidget::eventFilter(watched, event);
+}
+
+void KLMemberRowWidget::elideName()
+{
+    const QString shown = m_name->fontMetrics().elidedText(m_fullName, Qt::ElideRight, m_name->width());
+    if (shown != m_name->text())
+        m_name->setText(shown);
 }
 
 void KLMemberRowWidget::mousePressEvent(QMouseEvent *event)

@@ -32,13 +32,17 @@ Q_SIGNALS:
     void rowClicked(const QString &uuid);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QToolButton *addButton(const QString &name, const QString &icon, const QString &tooltip);
 
+    void elideName();
+
     KLMemberRow m_row;
+    QString m_fullName; ///< the name as shown when there is room for it
     QLabel *m_name = nullptr;
     QHash<QString, QToolButton *> m_buttons;
 };
