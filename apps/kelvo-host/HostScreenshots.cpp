@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -27,6 +28,10 @@ constexpr int kAfterCaptionMs = 1000;
 // it is waited for at most this long.
 constexpr int kAfterRatePageMs = 1200;
 constexpr int kRatePageWaitMs = 8000;
+// The step whose chat message (the meeting's first) is pictured with the member list, and how
+// long the bubble and the reply are given to be drawn.
+constexpr double kFirstChatAt = 8;
+constexpr int kAfterChatMs = 500;
 } // namespace
 
 HostScreenshots::HostScreenshots(KLUISDKMeetingMainWindow &meeting, QString directory, QString language)
@@ -60,6 +65,8 @@ void HostScreenshots::start()
 
 void HostScreenshots::demoStep(const QJsonObject &step)
 {
+    if (step.value(QLatin1String("at")).toDouble() == kFirstChatAt && step.contains(QLatin1String("chat")))
+        pictureMembersAndChat();
     if (step.value(QLatin1String("screen")).toString() == QLatin1String("start"))
         QTimer::singleShot(kAfterShareMs, this, [this] { grab(QStringLiteral("shared-screen")); });
     const QString picture = step.value(QLatin1String("picture")).toString();
@@ -69,6 +76,28 @@ void HostScreenshots::demoStep(const QJsonObject &step)
             leaveToTheRatingPage();
         });
     }
+}
+
+void HostScreenshots::pictureMembersAndChat()
+{
+    QTimer::singleShot(kAfterChatMs, this, [this] {
+        grab(QStringLiteral("member-list"));
+        QWidget *window = meetingWindow();
+        auto *open = window ? window->findChild<QPushButton *>(QStringLiteral("chat-button")) : nullptr;
+        auto *text = window ? window->findChild<QLineEdit *>(QStringLiteral("chat-text")) : nullptr;
+        auto *send = window ? window->findChild<QPushButton *>(QStringLiteral("chat-send")) : nullptr;
+        if (!open || !text || !send) {
+            std::fprintf(stderr, "kelvo-host: no chat panel to type into\n");
+            return;
+        }
+        open->click();
+        text->setText(m_language == QLatin1String("zh") ? QStringLiteral("好的，我们开始吧。")
+                                                          : QStringLiteral("Sounds good, let's go."));
+        send->click();
+        // A second line left in the field shows the input in use.
+        text->setText(m_language == QLatin1String("zh") ? QStringLiteral("发布计划见附件") : QStringLiteral("The plan is in the notes"));
+        QTimer::singleShot(kAfterChatMs, this, [this] { grab(QStringLiteral("chat")); });
+    });
 }
 
 void HostScreenshots::leaveToTheRatingPage()

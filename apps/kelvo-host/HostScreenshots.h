@@ -28,6 +28,9 @@ public:
 private:
     QWidget *meetingWindow() const;
     void grab(const QString &moment);
+    /// The member list beside the video with the first chat message in its bubble, then the
+    /// user's reply typed into the chat panel and sent, pictured with the panel open.
+    void pictureMembersAndChat();
     /// Leaves as the user would: the leave dialog, its leave button, the rating page.
     void leaveToTheRatingPage();
 
