@@ -180,6 +180,30 @@ TEST_F(WebRtcEngine, TwoMembersSeeHearAndMessageEachOther)
     EXPECT_TRUE(kltest::waitUntil([&] { return a.events->last(KLRTCMediaEventStreamRemoved, QStringLiteral("bob")).has_value(); }, 10000));
 }
 
+TEST_F(WebRtcEngine, ARestartBringsTheMediaBack)
+{
+    join(a, QStringLiteral("alice"), false);
+    join(b, QStringLiteral("bob"), false);
+    auto aliceAtBob = waitForRemote(b, QStringLiteral("alice"));
+    ASSERT_TRUE(aliceAtBob);
+    b.connection->subscribe(aliceAtBob);
+    aliceAtBob->playWithView(b.view);
+    ASSERT_TRUE(kltest::waitUntil([&] { return b.view->frames() >= 15; }, 15000));
+
+    // Alice starts over on a new session: Bob sees her stream go and come back, and once
+    // subscribed again her frames flow again.
+    a.connection->connectIceRestart();
+    ASSERT_TRUE(kltest::waitUntil([&] { return b.events->last(KLRTCMediaEventStreamRemoved, QStringLiteral("alice")).has_value(); }, 10000));
+    ASSERT_TRUE(kltest::waitUntil([&] { return b.events->count(KLRTCMediaEventStreamAdded) >= 2; }, 15000));
+    const auto again = b.events->last(KLRTCMediaEventStreamAdded, QStringLiteral("alice"))->info.stream;
+    ASSERT_TRUE(again);
+    const auto fresh = std::make_shared<SizeView>();
+    b.connection->subscribe(again);
+    again->playWithView(fresh);
+    EXPECT_TRUE(kltest::waitUntil([&] { return fresh->frames() >= 15; }, 15000)) << fresh->frames();
+    EXPECT_EQ(a.events->count(KLRTCMediaEventConnected), 1);
+}
+
 TEST_F(WebRtcEngine, RefusedJoinsEndInEvents)
 {
     // A token signed with another secret: Janus refuses the session.

@@ -185,19 +185,30 @@ void KLWebRtcMediaConnection::didOpen(quint64 generation)
             c.m_mainHandle = handle;
             c.m_handles[handle].feed = c.m_uuid;
             c.m_handles[handle].publisher = true;
-            c.sendToHandle(handle, {{QStringLiteral("request"), QStringLiteral("join")},
-                                    {QStringLiteral("ptype"), QStringLiteral("publisher")},
-                                    {QStringLiteral("room"), c.m_room},
-                                    {QStringLiteral("id"), c.m_uuid},
-                                    {QStringLiteral("display"), c.m_displayName}});
+            c.joinRoom(handle);
         });
     });
+}
+
+void KLWebRtcMediaConnection::joinRoom(qint64 handle)
+{
+    sendToHandle(handle, {{QStringLiteral("request"), QStringLiteral("join")},
+                          {QStringLiteral("ptype"), QStringLiteral("publisher")},
+                          {QStringLiteral("room"), m_room},
+                          {QStringLiteral("id"), m_uuid},
+                          {QStringLiteral("display"), m_displayName}});
 }
 
 void KLWebRtcMediaConnection::didDrop(quint64 generation, const QString &why)
 {
     if (generation != m_generation || m_released)
         return;
+    if (m_restartPending) {
+        // The old session's socket closing during a restart is part of it.
+        m_restartPending = false;
+        openSocket();
+        return;
+    }
     ++m_generation; // a dropped socket says nothing more
     KL_ENGINE_LOG(8, QStringLiteral("media server connection lost: %1").arg(why));
     const bool wasJoined = m_joined;
@@ -355,6 +366,19 @@ void KLWebRtcMediaConnection::handlePluginEvent(qint64 sender, const QJsonObject
     if (data.contains(QLatin1String("error_code"))) {
         const int code = data.value(QLatin1String("error_code")).toInt();
         KL_ENGINE_LOG(8, QStringLiteral("room error %1: %2").arg(code).arg(text(data, "error")));
+        // Rejoining right after a restart, the old session's publisher may not be gone yet:
+        // the join is tried again shortly.
+        constexpr int kIdTaken = 436;
+        if (code == kIdTaken && m_everJoined && sender == m_mainHandle && m_rejoinAttempts < 10) {
+            ++m_rejoinAttempts;
+            std::weak_ptr<KLWebRtcMediaConnection> weak = self();
+            const quint64 generation = m_generation;
+            m_queue->asyncAfter(KLTimeScale::scaledMilliseconds(0.5), [weak, generation, sender] {
+                if (auto c = weak.lock(); c && c->m_generation == generation && !c->m_released)
+                    c->joinRoom(sender);
+            });
+            return;
+        }
         raise(KLRTCMediaEventMediaSignalingError, KLRTCMediaEventInfo::fromDictionary(error(code, text(data, "error"))));
         if (!m_joined && sender == m_mainHandle)
             failRegistration(text(data, "error"), code);
@@ -364,6 +388,7 @@ void KLWebRtcMediaConnection::handlePluginEvent(qint64 sender, const QJsonObject
         it->joined = true;
         if (sender == m_mainHandle) {
             m_joined = true;
+            m_rejoinAttempts = 0;
             const bool first = !m_everJoined;
             m_everJoined = true;
             if (first)
@@ -695,6 +720,24 @@ void KLWebRtcMediaConnection::connectIceRestart()
         for (const auto &stream : remotes) {
             stream->setPeer(nullptr);
             c.raise(KLRTCMediaEventStreamRemoved, KLRTCMediaEventInfo::fromStream(stream));
+        }
+        // The old session goes first, so that the room lets the same publisher in again.
+        if (c.m_session && c.m_socket && c.m_socket->state() == QAbstractSocket::ConnectedState) {
+            c.m_restartPending = true;
+            auto reopen = [](KLWebRtcMediaConnection &c) {
+                if (!c.m_restartPending || c.m_released)
+                    return;
+                c.m_restartPending = false; // once: the answer, the socket's close or the time-out
+                c.openSocket();
+            };
+            c.request({{QStringLiteral("janus"), QStringLiteral("destroy")}},
+                      [reopen](KLWebRtcMediaConnection &c, const QJsonObject &) { reopen(c); });
+            std::weak_ptr<KLWebRtcMediaConnection> weak = c.self();
+            c.m_queue->asyncAfter(KLTimeScale::scaledMilliseconds(2.0), [weak, reopen] {
+                if (auto connection = weak.lock())
+                    reopen(*connection);
+            });
+            return;
         }
         c.openSocket();
     });

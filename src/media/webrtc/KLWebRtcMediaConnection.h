@@ -82,6 +82,7 @@ private:
     void didDrop(quint64 generation, const QString &why);
     void request(QJsonObject message, Reply reply = {});
     void sendToHandle(qint64 handle, const QJsonObject &body, const QJsonObject &jsep = {}, Reply reply = {});
+    void joinRoom(qint64 handle);
     void attach(std::function<void(KLWebRtcMediaConnection &, qint64 handle)> then);
     void handle(const QJsonObject &message);
     void handlePluginEvent(qint64 sender, const QJsonObject &data, const QJsonObject &jsep);
@@ -124,6 +125,8 @@ private:
     bool m_webrtcUp = false;
     bool m_released = false;
     bool m_speakerMuted = false;
+    int m_rejoinAttempts = 0;
+    bool m_restartPending = false; ///< the old session is being destroyed before a new one
     QMap<QString, Reply> m_pending;                                   // by transaction
     QMap<qint64, Handle> m_handles;                                   // by Janus handle id
     QMap<QString, std::shared_ptr<KLWebRtcMediaStream>> m_published; // by stream id
