@@ -22,7 +22,8 @@ QString text(const char *key)
 // e-mail or a phone.
 QString detailOf(const KLParticipant &p)
 {
-    for (const QString &value : {p.deptNameSplit(), p.deptName, p.email, p.cellPhone, p.extensionPhone})
+    const QString department = KLLocalization::isEnglish() && !p.deptNameEn.isEmpty() ? p.deptNameEn : p.deptName;
+    for (const QString &value : {department, p.email, p.cellPhone, p.extensionPhone})
         if (!value.isEmpty())
             return value;
     return {};

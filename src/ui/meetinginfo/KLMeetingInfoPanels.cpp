@@ -66,7 +66,7 @@ KLMeetingInfoPanel::KLMeetingInfoPanel(std::shared_ptr<KLMeetingInfoViewControll
         auto *shownValue = label(value, 13, false, KLTheme::kTextDark, this);
         shownValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
         shownValue->setWordWrap(true);
-        shownValue->setMinimumWidth(220);
+        shownValue->setMinimumWidth(280);
         grid->addWidget(shownValue, row++, 1);
     }
     column->addLayout(grid);

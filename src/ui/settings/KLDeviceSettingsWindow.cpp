@@ -68,19 +68,27 @@ KLDeviceSettingsWindow::KLDeviceSettingsWindow(std::shared_ptr<KLDeviceSettingsC
     setObjectName(QStringLiteral("device-settings-window"));
     setWindowTitle(text("DEVICE_WINDOW_TITLE"));
     setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral("#device-settings-window { background: %1; } QLabel { color: %2; }")
-                      .arg(KLTheme::kWindowBackground, KLTheme::kTextDark));
+    QFont smooth = KLTheme::font(13);
+    smooth.setStyleStrategy(QFont::PreferAntialias);
+    setFont(smooth);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, KLTheme::color(KLTheme::kWindowBackground));
+    pal.setColor(QPalette::WindowText, KLTheme::color(KLTheme::kTextDark));
+    setPalette(pal);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(24, 20, 24, 20);
     column->setSpacing(14);
 
     m_preview = new QStackedWidget(this);
-    m_preview->setFixedSize(400, 225);
+    m_preview->setFixedSize(320, 180);
     auto *placeholder = new QLabel(text("DEVICE_NO_VIDEO"), m_preview);
     placeholder->setAlignment(Qt::AlignCenter);
     placeholder->setFont(KLTheme::font(14));
-    placeholder->setStyleSheet(QStringLiteral("background: %1; color: %2; border-radius: 6px;")
-                                   .arg(KLTheme::kMeetingBackground, KLTheme::kTextLight));
+    placeholder->setAutoFillBackground(true);
+    QPalette dark = placeholder->palette();
+    dark.setColor(QPalette::Window, KLTheme::color(KLTheme::kMeetingBackground));
+    dark.setColor(QPalette::WindowText, KLTheme::color(KLTheme::kTextLight));
+    placeholder->setPalette(dark);
     m_video = new KLVideoRenderWidget(m_preview);
     m_preview->addWidget(placeholder);
     m_preview->addWidget(m_video);

@@ -63,7 +63,9 @@ KLMeetingSettingsPanel::KLMeetingSettingsPanel(std::shared_ptr<KLMeetingSettings
         return button;
     };
     m_cellPhone = row(&KLMeetingSettingsViewController::callCellPhone);
+    m_cellPhone->setObjectName(QStringLiteral("settings-cellphone"));
     m_devices = row(&KLMeetingSettingsViewController::deviceSettingsPressed);
+    m_devices->setObjectName(QStringLiteral("settings-device"));
     m_devices->setText(text("SETTING_DEVICE"));
     showState(m_controller->state());
 }
