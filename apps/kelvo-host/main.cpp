@@ -7,6 +7,7 @@
 #include "HostMeetingListener.h"
 #include "HostOptions.h"
 #include "HostProjector.h"
+#include "HostPanelPictures.h"
 #include "HostScreenshots.h"
 #include "HostSimulator.h"
 #include "MeetingSim.h"
@@ -185,6 +186,14 @@ int main(int argc, char **argv)
             meeting, qEnvironmentVariable("KELVO_HOST_SCREENSHOTS"), options->language.isEmpty() ? QStringLiteral("en") : options->language);
         demo->setStepObserver([&screenshots](const QJsonObject &step) { screenshots->demoStep(step); });
         screenshots->start();
+    }
+
+    // Pictures of the toolbar's panels, in a meeting of the simulator's.
+    std::unique_ptr<kelvohost::HostPanelPictures> panelPictures;
+    if (!demo && !headless && options->useSimulator && !qEnvironmentVariableIsEmpty("KELVO_HOST_PANEL_PICTURES")) {
+        panelPictures = std::make_unique<kelvohost::HostPanelPictures>(
+            meeting, qEnvironmentVariable("KELVO_HOST_PANEL_PICTURES"), options->language.isEmpty() ? QStringLiteral("en") : options->language);
+        panelPictures->start();
     }
 
     meeting.joinMeeting();
