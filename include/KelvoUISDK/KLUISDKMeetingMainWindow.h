@@ -18,6 +18,12 @@ class KLUISDKMeetingEventDelegate;
 ///
 /// Create, join and destroy it on the thread that runs the application's event loop (the
 /// main thread). Destroying it closes the meeting window and leaves the meeting.
+///
+/// The window shows web pages (the rating page, the live captions) with Qt WebEngine, which
+/// must be set up before the host's QApplication is constructed: link the SDK into the host
+/// (do not load it later with dlopen). Chromium will not start as root with its sandbox on;
+/// a host that runs as root sets QTWEBENGINE_DISABLE_SANDBOX=1 itself, or the pages show a
+/// message in their place.
 class KELVOUISDK_EXPORT KLUISDKMeetingMainWindow {
 public:
     /// Reads both dictionaries into their typed records and keeps the delegate; no checks yet.
