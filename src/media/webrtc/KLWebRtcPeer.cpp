@@ -138,6 +138,8 @@ QString hostOfIceUrl(const QString &url)
     return rest.section(QLatin1Char(':'), 0, 0);
 }
 
+constexpr guint kReceiveLatencyMs = 60;
+
 } // namespace
 
 bool KLWebRtcPeer::initialise(QString *error)
@@ -491,6 +493,8 @@ bool KLWebRtcPeer::buildSubscriber()
         KL_ENGINE_LOG(8, QStringLiteral("subscriber pipeline cannot be made"));
         return false;
     }
+    // A short jitter buffer: the media server is near, and the first frame shows sooner.
+    g_object_set(m_webrtc, "latency", guint(kReceiveLatencyMs), nullptr);
     gst_bin_add(GST_BIN(m_pipeline), m_webrtc);
     return true;
 }
