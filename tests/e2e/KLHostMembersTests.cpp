@@ -152,6 +152,11 @@ TEST_F(HostE2ETest, InternalChairCallsTheOfferedRoomsByControlLine)
     // The dialog is gone: a second answer has nothing to answer.
     host->send({{"cmd", "callRooms"}, {"uuids", QJsonArray{room}}});
     ASSERT_TRUE(kltest::waitUntil([&] { return host->count(typeIs(QStringLiteral("commandError"))) == 3; }, 5000));
+    // Staff are never asked for a name: a name, or a line without one, is refused.
+    EXPECT_EQ(host->count(typeIs(QStringLiteral("enterName"))), 0);
+    host->send({{"cmd", "enterName"}, {"name", "Ann"}});
+    host->send({{"cmd", "enterName"}});
+    ASSERT_TRUE(kltest::waitUntil([&] { return host->count(typeIs(QStringLiteral("commandError"))) == 5; }, 5000));
 
     host->send({{"cmd", "close"}});
     ASSERT_NO_FATAL_FAILURE(expectClosedAndCleanExit());
