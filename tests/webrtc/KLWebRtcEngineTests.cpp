@@ -5,6 +5,7 @@
 #include "KLTestSupport.h"
 
 #include "SimJanus.h"
+#include "SimTurn.h"
 #include "media/webrtc/KLWebRtcMediaConnection.h"
 #include "media/webrtc/KLWebRtcMediaSDK.h"
 #include "media/webrtc/KLWebRtcPeer.h"
@@ -94,10 +95,14 @@ protected:
         ASSERT_TRUE(janus.start({QStringLiteral("meeting-1")}, &error)) << error.toStdString();
     }
     void join(Member &m, const QString &uuid, bool tone, const QString &room = QStringLiteral("meeting-1"),
-              const QString &token = {})
+              const QString &token = {}, const QJsonObject &turn = {})
     {
-        m.connection = engine.createConnection(param(janus, room, uuid, token.isNull() ? janus.token() : token), 1, 0,
-                                               true, false, m.events);
+        QJsonObject p = param(janus, room, uuid, token.isNull() ? janus.token() : token);
+        if (!turn.isEmpty()) {
+            p.insert(QStringLiteral("iceServices"), QJsonArray{turn});
+            p.insert(QStringLiteral("iceTransportPolicy"), QStringLiteral("relay"));
+        }
+        m.connection = engine.createConnection(p, 1, 0, true, false, m.events);
         m.local = engine.createStream({{QStringLiteral("audio"), true}, {QStringLiteral("video"), true},
                                        {QStringLiteral("micId"), tone ? QStringLiteral("test-tone") : QString()}},
                                       m.states);
@@ -202,6 +207,22 @@ TEST_F(WebRtcEngine, ARestartBringsTheMediaBack)
     again->playWithView(fresh);
     EXPECT_TRUE(kltest::waitUntil([&] { return fresh->frames() >= 15; }, 15000)) << fresh->frames();
     EXPECT_EQ(a.events->count(KLRTCMediaEventConnected), 1);
+}
+
+TEST_F(WebRtcEngine, OnlyRelayedMediaStillFlows)
+{
+    if (!kelvosim::SimTurn::installed())
+        GTEST_SKIP() << "coturn is not installed";
+    kelvosim::SimTurn turn;
+    QString error;
+    ASSERT_TRUE(turn.start(&error)) << error.toStdString();
+    join(a, QStringLiteral("alice"), false, QStringLiteral("meeting-1"), {}, turn.iceServer());
+    join(b, QStringLiteral("bob"), false, QStringLiteral("meeting-1"), {}, turn.iceServer());
+    const auto aliceAtBob = waitForRemote(b, QStringLiteral("alice"));
+    ASSERT_TRUE(aliceAtBob);
+    b.connection->subscribe(aliceAtBob);
+    aliceAtBob->playWithView(b.view);
+    EXPECT_TRUE(kltest::waitUntil([&] { return b.view->frames() >= 30; }, 20000)) << b.view->frames();
 }
 
 TEST_F(WebRtcEngine, RefusedJoinsEndInEvents)
