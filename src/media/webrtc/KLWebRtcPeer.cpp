@@ -212,7 +212,10 @@ KLWebRtcPeer::~KLWebRtcPeer()
 {
     if (m_channel)
         g_object_unref(m_channel);
-    releasePipeline(m_pipeline, false);
+    if (m_stopped && m_pipeline)
+        gst_object_unref(m_pipeline); // at NULL already: no streaming thread is left
+    else
+        releasePipeline(m_pipeline, false);
 }
 
 KLWebRtcPeerCallbacks KLWebRtcPeer::callbacks() const
@@ -240,15 +243,24 @@ void KLWebRtcPeer::setSignalling(const KLWebRtcPeerCallbacks &callbacks)
 
 void KLWebRtcPeer::stop()
 {
+    // The pipeline (and the elements in it) stays referenced until the peer goes, so that a
+    // call racing with stop() meets a stopped element, never a freed one.
     GstElement *pipeline = nullptr;
     {
         std::lock_guard lock(m_mutex);
         if (m_stopped)
             return;
         m_stopped = true;
-        pipeline = std::exchange(m_pipeline, nullptr);
+        pipeline = m_pipeline;
     }
-    releasePipeline(pipeline, true);
+    if (pipeline)
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+}
+
+bool KLWebRtcPeer::stopped() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stopped;
 }
 
 static GstBusSyncReply busHandler(GstBus *, GstMessage *message, gpointer data)
@@ -351,7 +363,7 @@ bool KLWebRtcPeer::start()
 
 void KLWebRtcPeer::configureIce(const KLWebRtcPeerConfig &config)
 {
-    if (!m_webrtc)
+    if (!m_webrtc || stopped())
         return;
     m_config.iceServers = config.iceServers;
     m_config.loopbackOnly = config.loopbackOnly;
@@ -602,7 +614,7 @@ static void remoteSet(GstPromise *promise, gpointer data)
 
 void KLWebRtcPeer::setRemoteDescription(const QString &type, const QString &sdpText)
 {
-    if (!m_webrtc)
+    if (!m_webrtc || stopped())
         return;
     const QString sdpIn = m_config.loopbackOnly ? loopbackCandidatesOnly(sdpText) : sdpText;
     GstSDPMessage *sdp = nullptr;
@@ -654,7 +666,7 @@ void KLWebRtcPeer::onRemoteOfferSet()
 
 void KLWebRtcPeer::addRemoteCandidate(int mlineIndex, const QString &candidate)
 {
-    if (!m_webrtc || candidate.isEmpty())
+    if (!m_webrtc || candidate.isEmpty() || stopped())
         return;
     if (m_config.loopbackOnly && !loopbackCandidate(candidate)) {
         KL_ENGINE_LOG(16, QStringLiteral("remote candidate dropped (not loopback): %1").arg(candidate));
@@ -699,7 +711,7 @@ void KLWebRtcPeer::onIceConnectionState()
 
 void KLWebRtcPeer::onPadAdded(GstPad *pad)
 {
-    if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC)
+    if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC || stopped())
         return;
     GstCaps *caps = gst_pad_get_current_caps(pad);
     if (!caps)
@@ -898,7 +910,7 @@ static void statsReady(GstPromise *promise, gpointer data)
 
 void KLWebRtcPeer::requestStats()
 {
-    if (!m_webrtc)
+    if (!m_webrtc || stopped())
         return;
     GstPromise *promise = gst_promise_new_with_change_func(statsReady, weakOf(shared_from_this()), freeWeak);
     g_signal_emit_by_name(m_webrtc, "get-stats", nullptr, promise);

@@ -100,7 +100,9 @@ public:
     quint32 audioSsrc() const { return m_audioSsrc; }
     quint32 videoSsrc() const { return m_videoSsrc; }
     const KLWebRtcPeerConfig &config() const { return m_config; }
+    /// Stops the media (the pipeline goes to NULL); the peer then ignores further calls.
     void stop();
+    bool stopped() const;
 
     // Called from GStreamer's C callbacks.
     void onNegotiationReady();
