@@ -153,6 +153,29 @@ TEST_F(SimSignalling, RegisterGatesTheMeetingAndTheMemberListDescribesIt)
     EXPECT_EQ(sim.signallingConnections(), 2);
 }
 
+TEST_F(SimSignalling, AMemberWhoseClientRegisteredIsListedOnline)
+{
+    // The scenario has the user's own member not yet in the meeting.
+    const auto onlineIn = [](const QJsonObject &body, const QString &member) {
+        return findMember(body.value("memberList").toArray(), member).value("callState").toObject().value("online").toInt();
+    };
+    Client before(sim, kHost);
+    ASSERT_TRUE(before.opened);
+    ASSERT_EQ(before.registerWith(kToken), 200);
+    EXPECT_EQ(onlineIn(pushBody(before.reply(before.memberList())), kSelf), 0);
+
+    const auto self = registered(kSelf);
+    EXPECT_EQ(onlineIn(pushBody(self->reply(self->memberList())), kSelf), 1) << "its own list shows it in the meeting";
+    EXPECT_EQ(onlineIn(pushBody(before.reply(before.memberList())), kSelf), 1) << "and so does everyone else's";
+
+    // The internal register's answer already counts the registering member.
+    const QString other = QStringLiteral("6A7B8C9D-0E1F-4A2B-9C3D-4E5F6A7B8C11");
+    Client internal(sim, {});
+    ASSERT_TRUE(internal.opened);
+    internal.sendJson({{"body", QJsonObject{{"appointmentId", "880067890"}, {"memberUUID", other}, {"eventId", 10001}, {"outerMember", 0}}}});
+    EXPECT_EQ(onlineIn(pushBody(internal.next()), other), 1);
+}
+
 TEST_F(SimSignalling, ControlOperationsAnswerFromTheMeetingAndTellTheOthers)
 {
     auto self = registered(kSelf);

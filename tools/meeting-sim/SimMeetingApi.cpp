@@ -279,6 +279,25 @@ SimMeetingApi::Answer SimMeetingApi::updateCallState(const Call &call, const QSt
                           {QStringLiteral("callState"), state}});
 }
 
+void SimMeetingApi::markJoined(const QString &meetingUUID, const QString &memberUUID)
+{
+    const int index = meetingIndex(meetingUUID, false);
+    QString list;
+    int position = -1;
+    if (index < 0 || memberUUID.isEmpty() || !findParticipant(index, memberUUID, {}, &list, &position))
+        return;
+    QJsonObject m = meeting(index);
+    QJsonArray entries = m.value(list).toArray();
+    QJsonObject entry = entries.at(position).toObject();
+    QJsonObject state = entry.value(QLatin1String("callState")).toObject();
+    state.insert(QStringLiteral("online"), 1);
+    state.insert(QStringLiteral("ringing"), 0);
+    entry.insert(QStringLiteral("callState"), state);
+    entries[position] = entry;
+    m.insert(list, entries);
+    setMeeting(index, m);
+}
+
 QJsonObject SimMeetingApi::selfMember(int index, const Call &call)
 {
     QJsonObject m = meeting(index);

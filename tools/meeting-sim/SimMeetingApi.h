@@ -35,6 +35,10 @@ public:
 
     /// The live state: the scenario as changed by requests so far.
     QJsonObject state() const { return m_state; }
+    /// A member whose client has registered for the meeting is in it: its call state turns
+    /// online (and no longer ringing) in every list answered from now on. Unknown meetings or
+    /// members are left alone.
+    void markJoined(const QString &meetingUUID, const QString &memberUUID);
 
 private:
     struct Call {

@@ -205,11 +205,16 @@ SimSignallingOutcome SimSignallingProtocol::handleInternal(const SimSignallingPe
     const QJsonValue outer = body.value(QLatin1String("outerMember"));
     if (!outer.isDouble() || (outer.toInt() != 0 && outer.toInt() != 1))
         qCWarning(lcSim) << "signalling connection" << peer.id << ": internal register with outerMember not 0 or 1";
-    const QJsonObject meeting = meetingByAppointment(appointmentId);
+    QJsonObject meeting = meetingByAppointment(appointmentId);
     if (meeting.isEmpty()) {
         qCWarning(lcSim) << "signalling connection" << peer.id << ": internal register for unknown appointment"
                          << appointmentId << "; nothing is sent";
         return {};
+    }
+    // The registering member is in the meeting now; the list it gets back says so.
+    if (m_api) {
+        m_api->markJoined(str(meeting, "meetingUUID"), memberUUID);
+        meeting = meetingByAppointment(appointmentId);
     }
     SimSignallingOutcome outcome = answer(QStringLiteral("register"), push(eventKind(MemberListAnswer),
                                                                            eventBody(meeting, MemberListAnswer, memberUUID)));
@@ -229,6 +234,7 @@ SimSignallingOutcome SimSignallingProtocol::registerConnection(const QJsonObject
         if (token.isEmpty() || str(meeting, "meetingToken") != token)
             continue;
         const QString member = request.value(QLatin1String("from")).toObject().value(QLatin1String("sessionId")).toString();
+        m_api->markJoined(str(meeting, "meetingUUID"), member);
         SimSignallingOutcome outcome = answer(
             QStringLiteral("register"),
             reply(request, kOk, QStringLiteral("success"),
