@@ -225,6 +225,27 @@ TEST_F(WebRtcEngine, OnlyRelayedMediaStillFlows)
     EXPECT_TRUE(kltest::waitUntil([&] { return b.view->frames() >= 30; }, 20000)) << b.view->frames();
 }
 
+TEST_F(WebRtcEngine, AnAudioOnlyStreamSendsNoVideo)
+{
+    a.connection = engine.createConnection(param(janus, QStringLiteral("meeting-1"), QStringLiteral("alice"), janus.token()),
+                                           1, 0, true, false, a.events);
+    a.local = engine.createStream({{QStringLiteral("audio"), true}, {QStringLiteral("video"), false},
+                                   {QStringLiteral("micId"), QStringLiteral("test-tone")}},
+                                  a.states);
+    a.local->initStream();
+    a.connection->connect();
+    a.connection->publishStream(a.local);
+    join(b, QStringLiteral("bob"), false);
+    const auto aliceAtBob = waitForRemote(b, QStringLiteral("alice"));
+    ASSERT_TRUE(aliceAtBob);
+    EXPECT_TRUE(aliceAtBob->isEnable(QStringLiteral("audio")));
+    EXPECT_FALSE(aliceAtBob->isEnable(QStringLiteral("video")));
+    b.connection->subscribe(aliceAtBob);
+    aliceAtBob->playWithView(b.view);
+    EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(b.connection) > 2000; }, 10000));
+    EXPECT_EQ(b.view->frames(), 0);
+}
+
 TEST_F(WebRtcEngine, RefusedJoinsEndInEvents)
 {
     // A token signed with another secret: Janus refuses the session.

@@ -459,9 +459,17 @@ bool KLWebRtcPeer::buildPublisher()
         KL_ENGINE_LOG(4, QStringLiteral("no camera: sending the test pattern with %1").arg(nonEmpty(m_config.overlayText, "no name")));
     KL_ENGINE_LOG(4, m_config.tone ? QStringLiteral("no microphone: sending a tone")
                                    : QStringLiteral("no microphone: sending silence"));
-    QString description = QStringLiteral("webrtcbin name=webrtc ") + video;
-    if (!m_config.screen)
+    // What the stream was created without is not sent at all (an audio-only meeting sends no
+    // video; a share sends no audio).
+    QString description = QStringLiteral("webrtcbin name=webrtc");
+    if (m_config.video)
+        description += QLatin1Char(' ') + video;
+    if (m_config.audio && !m_config.screen)
         description += QLatin1Char(' ') + audio;
+    if (!m_config.video && !(m_config.audio && !m_config.screen)) {
+        KL_ENGINE_LOG(8, QStringLiteral("a stream with neither audio nor video has nothing to publish"));
+        return false;
+    }
     GError *error = nullptr;
     m_pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
     if (!m_pipeline || error) {
@@ -475,8 +483,8 @@ bool KLWebRtcPeer::buildPublisher()
         g_object_set(overlay, "text", m_config.overlayText.toUtf8().constData(), nullptr);
         gst_object_unref(overlay);
     }
-    m_videoValve = gst_bin_get_by_name(GST_BIN(m_pipeline), "vvalve");
-    gst_object_unref(m_videoValve);
+    if ((m_videoValve = gst_bin_get_by_name(GST_BIN(m_pipeline), "vvalve")))
+        gst_object_unref(m_videoValve);
     if ((m_audioVolume = gst_bin_get_by_name(GST_BIN(m_pipeline), "avol")))
         gst_object_unref(m_audioVolume);
     if (GstElement *sink = gst_bin_get_by_name(GST_BIN(m_pipeline), "frames")) {
