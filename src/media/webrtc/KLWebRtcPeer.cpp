@@ -270,8 +270,6 @@ static GstBusSyncReply busHandler(GstBus *, GstMessage *message, gpointer data)
     return GST_BUS_DROP;
 }
 
-static void negotiationNeeded(GstElement *, gpointer) {}
-
 static void iceCandidate(GstElement *, guint mline, gchar *candidate, gpointer data)
 {
     if (auto peer = lockPeer(data))
@@ -341,7 +339,6 @@ bool KLWebRtcPeer::start()
     gst_bus_set_sync_handler(bus, busHandler, weakOf(self), freeWeak);
     gst_object_unref(bus);
     g_object_set(m_webrtc, "bundle-policy", GST_WEBRTC_BUNDLE_POLICY_MAX_BUNDLE, nullptr);
-    g_signal_connect_data(m_webrtc, "on-negotiation-needed", G_CALLBACK(negotiationNeeded), nullptr, nullptr, GConnectFlags(0));
     g_signal_connect_data(m_webrtc, "on-ice-candidate", G_CALLBACK(iceCandidate), weakOf(self), freeWeakClosure, GConnectFlags(0));
     g_signal_connect_data(m_webrtc, "notify::ice-gathering-state", G_CALLBACK(gatheringChanged), weakOf(self), freeWeakClosure, GConnectFlags(0));
     g_signal_connect_data(m_webrtc, "notify::ice-connection-state", G_CALLBACK(iceStateChanged), weakOf(self), freeWeakClosure, GConnectFlags(0));
