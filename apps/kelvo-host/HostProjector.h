@@ -6,6 +6,7 @@
 // too, the Beijing room rejects, and later the Shanghai room leaves; a receiver is cast Zhou
 // Ming's screen. With KELVO_HOST_SCREENSHOTS=<dir> the window is pictured once the projection
 // has played ("<dir>/projector-<mode>-<language>.png") and then closed as the user would.
+// "--control -" reads projector commands from stdin (HostProjector.cpp lists them).
 
 #include "HostOptions.h"
 

@@ -96,6 +96,13 @@ TEST_F(UIMultiProjector, TheReceiverShowsTheCastFillingTheWindowWhileThereIsOne)
     ASSERT_TRUE(waitUntil([this] { return host->heard().contains("joined"); }, 20000)) << "not joined";
     ASSERT_TRUE(waitUntil([&] { return window->isContentShown(); }));
     EXPECT_FALSE(window->castVideo()->isVisible()) << "no cast yet";
+    // Watching is reported to the meeting service.
+    EXPECT_TRUE(waitUntil([] {
+        for (const auto &request : sim->requests("/conference/api/v2/notifyMultiScreen"))
+            if (request.form.value("status") == QLatin1String("3"))
+                return true;
+        return false;
+    }, 10000)) << sim->requests("/conference/api/v2/notifyMultiScreen").size();
 
     const QString stream = QStringLiteral("screen-") + memberUuid(1);
     sim->addRemoteStream(stream, QString::fromLatin1(QByteArray("周明").toBase64()), true);

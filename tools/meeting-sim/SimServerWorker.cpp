@@ -26,10 +26,10 @@ SimHttpResponse apiError(int status, const QString &code, const QString &message
 
 // Projector casts: what the meeting service announces to the meeting's members once it has
 // accepted a cast operation. Receiving starts (30) and sending starts (32) follow the client's
-// own status report, receiving ends (31) follows ending the cast for members, and opening the
-// accompanying audio meeting is announced as 35.
+// own status report, receiving ends (31) and the projection's end for them (34) follow ending
+// the cast for members, and opening the accompanying audio meeting is announced as 35.
 void pushProjectorEvents(SimSignallingServer *signalling, const QJsonObject &state, const QString &path,
-                         const QJsonObject &form, const SimHttpResponse &response)
+                         const QJsonObject &form, const SimHttpResponse &response, QSet<QString> &watchers)
 {
     const QJsonObject reply = QJsonDocument::fromJson(response.body).object();
     if (!signalling || response.status != 200 || !reply.value(QLatin1String("success")).toBool(true)
@@ -42,17 +42,30 @@ void pushProjectorEvents(SimSignallingServer *signalling, const QJsonObject &sta
     if (path == QLatin1String("/conference/api/v2/notifyMultiScreen")) {
         const QString status = SimScenario::text(form.value(QLatin1String("status")));
         const QString member = SimScenario::text(form.value(QLatin1String("memberUUID")));
-        if (status == QLatin1String("3"))
+        if (status == QLatin1String("3")) {
+            watchers.insert(member);
             signalling->pushEvent(30, member, {}, meetingUUID);
+        } else if (status == QLatin1String("4")) {
+            watchers.remove(member);
+        }
         else if (status == QLatin1String("5"))
             signalling->pushEvent(32, member, {}, meetingUUID);
     } else if (path == QLatin1String("/conference/api/v2/shareMultiScreenMember")) {
         if (SimScenario::text(form.value(QLatin1String("type"))) != QLatin1String("2"))
             return;
-        const QStringList targets = SimScenario::text(form.value(QLatin1String("targetMemberUUID")))
-                                        .split(QLatin1Char(','), Qt::SkipEmptyParts);
-        for (const QString &target : targets)
+        QStringList targets = SimScenario::text(form.value(QLatin1String("targetMemberUUID")))
+                                  .split(QLatin1Char(','), Qt::SkipEmptyParts);
+        // Everyone watching the cast loses it, whether the sender knew them or not.
+        for (const QString &watcher : std::as_const(watchers))
+            if (!targets.contains(watcher))
+                targets << watcher;
+        watchers.clear();
+        // The cast ends for them: they stop receiving, and their watching ends (34 about
+        // themselves ends a receiver's session).
+        for (const QString &target : targets) {
             signalling->pushEvent(31, target, {}, QString());
+            signalling->pushEvent(34, target, {}, QString());
+        }
     } else if (path == QLatin1String("/conference/api/v2/openAudioForMultiScreen")) {
         signalling->pushEvent(35, QString(), {}, meetingUUID);
     }
@@ -179,7 +192,7 @@ SimOutcome SimServerWorker::meetingApi(const SimHttpRequest &request, RecordedRe
         return outcome;
     }
     SimOutcome answered = m_api->handle(request, record->params);
-    pushProjectorEvents(m_signalling, m_api->state(), request.path, record->params, answered.response);
+    pushProjectorEvents(m_signalling, m_api->state(), request.path, record->params, answered.response, m_castWatchers);
     pushAddedMembers(m_signalling, m_api->state(), request.path, answered.response);
     return answered;
 }

@@ -16,6 +16,7 @@
 #include "SimSignallingServer.h"
 
 #include <QObject>
+#include <QSet>
 
 #include <memory>
 
@@ -48,6 +49,7 @@ private:
     SimControl *m_control;
     SimHttpServer *m_server = nullptr;
     SimSignallingServer *m_signalling = nullptr;
+    QSet<QString> m_castWatchers; ///< members that reported watching a cast and have not ended
     SimMediaRecord *m_mediaRecord = nullptr;
     SimMediaServer *m_media = nullptr;
     std::unique_ptr<SimMeetingApi> m_api;
