@@ -62,12 +62,29 @@ TEST(HostOptions, WrongInputIsRefusedWithItsReason)
         {{"--language", "fr"}, "en or zh"},
         {{"--headless=1"}, "unknown option"},
         {{"meeting-uuid"}, "unknown option"},
+        {{"--projector", "viewer"}, "sender or receiver"},
+        {{"--projector"}, "sender or receiver"},
+        {{"--project-id"}, "needs a value"},
     };
     for (const auto &c : cases) {
         QString error;
         EXPECT_FALSE(parseHostOptions(c.arguments, &error)) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
     }
+}
+
+TEST(HostOptions, AProjectorRunTakesItsModeProjectAndAudio)
+{
+    QString error;
+    const auto options = parseHostOptions({"--sim", "--projector", "receiver", "--project-id=P-7", "--with-audio"}, &error);
+    ASSERT_TRUE(options) << error.toStdString();
+    EXPECT_EQ(options->projector, QStringLiteral("receiver"));
+    EXPECT_EQ(options->projectId, QStringLiteral("P-7"));
+    EXPECT_TRUE(options->withAudio);
+    const auto meeting = parseHostOptions({"--sim"}, &error);
+    ASSERT_TRUE(meeting);
+    EXPECT_TRUE(meeting->projector.isEmpty()) << "without --projector the host runs the meeting";
+    EXPECT_FALSE(meeting->withAudio);
 }
 
 } // namespace
