@@ -1,7 +1,8 @@
 // The chat drawn in the meeting window against the simulator: a text typed into the panel and
 // sent reaches the media server's data channel and shows in the sender's own bubble; a message
 // from another participant shows with their name; a click in the member panel's background
-// hides the input again.
+// hides the input again. The bubble, the notices and the big view's name never cover each
+// other, whatever the window's size.
 
 #include "KLUIWindowFixture.h"
 
@@ -9,6 +10,11 @@
 #include "ui/chat/KLChatPanelWidget.h"
 #include "ui/memberlist/KLMeetingSidePanel.h"
 #include "ui/memberlist/KLMemberListWidget.h"
+#include "ui/tiles/KLMeetingBigView.h"
+#include "ui/tiles/KLMeetingVideoArea.h"
+#include "ui/toast/KLToastWidget.h"
+
+#include "presentation/KLToastManager.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -88,6 +94,51 @@ TEST_F(UIChat, TypedMessageReachesTheOtherSideAndShowsInTheBubble)
     QApplication::sendEvent(list, &press);
     ASSERT_TRUE(waitUntil([] { return !chat()->inputArea()->isVisible(); }));
     EXPECT_TRUE(chat()->chatButton()->isVisible());
+}
+
+TEST_F(UIChat, BubbleNoticesAndTheBigViewsNameNeverCoverEachOther)
+{
+    join();
+    ASSERT_TRUE(waitUntil([] { return sim->mediaClients() > 0; }, 10000));
+    KLMeetingBigView *big = layout()->videoArea()->bigView();
+    ASSERT_NE(big, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return big->nameLabel()->isVisible(); }, 10000));
+    const QJsonObject other = meeting.value("members").toArray().at(1).toObject();
+    sim->pushMediaEvent({{"type", "data"},
+                         {"from", other.value("memberUUID").toString()},
+                         {"data", QJsonObject{{"type", "chatMsg"},
+                                              {"content", QJsonObject{{"source", other.value("memberUUID").toString()},
+                                                                      {"text", "The design review is done, two small fixes left."}}}}}});
+    ASSERT_TRUE(waitUntil([] { return bubble()->isVisible(); }, 10000));
+    KLToastPill *toast = layout()->toasts()->toast();
+    KLToastPill *net = layout()->toasts()->netToast();
+    KLToastManager::shared().pushToastMessage(KLToastMessage::custom(QStringLiteral("Zhou Ming started sharing")));
+    layout()->toasts()->showNetToast(QStringLiteral("The network is poor"), KLToastStyle{}, -40);
+    ASSERT_TRUE(waitUntil([&] { return toast->isVisible(); }));
+
+    QWidget *page = bubble()->parentWidget();
+    const auto inPage = [page](QWidget *widget) { return QRect(widget->mapTo(page, QPoint(0, 0)), widget->size()); };
+    for (const QSize size : {QSize(1280, 800), QSize(900, 640), QSize(1600, 1000)}) {
+        window()->resize(size);
+        kltest::pumpEvents(50);
+        const QRect name = inPage(big->nameLabel());
+        const QRect chat = bubble()->geometry();
+        const QRect view = inPage(big);
+        const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+        EXPECT_TRUE(view.contains(chat)) << at;
+        EXPECT_FALSE(chat.intersects(name)) << at << ": the bubble stands above the name";
+        EXPECT_FALSE(toast->geometry().intersects(chat)) << at << ": the toast stands above the bubble";
+        EXPECT_FALSE(toast->geometry().intersects(name)) << at;
+        EXPECT_FALSE(net->geometry().intersects(chat)) << at;
+        EXPECT_EQ(net->geometry().bottom(), toast->geometry().bottom() - 40) << at << ": still 40 points higher";
+        EXPECT_NEAR(toast->geometry().center().x(), view.center().x(), 1) << at;
+    }
+    // Once the bubble goes the notices come back down to their own place.
+    const int raised = toast->geometry().bottom();
+    bubble()->hideMessage();
+    kltest::pumpEvents(20);
+    EXPECT_GT(toast->geometry().bottom(), raised);
+    EXPECT_FALSE(toast->geometry().intersects(inPage(big->nameLabel())));
 }
 
 } // namespace

@@ -38,6 +38,12 @@ TEST_F(UIToast, ARemoteMembersMuteShowsTheirNameAndTheMutedText)
     const QRect video = layout()->toasts()->anchorRect();
     EXPECT_TRUE(video.contains(toast()->geometry())) << "the toast floats over the big view";
     EXPECT_NEAR(toast()->geometry().center().x(), video.center().x(), 1) << "centred";
+    // The pill shows as one even over a black picture: its rim, in the text's colour, is
+    // lighter than the pill's own dark fill just inside it.
+    const QImage drawn = toast()->parentWidget()->grab(toast()->geometry()).toImage();
+    const int middle = drawn.width() / 2;
+    EXPECT_GT(QColor(drawn.pixel(middle, 0)).lightness(), QColor(drawn.pixel(middle, 3)).lightness() + 20);
+    EXPECT_LT(QColor(drawn.pixel(middle, 3)).lightness(), 80) << "the fill is the message's dark colour";
 }
 
 TEST_F(UIToast, TwoMembersJoiningWhileAnotherNoticeIsUpMergeIntoOne)

@@ -167,6 +167,15 @@ TEST_F(Toolbar, PopoverControlsOpenOneAnchoredPopoverAndReportTheirControl)
         EXPECT_NEAR(popover->arrowTip().x(), anchorCentre.x(), 1) << control.toStdString();
         EXPECT_NEAR(popover->arrowTip().y(), anchorCentre.y(), 3);
         EXPECT_TRUE(anchor->screen()->availableGeometry().contains(popover->frameGeometry()));
+        // Its shape is the card and the arrow alone: the rounded corners are outside the
+        // window's mask, the card's middle and the arrow inside it.
+        const QRegion shape = popover->mask();
+        const QPoint tip = popover->mapFromGlobal(popover->arrowTip());
+        EXPECT_FALSE(shape.contains(QPoint(0, 0))) << control.toStdString();
+        EXPECT_FALSE(shape.contains(QPoint(popover->width() - 1, 0)));
+        EXPECT_FALSE(shape.contains(QPoint(0, popover->height() - 1))) << "beside the arrow, under the card";
+        EXPECT_TRUE(shape.contains(popover->rect().center()));
+        EXPECT_TRUE(shape.contains(tip + QPoint(0, -2)));
     }
     // One at a time: pressing the same control again closes it.
     button("hub-more-button")->click();
@@ -182,6 +191,12 @@ TEST_F(Toolbar, PopoverControlsOpenOneAnchoredPopoverAndReportTheirControl)
     ASSERT_NE(below, nullptr);
     EXPECT_TRUE(below->opensBelow());
     EXPECT_NEAR(below->arrowTip().y(), settings->mapToGlobal(QPoint(0, settings->height())).y(), 3);
+    // The shape turned with the arrow: the top edge beside the arrow is cut away, the bottom
+    // edge's middle (now the card's) is kept.
+    const QPoint tip = below->mapFromGlobal(below->arrowTip());
+    EXPECT_TRUE(below->mask().contains(tip + QPoint(0, 2)));
+    EXPECT_FALSE(below->mask().contains(QPoint(tip.x() + 12, 1)));
+    EXPECT_TRUE(below->mask().contains(QPoint(below->width() / 2, below->height() - 3)));
 }
 
 TEST_F(Toolbar, MeetingNoteButtonShowsHidesAndSpinsWhileNotesRun)

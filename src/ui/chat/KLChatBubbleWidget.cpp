@@ -2,6 +2,7 @@
 
 #include "collab/KLChatText.h"
 #include "collab/KLChatViews.h"
+#include "presentation/KLOverlayStack.h"
 #include "ui/KLTheme.h"
 
 #include <QEvent>
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int kMargin = 16;
 constexpr int kAvatarSize = 28;
 // The text is measured with the bubble's font (12 points) within the chat's measure width.
 constexpr int kFontPixels = 13;
@@ -104,17 +104,29 @@ void KLChatBubbleWidget::hideMessage()
     m_sender.clear();
 }
 
+void KLChatBubbleWidget::setView(QWidget *view)
+{
+    if (m_view)
+        m_view->removeEventFilter(this);
+    m_view = view;
+    if (m_view)
+        m_view->installEventFilter(this);
+    place();
+}
+
 void KLChatBubbleWidget::place()
 {
-    if (!m_area)
+    QWidget *over = m_view && parentWidget() && parentWidget()->isAncestorOf(m_view) ? m_view : m_area;
+    if (!over || !parentWidget())
         return;
-    const QRect area = m_area->geometry();
-    move(area.left() + kMargin, area.bottom() - height() - kMargin);
+    const QRect rect(over->mapTo(parentWidget(), QPoint(0, 0)), over->size());
+    move(KLOverlayStack::bubbleRect(rect, size()).topLeft());
 }
 
 bool KLChatBubbleWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_area && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+    if ((watched == m_area || (watched == m_view && m_view)) &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         place();
     return QWidget::eventFilter(watched, event);
 }
@@ -123,7 +135,8 @@ void KLChatBubbleWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
+    // A faint rim keeps the dark bubble visible over a black picture.
+    painter.setPen(QPen(QColor(255, 255, 255, 70), 1));
     painter.setBrush(QColor(0, 0, 0, 170));
-    painter.drawRoundedRect(QRectF(rect()), 12, 12);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
 }

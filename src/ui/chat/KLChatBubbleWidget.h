@@ -18,6 +18,10 @@ public:
     explicit KLChatBubbleWidget(QWidget *area);
     ~KLChatBubbleWidget() override;
 
+    /// Keeps to the lower left of `view` (the big view, a descendant of the area's parent)
+    /// instead of the area's, above the name shown at its foot (KLOverlayStack).
+    void setView(QWidget *view);
+
     QLabel *textLabel() const { return m_text; }
     QString senderUuid() const { return m_sender; }
 
@@ -35,6 +39,7 @@ private:
     void place();
 
     QWidget *m_area = nullptr;
+    QWidget *m_view = nullptr;
     QLabel *m_avatar = nullptr;
     QLabel *m_text = nullptr;
     QString m_sender;

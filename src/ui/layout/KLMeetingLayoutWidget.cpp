@@ -6,6 +6,7 @@
 #include "runtime/KLLocalization.h"
 #include "runtime/KLSDKLog.h"
 #include "ui/KLTheme.h"
+#include "ui/chat/KLChatBubbleWidget.h"
 #include "ui/meetinginfo/KLHubPanels.h"
 #include "ui/tiles/KLMeetingBigView.h"
 #include "ui/memberlist/KLMeetingSidePanel.h"
@@ -441,6 +442,12 @@ void KLMeetingLayoutWidget::attachSidePanel(const std::shared_ptr<KLUISDKMeeting
     m_video->setMemberList(meetingWindow->memberList());
     m_sidePanel = new KLMeetingSidePanel(meetingWindow, m_video, window(), m_meetingPage);
     m_body->addWidget(m_sidePanel);
+    // The chat bubble, the notices and the big view's name share the foot of the big view.
+    if (KLChatBubbleWidget *bubble = m_sidePanel->chatBubble()) {
+        if (QWidget *bigView = m_video->bigView())
+            bubble->setView(bigView);
+        m_toasts->setChatBubble(bubble);
+    }
 }
 
 void KLMeetingLayoutWidget::setChromeVisible(bool visible)

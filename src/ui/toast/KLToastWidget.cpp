@@ -1,5 +1,6 @@
 #include "ui/toast/KLToastWidget.h"
 
+#include "presentation/KLOverlayStack.h"
 #include "presentation/KLToastManager.h"
 #include "ui/KLTheme.h"
 
@@ -13,9 +14,7 @@
 
 namespace {
 
-// The origin sits this far above the big view's bottom edge, clear of the name it shows there.
-constexpr int kOriginAboveBottom = 60;
-constexpr int kPillHeight = 34;
+constexpr int kPillHeight = KLOverlayStack::kToastHeight;
 constexpr int kIconSize = 16;
 
 QString iconKey(KLToastIcon icon)
@@ -122,6 +121,7 @@ void KLToastPill::setContent(const QString &text, const KLToastColor &background
     m_background = KLTheme::color(background.hex, background.alpha);
     m_text->setText(text);
     const QColor fg = KLTheme::color(textColor.hex, textColor.alpha);
+    m_textColor = fg;
     m_text->setStyleSheet(QStringLiteral("color: rgba(%1,%2,%3,%4);")
                               .arg(fg.red()).arg(fg.green()).arg(fg.blue()).arg(fg.alphaF()));
     const QString key = iconKey(icon);
@@ -141,9 +141,17 @@ void KLToastPill::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
+    painter.setPen(QPen(rimColor(), 1));
     painter.setBrush(m_background);
-    painter.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
+    const QRectF pill = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.drawRoundedRect(pill, pill.height() / 2.0, pill.height() / 2.0);
+}
+
+QColor KLToastPill::rimColor() const
+{
+    QColor rim = m_textColor.isValid() ? m_textColor : QColor(Qt::white);
+    rim.setAlphaF(rim.alphaF() * 0.35);
+    return rim;
 }
 
 // --- The one-person toast ----------------------------------------------------------------------
@@ -237,8 +245,20 @@ QRect KLToastWidget::anchorRect() const
 
 QPoint KLToastWidget::origin() const
 {
-    const QRect area = anchorRect();
-    return QPoint(area.center().x(), area.bottom() - kOriginAboveBottom);
+    std::optional<QRect> bubble;
+    if (m_bubble && !m_bubble->isHidden() && m_bubble->parentWidget() == m_host)
+        bubble = m_bubble->geometry();
+    return KLOverlayStack::toastOrigin(anchorRect(), bubble);
+}
+
+void KLToastWidget::setChatBubble(QWidget *bubble)
+{
+    if (m_bubble)
+        m_bubble->removeEventFilter(this);
+    m_bubble = bubble;
+    if (m_bubble)
+        m_bubble->installEventFilter(this);
+    relayout();
 }
 
 void KLToastWidget::place(QWidget *pill, int verticalOffset)
@@ -322,8 +342,11 @@ void KLToastWidget::hideOnePersonToast()
 
 bool KLToastWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == m_host || watched == m_anchor) &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+    const QEvent::Type type = event->type();
+    if ((watched == m_host || watched == m_anchor) && (type == QEvent::Resize || type == QEvent::Move))
+        relayout();
+    else if (watched == m_bubble && (type == QEvent::Resize || type == QEvent::Move || type == QEvent::Show ||
+                                     type == QEvent::Hide))
         relayout();
     return QObject::eventFilter(watched, event);
 }

@@ -9,6 +9,7 @@
 #include "presentation/KLToastView.h"
 
 #include <QFrame>
+#include <QPointer>
 
 #include <memory>
 
@@ -25,6 +26,9 @@ public:
                     KLToastIcon icon);
     QString text() const;
     QColor backgroundColor() const { return m_background; }
+    /// The rim drawn round the pill: the text's colour, faint, so that a dark pill still shows
+    /// as one over a dark picture (a black letterbox, a dark shared screen).
+    QColor rimColor() const;
     QToolButton *closeButton() const { return m_close; }
 
 Q_SIGNALS:
@@ -38,6 +42,7 @@ private:
     QLabel *m_text = nullptr;
     QToolButton *m_close = nullptr;
     QColor m_background;
+    QColor m_textColor;
 };
 
 class KLOnePersonToastWidget : public QFrame {
@@ -83,6 +88,9 @@ public:
     void hideOnePersonToast();
     /// Lays the notices out again (the host or the video area changed size).
     void relayout();
+    /// The chat bubble floating over the same view (a child of the host): while it shows, the
+    /// notices stand above it (KLOverlayStack).
+    void setChatBubble(QWidget *bubble);
 
     /// The toast view the manager draws through; it lets go of the widget once it is gone.
     static std::shared_ptr<KLToastView> viewFor(KLToastWidget *widget);
@@ -95,6 +103,7 @@ private:
 
     QWidget *m_host;
     QWidget *m_anchor;
+    QPointer<QWidget> m_bubble;
     KLToastPill *m_toast;
     KLToastPill *m_net;
     KLToastPill *m_permanent;

@@ -2,6 +2,7 @@
 
 #include "ui/KLTheme.h"
 
+#include <QBitmap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QLayout>
@@ -42,6 +43,7 @@ void KLHubPopover::showAnchored()
     }
     layout()->setContentsMargins(8, 8 + (m_below ? kArrow : 0), 8, 8 + (m_below ? 0 : kArrow));
     m_arrowX = qBound(kArrow * 2, anchorTop.x() - topLeft.x(), width() - kArrow * 2);
+    updateMask();
     move(topLeft);
     show();
 }
@@ -51,10 +53,8 @@ QPoint KLHubPopover::arrowTip() const
     return mapToGlobal(QPoint(m_arrowX, m_below ? 0 : height()));
 }
 
-void KLHubPopover::paintEvent(QPaintEvent *)
+QPainterPath KLHubPopover::outline() const
 {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
     const qreal top = m_below ? kArrow + 0.5 : 0.5;
     const QRectF body(0.5, top, width() - 1.0, height() - kArrow - 1.0);
     QPainterPath path;
@@ -66,8 +66,33 @@ void KLHubPopover::paintEvent(QPaintEvent *)
     arrow.lineTo(m_arrowX, tip);
     arrow.lineTo(m_arrowX + kArrow, base);
     arrow.closeSubpath();
-    path = path.united(arrow);
+    return path.united(arrow);
+}
+
+void KLHubPopover::updateMask()
+{
+    // A one-bit picture of the outline (its border included) becomes the window's shape.
+    QBitmap shape(size());
+    shape.fill(Qt::color0);
+    QPainter p(&shape);
+    p.setPen(QPen(Qt::color1, 1));
+    p.setBrush(Qt::color1);
+    p.drawPath(outline());
+    p.end();
+    setMask(shape);
+}
+
+void KLHubPopover::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    updateMask();
+}
+
+void KLHubPopover::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(KLTheme::color(QStringLiteral("#D9DEE6")), 1));
     p.setBrush(KLTheme::color(KLTheme::kWindowBackground));
-    p.drawPath(path);
+    p.drawPath(outline());
 }

@@ -5,6 +5,7 @@
 // panels that fill it draw into contentArea().
 
 #include <QFrame>
+#include <QPainterPath>
 
 class KLHubPopover : public QFrame {
     Q_OBJECT
@@ -19,11 +20,18 @@ public:
     /// Where the arrow's tip is, in global coordinates.
     QPoint arrowTip() const;
     bool opensBelow() const { return m_below; }
+    /// The card and its arrow, in the popover's coordinates: what is drawn, and the only part
+    /// of the window that exists — the corners are cut away by a mask rather than left
+    /// transparent, so that an X server without a compositor shows no dark box around them.
+    QPainterPath outline() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void updateMask();
+
     QWidget *m_anchor;
     QWidget *m_content;
     int m_arrowX = 0;

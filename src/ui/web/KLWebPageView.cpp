@@ -111,6 +111,12 @@ KLWebPageView::KLWebPageView(const QString &tag, QWidget *parent) : QWidget(pare
     m_failure->setMargin(16);
     m_failure->setStyleSheet(QStringLiteral("color: %1; background: %2;").arg(KLTheme::kTextDark, KLTheme::kWindowBackground));
     m_stack->addWidget(m_failure);
+    m_loading = new QLabel(this);
+    m_loading->setObjectName(QStringLiteral("web-page-loading"));
+    m_loading->setAlignment(Qt::AlignCenter);
+    m_loading->setFont(KLTheme::font(13));
+    m_loading->setStyleSheet(QStringLiteral("color: rgba(31,56,88,0.6); background: %1;").arg(KLTheme::kWindowBackground));
+    m_stack->addWidget(m_loading);
 
     QString why;
     if (!webEngineUsable(&why)) {
@@ -120,7 +126,8 @@ KLWebPageView::KLWebPageView(const QString &tag, QWidget *parent) : QWidget(pare
     m_view = new QWebEngineView(this);
     m_channel = new QWebChannel(this);
     m_stack->addWidget(m_view);
-    m_stack->setCurrentWidget(m_view);
+    m_loading->setText(KLLocalizedString(QStringLiteral("WEB_PAGE_LOADING")));
+    m_stack->setCurrentWidget(m_loading);
 }
 
 // The page is made at the first load, in the profile of the CA file known by then: the web
@@ -235,13 +242,25 @@ void KLWebPageView::load(const QUrl &url)
         return;
     }
     KL_LOG_INFO(kTag, QStringLiteral("%1: loading %2").arg(m_tag, url.toString()));
-    m_stack->setCurrentWidget(m_view);
+    // Until the page has drawn once its place says that it is on its way; later loads keep the
+    // page that is there.
+    if (m_loaded) {
+        m_stack->setCurrentWidget(m_view);
+    } else {
+        m_loading->setText(KLLocalizedString(QStringLiteral("WEB_PAGE_LOADING")));
+        m_stack->setCurrentWidget(m_loading);
+    }
     ensurePage()->load(url);
 }
 
 QString KLWebPageView::failureText() const
 {
     return m_stack->currentWidget() == m_failure ? m_failure->text() : QString();
+}
+
+QString KLWebPageView::loadingText() const
+{
+    return m_stack->currentWidget() == m_loading ? m_loading->text() : QString();
 }
 
 void KLWebPageView::callPageFunction(const QString &function, const QJsonValue &argument, PageReply reply)

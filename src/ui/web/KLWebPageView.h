@@ -53,6 +53,9 @@ public:
     bool hasLoaded() const { return m_loaded; }
     /// The message shown in the page's place, empty while the page shows.
     QString failureText() const;
+    /// The note shown in the page's place while its first load runs (a web view that has not
+    /// drawn yet is a blank box), empty otherwise.
+    QString loadingText() const;
 
     /// What a page function answered: `handled` is false when the page has no such function.
     using PageReply = std::function<void(bool handled, const QVariant &result)>;
@@ -92,6 +95,7 @@ private:
     QStackedLayout *m_stack = nullptr;
     QWebEngineView *m_view = nullptr;
     QLabel *m_failure = nullptr;
+    QLabel *m_loading = nullptr;
     QWebEnginePage *m_page = nullptr;
     QWebChannel *m_channel = nullptr;
     QJsonObject m_objects; // name → method names, for the bootstrap
