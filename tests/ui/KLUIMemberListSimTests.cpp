@@ -139,6 +139,10 @@ TEST_F(UIMemberList, InternalMeetingListsWhoHasNotJoinedAndCallsThemThroughTheMe
     EXPECT_EQ(roomRow->button("call")->toolTip(), KLLocalizedString("CALL_MEMBER_TIPS"));
     // Staff (every internal user here) may mute anyone.
     EXPECT_NE(rowOf(person(1))->button("mute"), nullptr);
+    // The user's own row is in the meeting, not under the ones who have not joined.
+    ASSERT_TRUE(waitUntil([&] { return rowOf(person(0)); }, 10000));
+    EXPECT_TRUE(rowOf(person(0))->row().online);
+    EXPECT_FALSE(members()->offlineRows().contains(rowOf(person(0))));
 
     // The call goes to the meeting service with the room's number; the button rests five seconds.
     sim->clearRequests();
