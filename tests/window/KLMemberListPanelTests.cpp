@@ -104,7 +104,8 @@ TEST_F(MemberPanel, RowsCarryTheirMarksAndOnlyTheButtonsTheUserMayPress)
     meeting->offline << meeting->own;
     meeting->own->participant()->callState()->online = 0;
     list->refresh();
-    const KLMemberRow *ownAway = findRow(list->snapshot().offline, "own");
+    const KLMemberListSnapshot away = list->snapshot();
+    const KLMemberRow *ownAway = findRow(away.offline, "own");
     ASSERT_NE(ownAway, nullptr);
     EXPECT_TRUE(ownAway->buttons.isEmpty());
     meeting->own->participant()->callState()->online = 1;
