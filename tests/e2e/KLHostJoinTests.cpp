@@ -86,7 +86,11 @@ TEST_P(HostJoin, HearsTheJoinAndEveryMemberChangeThenClosesWithoutAFinish)
                   .value(QLatin1String("online")).toInt(), 0);
 
     // The member list was read before those pushes, so every "online" it gives is in by now.
-    EXPECT_EQ(announcedOnline(), join.announcesPresentMembers ? present : QSet<QString>()) << host->transcript();
+    // The user's own member is in the meeting too once its client has registered; only the
+    // others are compared here.
+    QSet<QString> others = announcedOnline();
+    others.remove(selfUuid());
+    EXPECT_EQ(others, join.announcesPresentMembers ? present : QSet<QString>()) << host->transcript();
 
     host->send({{"cmd", "close"}});
     ASSERT_NO_FATAL_FAILURE(expectClosedAndCleanExit());
