@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,6 +21,10 @@ namespace {
 // How long after the share starts the picture is taken: the shared screen's first frames are
 // drawn and its toast is still up (toasts last three seconds).
 constexpr int kAfterShareMs = 1500;
+// The user's own share runs this long before its notice is pictured and stopped there.
+constexpr int kShareNoticeMs = 1200;
+// The step of the demo after which the user shares (nobody else shares until later).
+constexpr double kOwnShareAt = 1;
 // The leave dialog is given a moment to be laid out and painted.
 constexpr int kAfterLeaveMs = 400;
 // After a caption line, the page has drawn it.
@@ -65,6 +70,8 @@ void HostScreenshots::start()
 
 void HostScreenshots::demoStep(const QJsonObject &step)
 {
+    if (step.value(QLatin1String("at")).toDouble() == kOwnShareAt)
+        pictureShareNotice();
     if (step.value(QLatin1String("at")).toDouble() == kFirstChatAt && step.contains(QLatin1String("chat")))
         pictureMembersAndChat();
     if (step.value(QLatin1String("screen")).toString() == QLatin1String("start"))
@@ -76,28 +83,6 @@ void HostScreenshots::demoStep(const QJsonObject &step)
             leaveToTheRatingPage();
         });
     }
-}
-
-void HostScreenshots::pictureMembersAndChat()
-{
-    QTimer::singleShot(kAfterChatMs, this, [this] {
-        grab(QStringLiteral("member-list"));
-        QWidget *window = meetingWindow();
-        auto *open = window ? window->findChild<QPushButton *>(QStringLiteral("chat-button")) : nullptr;
-        auto *text = window ? window->findChild<QLineEdit *>(QStringLiteral("chat-text")) : nullptr;
-        auto *send = window ? window->findChild<QPushButton *>(QStringLiteral("chat-send")) : nullptr;
-        if (!open || !text || !send) {
-            std::fprintf(stderr, "kelvo-host: no chat panel to type into\n");
-            return;
-        }
-        open->click();
-        text->setText(m_language == QLatin1String("zh") ? QStringLiteral("好的，我们开始吧。")
-                                                          : QStringLiteral("Sounds good, let's go."));
-        send->click();
-        // A second line left in the field shows the input in use.
-        text->setText(m_language == QLatin1String("zh") ? QStringLiteral("发布计划见附件") : QStringLiteral("The plan is in the notes"));
-        QTimer::singleShot(kAfterChatMs, this, [this] { grab(QStringLiteral("chat")); });
-    });
 }
 
 void HostScreenshots::leaveToTheRatingPage()
@@ -136,6 +121,56 @@ void HostScreenshots::leaveToTheRatingPage()
             });
         });
         poll->start(50);
+    });
+}
+
+void HostScreenshots::pictureMembersAndChat()
+{
+    QTimer::singleShot(kAfterChatMs, this, [this] {
+        grab(QStringLiteral("member-list"));
+        QWidget *window = meetingWindow();
+        auto *open = window ? window->findChild<QPushButton *>(QStringLiteral("chat-button")) : nullptr;
+        auto *text = window ? window->findChild<QLineEdit *>(QStringLiteral("chat-text")) : nullptr;
+        auto *send = window ? window->findChild<QPushButton *>(QStringLiteral("chat-send")) : nullptr;
+        if (!open || !text || !send) {
+            std::fprintf(stderr, "kelvo-host: no chat panel to type into\n");
+            return;
+        }
+        open->click();
+        text->setText(m_language == QLatin1String("zh") ? QStringLiteral("好的，我们开始吧。")
+                                                          : QStringLiteral("Sounds good, let's go."));
+        send->click();
+        // A second line left in the field shows the input in use.
+        text->setText(m_language == QLatin1String("zh") ? QStringLiteral("发布计划见附件") : QStringLiteral("The plan is in the notes"));
+        QTimer::singleShot(kAfterChatMs, this, [this] { grab(QStringLiteral("chat")); });
+    });
+}
+
+// The user shares their own screen: the notice on top of the screen is pictured with what is
+// under it, then its stop button ends the share and the meeting window comes back.
+void HostScreenshots::pictureShareNotice()
+{
+    m_meeting.performUserAction(KLUISDKUserAction::Share);
+    QTimer::singleShot(kShareNoticeMs, this, [this] {
+        QWidget *notice = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("share-notice") && top->isVisible())
+                notice = top;
+        if (!notice) {
+            std::fprintf(stderr, "kelvo-host: no share notice to picture\n");
+            return;
+        }
+        const QRect area = notice->frameGeometry().adjusted(-40, -12, 40, 60);
+        const QString path = QDir(m_directory).filePath(QStringLiteral("meeting-share-notice-%1.png").arg(m_language));
+        QScreen *screen = notice->screen();
+        if (!screen || !screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path))
+            std::fprintf(stderr, "kelvo-host: cannot write %s\n", qPrintable(path));
+        else
+            std::fprintf(stderr, "kelvo-host: pictured %s\n", qPrintable(path));
+        if (auto *stop = notice->findChild<QPushButton *>(QStringLiteral("share-notice-stop-button")))
+            stop->click();
+        if (QWidget *window = meetingWindow())
+            window->showNormal();
     });
 }
 

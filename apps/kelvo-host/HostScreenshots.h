@@ -1,6 +1,7 @@
 #pragma once
 
-// Pictures of the drawn meeting window at five moments of the demo, for the project's
+// Pictures of the drawn meeting window at five moments of the demo (and of the user's own
+// share notice early in it), for the project's
 // documentation: while the meeting is being entered, in the full meeting while a screen is
 // shared (with the share's toast up), with the meeting notes showing captions, with the leave
 // dialog open, and the rating page after leaving. Each is the window grabbed into
@@ -28,6 +29,8 @@ public:
 private:
     QWidget *meetingWindow() const;
     void grab(const QString &moment);
+    /// Shares the user's screen, pictures the share notice and stops the share from it.
+    void pictureShareNotice();
     /// The member list beside the video with the first chat message in its bubble, then the
     /// user's reply typed into the chat panel and sent, pictured with the panel open.
     void pictureMembersAndChat();

@@ -151,16 +151,16 @@ int main(int argc, char **argv)
             return failWith(QStringLiteral("cannot write %1 to the user store").arg(key), 1);
     }
 
+    if (!options->projector.isEmpty())
+        return kelvohost::runProjector(*options, headless, sink, options->useSimulator ? &simulator.sim() : nullptr,
+                                       exitOnceTheMeetingThreadsEnded);
+
     auto listener = std::make_shared<kelvohost::HostMeetingListener>(sink, exitOnceTheMeetingThreadsEnded);
     KLUISDKMeetingMainWindow meeting(options->gui, options->meeting, listener);
     // Headless, the host draws nothing and hears everything as a presenter; with a window the
     // SDK draws it and the host hears the same as an observer, so every event and control line
     // works either way.
     if (headless)
-    if (!options->projector.isEmpty())
-        return kelvohost::runProjector(*options, headless, sink, options->useSimulator ? &simulator.sim() : nullptr,
-                                       exitOnceTheMeetingThreadsEnded);
-
         meeting.setPresenter(listener);
     else
         meeting.setObserver(listener);
