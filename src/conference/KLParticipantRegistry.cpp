@@ -477,6 +477,18 @@ void KLParticipantRegistry::copyCallState(const std::shared_ptr<KLFeedClient> &f
         setIsOnlyPersonEnterRoom(false);
 }
 
+bool KLParticipantRegistry::ownStreamNotMadeYet(const std::shared_ptr<KLFeedClient> &feed) const
+{
+    // The first member list may come before the own stream exists (an external user asks for
+    // it as soon as the channel registers). Its tracks would read as off and the server would
+    // hear "muted" for a user whose microphone is about to open; the publication carries the
+    // user's start choices instead.
+    if (!feed->isPublisher() || feed->mediaStream())
+        return false;
+    KL_LOG_INFO(kLogTag, QStringLiteral("own stream not made yet, its mute flags follow the publication"));
+    return true;
+}
+
 void KLParticipantRegistry::alignMuteFlags(const std::shared_ptr<KLFeedClient> &feed,
                                            const std::shared_ptr<KLParticipant> &participant) const
 {
@@ -496,6 +508,8 @@ void KLParticipantRegistry::alignVideoMute(const std::shared_ptr<KLFeedClient> &
         feed->muteVideo(false, false);
         return;
     }
+    if (ownStreamNotMadeYet(feed))
+        return;
     const bool localVideoOff = !feed->videoEnabled();
     if (m_host->isEnterRoomVideoShouldMute() && localVideoOff) {
         KL_LOG_INFO(kLogTag, QStringLiteral("enter or refresh video should mute"));
@@ -519,6 +533,8 @@ void KLParticipantRegistry::alignAudioMute(const std::shared_ptr<KLFeedClient> &
         feed->muteAudio(true, false);
         return;
     }
+    if (ownStreamNotMadeYet(feed))
+        return;
     const bool audioOff = !feed->audioEnabled();
     feed->muteAudio(audioOff, audioOff);
 }

@@ -189,6 +189,8 @@ private:
                         const std::shared_ptr<KLParticipant> &participant) const;
     void alignAudioMute(const std::shared_ptr<KLFeedClient> &feed,
                         const std::shared_ptr<KLParticipant> &participant) const;
+    /// The local participant's feed before its stream exists: nothing to align yet.
+    bool ownStreamNotMadeYet(const std::shared_ptr<KLFeedClient> &feed) const;
 
     void placePublisher(SmallClientsPass &pass, const KLFeedClientList &feeds,
                         const std::shared_ptr<KLFeedClient> &mainFeed) const;

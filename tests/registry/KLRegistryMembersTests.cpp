@@ -86,6 +86,22 @@ TEST(RegistryMembers, MuteAlignmentSetsFlagsAndTellsServerOnlyWhereDue)
     }
 }
 
+TEST(RegistryMembers, OwnMuteFlagsWaitForTheOwnStreamButFollowTheServersMute)
+{
+    RegistryScene s;
+    auto feed = s.makeFeed({"M", Publisher});
+    s.registry.addClient(feed);
+    RecordCapture capture;
+    s.registry.addParticipants(QJsonArray{member("M", state(1))});
+    EXPECT_TRUE(capture.settle().empty()) << "the server hears nothing before the own stream exists";
+    EXPECT_FALSE(feed->audioMuted());
+    EXPECT_FALSE(feed->videoMuted());
+
+    s.registry.addParticipants(QJsonArray{member("M", state(1, 1, 1, 1))});
+    EXPECT_TRUE(feed->audioMuted()) << "a mute the server reports still applies";
+    EXPECT_TRUE(feed->videoMuted());
+}
+
 TEST(RegistryMembers, CallStateCopyNeverTakesPublisherOfflineAndKeepsOtherFields)
 {
     RegistryScene s;
