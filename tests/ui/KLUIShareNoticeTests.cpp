@@ -55,6 +55,9 @@ TEST_F(UIShareNotice, TheNoticeStaysOnTopAndItsStopButtonEndsTheShareOnTheServer
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isWindow());
     EXPECT_TRUE(notice->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    // Shaped like its card, so no box shows around it without a compositor.
+    EXPECT_FALSE(notice->mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(notice->mask().contains(notice->rect().center()));
     EXPECT_TRUE(notice->stateText().contains(KLLocalizedString("SHARE_ING")));
     EXPECT_EQ(notice->stopButton()->text(), KLLocalizedString("STOP_SHARE_HUB"));
     EXPECT_EQ(hubButton("hub-share-button")->drawnState().label, KLLocalizedString("STOP_SHARE_HUB"));

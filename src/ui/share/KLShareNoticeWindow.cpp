@@ -4,6 +4,7 @@
 #include "runtime/KLTimer.h"
 #include "ui/KLTheme.h"
 
+#include <QBitmap>
 #include <QBoxLayout>
 #include <QDateTime>
 #include <QGuiApplication>
@@ -114,6 +115,21 @@ void KLShareNoticeWindow::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void KLShareNoticeWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Without a compositor a translucent window shows black around its card: the card's
+    // outline is the window's shape.
+    QBitmap shape(size());
+    shape.fill(Qt::color0);
+    QPainter painter(&shape);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::color1);
+    painter.drawRoundedRect(rect(), 10, 10);
+    painter.end();
+    setMask(shape);
 }
 
 void KLShareNoticeWindow::paintEvent(QPaintEvent *)
