@@ -9,8 +9,8 @@
 #include "MeetingSim.h"
 #include "SimScenario.h"
 
-#include "conference/KLConferenceManagerDataSource.h"
-#include "conference/KLConferenceService.h"
+#include "conference/registry/KLConferenceManagerDataSource.h"
+#include "conference/service/KLConferenceService.h"
 #include "host/UserPersistentData.h"
 #include "media/KLRTCMediaSDK.h"
 #include "model/KLSDKMeetingConfigInternal.h"

@@ -1,10 +1,10 @@
 // What a large meeting costs the participant registry: registering a member list of 1,000 and
 // 5,000 members against parsing the same list alone, and the two choices made on every redraw
 // (the main view and the strip) over 5,000 feeds.
-#include "conference/KLConferenceManagerDataSource.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
-#include "conference/KLParticipantRegistryHost.h"
+#include "conference/registry/KLConferenceManagerDataSource.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
+#include "conference/registry/KLParticipantRegistryHost.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

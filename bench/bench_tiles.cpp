@@ -12,7 +12,7 @@
 #include "KLBenchSupport.h"
 #include "KLProcessFigures.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

@@ -1,7 +1,7 @@
 #include "cloudlog/KLQLSLogger.h"
 
 #include "cloudlog/KLQLSUpload.h"
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "host/KLHostUtils.h"
 #include "host/KLMessageMode.h"
 #include "model/KLSDKMeetingConfigInternal.h"

@@ -1,6 +1,6 @@
 #include "gateway/KLMeetingApiParameters.h"
 
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "host/KLHostUtils.h"
 #include "host/UserPersistentData.h"
 #include "runtime/KLSDKLog.h"

@@ -4,7 +4,7 @@
 #include "gateway/KLSDKMeetingHTTPApi.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "host/KLHostUtils.h"
 #include "model/KLParticipant.h"
 #include "model/KLSDKMeetingConfigInternal.h"

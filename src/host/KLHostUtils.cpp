@@ -2,7 +2,7 @@
 
 #include <KelvoUISDK/KLSDKDispatch.h>
 
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"

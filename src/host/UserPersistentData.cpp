@@ -1,6 +1,6 @@
 #include "host/UserPersistentData.h"
 
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "host/KLSecureString.h"
 #include "runtime/KLSDKLog.h"
 

@@ -2,11 +2,11 @@
 
 #include "multiprojector/KLMultiProjectorSession.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLConferenceServiceMultiProjectorContext.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLMultiProjectorContext.h"
-#include "conference/KLMultiProjectorMembers.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/multiprojector/KLConferenceServiceMultiProjectorContext.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/multiprojector/KLMultiProjectorContext.h"
+#include "conference/multiprojector/KLMultiProjectorMembers.h"
 #include "host/KLHostUtils.h"
 #include "host/KLMessageMode.h"
 #include "model/KLConferenceItemModel.h"

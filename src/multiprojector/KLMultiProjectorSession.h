@@ -9,7 +9,7 @@
 // Threads: every entry point may be called from any thread; the work moves to the main thread,
 // where all of the session's state lives. Meeting-service answers are handled there too.
 
-#include "conference/KLConferenceManagerDataSource.h"
+#include "conference/registry/KLConferenceManagerDataSource.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -3,8 +3,8 @@
 
 #include "multiprojector/KLMultiProjectorSession.h"
 
-#include "conference/KLMultiProjectorContext.h"
-#include "conference/KLMultiProjectorMembers.h"
+#include "conference/multiprojector/KLMultiProjectorContext.h"
+#include "conference/multiprojector/KLMultiProjectorMembers.h"
 #include "gateway/KLSDKMeetingApiProtocol.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"

@@ -5,8 +5,8 @@
 #include "multiprojector/KLMultiProjectorSession.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLMultiProjectorContext.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/multiprojector/KLMultiProjectorContext.h"
 #include "gateway/KLSDKMeetingApiProtocol.h"
 #include "host/KLMessageMode.h"
 #include "runtime/KLSDKLog.h"

@@ -4,9 +4,9 @@
 
 #include "multiprojector/KLMultiProjectorSession.h"
 
-#include "conference/KLFeedClient.h"
-#include "conference/KLMultiProjectorContext.h"
-#include "conference/KLMultiProjectorMembers.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/multiprojector/KLMultiProjectorContext.h"
+#include "conference/multiprojector/KLMultiProjectorMembers.h"
 #include "host/KLMessageMode.h"
 #include "multiprojector/KLMultiProjectorView.h"
 #include "presentation/KLDialogQueue.h"

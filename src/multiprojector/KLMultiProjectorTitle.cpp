@@ -1,6 +1,6 @@
 #include "multiprojector/KLMultiProjectorTitle.h"
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "runtime/KLLocalization.h"
 
 namespace KLMultiProjectorTitle {

@@ -1,6 +1,6 @@
 #include "signalling/KLConferenceSignalChannel.h"
 
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "runtime/KLDispatchQueue.h"
 #include "runtime/KLDictionary.h"

@@ -1,6 +1,6 @@
 #include "window/KLCallRoomViewController.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"

@@ -3,7 +3,7 @@
 
 #include "window/KLHubViewController.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "model/KLSDKMeetingEventDelegate.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"

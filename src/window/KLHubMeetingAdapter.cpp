@@ -1,9 +1,9 @@
 #include "window/KLHubMeeting.h"
 
-#include "conference/KLClientConfigManager.h"
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
+#include "clientconfig/KLClientConfigManager.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "runtime/KLSDKLog.h"
 

@@ -1,9 +1,9 @@
 #include "window/KLHubViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "host/StringUtils.h"
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "host/KLMessageMode.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

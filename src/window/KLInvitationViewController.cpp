@@ -1,7 +1,7 @@
 #include "window/KLInvitationViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "host/KLMessageMode.h"
 #include "model/KLParticipant.h"
 #include "presentation/KLDialogQueue.h"

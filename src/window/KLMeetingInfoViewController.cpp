@@ -1,6 +1,6 @@
 #include "window/KLMeetingInfoViewController.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "host/KLDateUtils.h"
 #include "model/KLUISDKGuiConfigInternal.h"
 #include "presentation/KLToastManager.h"

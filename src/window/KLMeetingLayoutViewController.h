@@ -9,7 +9,7 @@
 // Threads: data-source calls arrive on the service's threads; view calls and dialogs are moved
 // to the main thread. Create and destroy it on the main thread.
 
-#include "conference/KLConferenceManagerDataSource.h"
+#include "conference/registry/KLConferenceManagerDataSource.h"
 #include "presentation/KLToastView.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "window/KLMeetingPanelActions.h"
 
-#include "conference/KLDeviceManager.h"
+#include "conference/devices/KLDeviceManager.h"
 #include "model/KLParticipant.h"
 #include "runtime/KLSDKLog.h"
 #include "window/KLInvitationViewController.h"

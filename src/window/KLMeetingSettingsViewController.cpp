@@ -1,8 +1,8 @@
 #include "window/KLMeetingSettingsViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLDeviceManager.h"
-#include "conference/KLFeedClient.h"
+#include "conference/devices/KLDeviceManager.h"
+#include "conference/registry/KLFeedClient.h"
 #include "host/KLMessageMode.h"
 #include "host/UserPersistentData.h"
 #include "media/KLRTCMediaStream.h"

@@ -4,7 +4,7 @@
 #include "window/KLMemberListViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "model/KLParticipant.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"

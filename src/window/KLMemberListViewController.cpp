@@ -1,8 +1,8 @@
 #include "window/KLMemberListViewController.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
 #include "host/KLMessageMode.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

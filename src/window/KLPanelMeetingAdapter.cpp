@@ -1,8 +1,8 @@
 #include "window/KLPanelMeeting.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
 #include "model/KLConferenceItemModel.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 

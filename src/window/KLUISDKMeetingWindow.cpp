@@ -1,6 +1,6 @@
 #include "window/KLUISDKMeetingWindow.h"
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "model/KLHostCodeTranslation.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "platform/KLPlatform.h"

@@ -2,7 +2,7 @@
 // one is the click the widget would forward.
 
 #include "collab/KLChatManager.h"
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLSDKLog.h"

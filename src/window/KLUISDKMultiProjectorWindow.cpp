@@ -1,6 +1,6 @@
 #include <KelvoUISDK/KLUISDKMultiProjectorWindow.h>
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "model/KLHostCodeTranslation.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "multiprojector/KLMultiProjectorSession.h"

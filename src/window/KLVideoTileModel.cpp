@@ -1,6 +1,6 @@
 #include "window/KLVideoTileModel.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "media/KLRTCMediaStream.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

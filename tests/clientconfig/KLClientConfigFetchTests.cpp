@@ -1,5 +1,5 @@
 // The join's configuration requests: which are sent, in which order, and where the answers go.
-#include "conference/KLClientConfiguration.h"
+#include "conference/join/KLClientConfiguration.h"
 #include "media/fake/KLFakeMediaSDK.h"
 
 #include "KLSilentMeetingApi.h"

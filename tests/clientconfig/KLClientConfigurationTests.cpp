@@ -1,6 +1,6 @@
 // Reading the join's two configuration documents, the engine defaults they produce and the
 // order and conditions of the fetch.
-#include "conference/KLClientConfiguration.h"
+#include "conference/join/KLClientConfiguration.h"
 #include "media/fake/KLFakeMediaSDK.h"
 
 #include <gtest/gtest.h>

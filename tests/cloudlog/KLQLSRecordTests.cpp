@@ -1,7 +1,7 @@
 #include "KLRecordingPrinter.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "runtime/KLDictionary.h"
 

@@ -4,7 +4,7 @@
 // source) and the dialog window, each recording what reached it. Calls arrive on many threads,
 // so every recorder guards its lists.
 
-#include "conference/KLConferenceManagerDataSource.h"
+#include "conference/registry/KLConferenceManagerDataSource.h"
 #include "model/KLSDKMeetingEventDelegate.h"
 #include "presentation/KLDialogQueue.h"
 
@@ -104,7 +104,7 @@ public:
 
 #include "MeetingSim.h"
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "host/UserPersistentData.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "platform/KLFakePlatform.h"

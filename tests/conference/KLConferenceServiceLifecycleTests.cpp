@@ -6,8 +6,8 @@
 
 #include "MeetingSim.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
 #include "host/UserPersistentData.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLSDKMeetingConfigInternal.h"

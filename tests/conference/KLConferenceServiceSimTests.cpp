@@ -5,9 +5,9 @@
 
 #include "MeetingSim.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
 #include "host/UserPersistentData.h"
 #include "media/KLRTCMediaSDK.h"
 #include "model/KLSDKMeetingConfigInternal.h"

@@ -7,9 +7,9 @@
 
 #include "MeetingSim.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
 #include "media/KLRTCMediaSDK.h"
 #include "media/builtin/KLBuiltinMediaSDK.h"
 #include "presentation/KLToastManager.h"

@@ -6,8 +6,8 @@
 
 #include "MeetingSim.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
 #include "media/KLRTCMediaSDK.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

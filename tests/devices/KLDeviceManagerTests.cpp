@@ -1,6 +1,6 @@
 #include "KLRecordCapture.h"
 
-#include "conference/KLDeviceManager.h"
+#include "conference/devices/KLDeviceManager.h"
 #include "host/UserPersistentData.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "runtime/KLNotificationCenter.h"

@@ -1,8 +1,8 @@
 #include "KLRecordCapture.h"
 #include "KLRecordingPrinter.h"
 
-#include "conference/KLHardwareStatusService.h"
-#include "conference/KLProcessUsageReader.h"
+#include "conference/status/KLHardwareStatusService.h"
+#include "conference/status/KLProcessUsageReader.h"
 #include "runtime/KLTimeScale.h"
 #include "runtime/KLUtility.h"
 

@@ -6,7 +6,7 @@
 #include "KLTestSupport.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 
 #include <QJsonObject>

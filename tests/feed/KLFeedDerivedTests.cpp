@@ -1,6 +1,6 @@
 // What a feed derives from its fields, participant and stream, and how it drives the stream.
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "runtime/KLLocalization.h"
 

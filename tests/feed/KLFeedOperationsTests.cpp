@@ -1,7 +1,7 @@
 // The feed's server operations against a recording meeting API: requests and their arguments,
 // monitor records, and the busy-room dialogs driven through the shared dialog queue.
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "presentation/KLDialogQueue.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"

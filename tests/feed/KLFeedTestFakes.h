@@ -4,7 +4,7 @@
 // arguments and keeps their completion blocks for the test to run, and the conference service
 // handing it out.
 
-#include "conference/KLConferenceManagerProtocol.h"
+#include "conference/registry/KLConferenceManagerProtocol.h"
 #include "KLSilentMeetingApi.h"
 #include "media/KLRTCMediaVideoRenderView.h"
 #include "model/KLCallState.h"

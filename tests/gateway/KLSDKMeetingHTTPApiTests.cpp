@@ -4,7 +4,7 @@
 #include "MeetingSim.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "gateway/KLSDKMeetingHTTPApi.h"
 #include "host/UserPersistentData.h"
 #include "model/KLParticipant.h"

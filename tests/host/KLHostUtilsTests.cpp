@@ -1,6 +1,6 @@
 #include "host/KLHostUtils.h"
 
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "KLTestSupport.h"

@@ -1,6 +1,6 @@
 #include "KLRecordingPrinter.h"
 
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "host/KLSecureString.h"
 #include "host/UserPersistentData.h"
 

@@ -3,7 +3,7 @@
 #include "../devices/KLRecordCapture.h"
 #include "KLRecordingPrinter.h"
 
-#include "conference/KLDevicePermissionCheck.h"
+#include "conference/devices/KLDevicePermissionCheck.h"
 #include "platform/KLFakePlatform.h"
 
 #include <gtest/gtest.h>

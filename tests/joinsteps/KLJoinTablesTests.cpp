@@ -1,8 +1,8 @@
 // The join's lookup tables and small decisions: failure keys and message pairs, the beauty
 // filter's availability and the stored member-UUID list.
-#include "conference/KLBeautyAvailability.h"
-#include "conference/KLJoinFailures.h"
-#include "conference/KLMemberUuidStore.h"
+#include "conference/devices/KLBeautyAvailability.h"
+#include "conference/join/KLJoinFailures.h"
+#include "conference/join/KLMemberUuidStore.h"
 #include "host/UserPersistentData.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLSDKMeetingConfigInternal.h"

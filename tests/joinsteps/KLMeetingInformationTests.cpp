@@ -1,9 +1,9 @@
 // Reading the meeting information and what the join builds from it for the media engine:
 // the summary decision, business and registration infos, connection parameter, ICE detection.
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLIceDetection.h"
-#include "conference/KLMediaSessionInfo.h"
-#include "conference/KLMeetingInformation.h"
+#include "conference/join/KLIceDetection.h"
+#include "conference/join/KLMediaSessionInfo.h"
+#include "conference/join/KLMeetingInformation.h"
 #include "media/fake/KLFakeMediaSDK.h"
 
 #include <QJsonArray>

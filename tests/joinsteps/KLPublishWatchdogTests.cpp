@@ -2,8 +2,8 @@
 // alarm and recovery, and the no-audio dialog.
 #include "../devices/KLRecordCapture.h"
 
-#include "conference/KLFeedClient.h"
-#include "conference/KLPublishWatchdog.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/service/KLPublishWatchdog.h"
 #include "runtime/KLLocalization.h"
 
 #include <gtest/gtest.h>

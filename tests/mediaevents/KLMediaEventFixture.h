@@ -8,8 +8,8 @@
 #include "KLSilentMeetingApi.h"
 #include "../devices/KLRecordCapture.h"
 
-#include "conference/KLFeedClient.h"
-#include "conference/KLMediaEventHandler.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/events/KLMediaEventHandler.h"
 #include "host/KLMessageMode.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLParticipant.h"

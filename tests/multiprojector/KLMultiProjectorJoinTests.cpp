@@ -5,7 +5,7 @@
 
 #include "MeetingSim.h"
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "host/UserPersistentData.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLSDKMeetingConfigInternal.h"

@@ -3,8 +3,8 @@
 
 #include "KLMultiProjectorTestFakes.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLMultiProjectorMembers.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/multiprojector/KLMultiProjectorMembers.h"
 #include "multiprojector/KLMultiProjectorTitle.h"
 #include "runtime/KLLocalization.h"
 

@@ -4,7 +4,7 @@
 #include "KLMultiProjectorTestFakes.h"
 #include "../devices/KLRecordCapture.h"
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "multiprojector/KLMultiProjectorSession.h"
 #include "presentation/KLToastManager.h"
 #include "runtime/KLLocalization.h"

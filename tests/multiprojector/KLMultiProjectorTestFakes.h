@@ -5,8 +5,8 @@
 // records what it was told, and a host pipe that keeps its messages.
 
 #include "KLSilentMeetingApi.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLMultiProjectorContext.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/multiprojector/KLMultiProjectorContext.h"
 #include "host/KLMessageMode.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

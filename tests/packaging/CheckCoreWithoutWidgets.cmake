@@ -8,8 +8,8 @@ foreach(library IN LISTS LINK_LIBRARIES)
   endif()
 endforeach()
 
-set(core_layers runtime model host platform cloudlog signalling media gateway conference collab
-                multiprojector presentation window)
+set(core_layers runtime model clientconfig host platform cloudlog signalling media gateway presentation collab conference
+                multiprojector window)
 foreach(layer IN LISTS core_layers)
   file(GLOB_RECURSE sources ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.h)
   foreach(source IN LISTS sources)

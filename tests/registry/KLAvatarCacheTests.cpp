@@ -3,7 +3,7 @@
 
 #include "KLTestSupport.h"
 
-#include "conference/KLAvatarCache.h"
+#include "conference/registry/KLAvatarCache.h"
 
 #include <gtest/gtest.h>
 

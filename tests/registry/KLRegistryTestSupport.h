@@ -5,10 +5,10 @@
 
 #include "KLTestSupport.h"
 
-#include "conference/KLConferenceManagerDataSource.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
-#include "conference/KLParticipantRegistryHost.h"
+#include "conference/registry/KLConferenceManagerDataSource.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
+#include "conference/registry/KLParticipantRegistryHost.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLParticipant.h"
 

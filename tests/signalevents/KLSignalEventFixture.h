@@ -7,9 +7,9 @@
 
 #include "../feed/KLFeedTestFakes.h"
 
-#include "conference/KLFeedClient.h"
-#include "conference/KLOfflineNotificationThrottle.h"
-#include "conference/KLSignalingEventHandler.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/events/KLOfflineNotificationThrottle.h"
+#include "conference/events/KLSignalingEventHandler.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

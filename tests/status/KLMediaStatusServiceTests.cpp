@@ -3,8 +3,8 @@
 #include "StatusSamples.h"
 
 #include "cloudlog/KLQLSLogger.h"
-#include "conference/KLClientConfigManager.h"
-#include "conference/KLMediaStatusService.h"
+#include "clientconfig/KLClientConfigManager.h"
+#include "conference/status/KLMediaStatusService.h"
 #include "host/KLMessageMode.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLSDKMeetingConfigInternal.h"

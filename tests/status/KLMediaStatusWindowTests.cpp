@@ -1,7 +1,7 @@
 // The reporting window fed sample by sample, in the shape the engine's statistics answer has.
 #include "StatusSamples.h"
 
-#include "conference/KLMediaStatusWindow.h"
+#include "conference/status/KLMediaStatusWindow.h"
 
 #include <gtest/gtest.h>
 

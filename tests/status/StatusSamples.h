@@ -3,7 +3,7 @@
 // Statistics samples in the shape KLRTCMediaConnection::getStatusForMedia answers, numbered so
 // that a test can tell which sample a record carries.
 
-#include "conference/KLMediaStatusSource.h"
+#include "conference/status/KLMediaStatusSource.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -4,7 +4,7 @@
 
 #include "KLUIWindowFixture.h"
 
-#include "conference/KLClientConfigManager.h"
+#include "clientconfig/KLClientConfigManager.h"
 #include "ui/entername/KLEnterNameDialogWidget.h"
 #include "ui/memberlist/KLMeetingSidePanel.h"
 

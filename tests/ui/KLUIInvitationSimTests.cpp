@@ -5,9 +5,9 @@
 
 #include "KLUIWindowFixture.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLDeviceManager.h"
-#include "conference/KLFeedClient.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/devices/KLDeviceManager.h"
+#include "conference/registry/KLFeedClient.h"
 #include "model/KLParticipant.h"
 #include "ui/invitation/KLInvitationWidget.h"
 #include "ui/meetinginfo/KLHubPanels.h"

@@ -8,7 +8,7 @@
 
 #include "MeetingSim.h"
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "media/KLRTCMediaSDK.h"
 #include "model/KLUISDKGuiConfigInternal.h"
 #include "ui/tiles/KLMeetingVideoArea.h"

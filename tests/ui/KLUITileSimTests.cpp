@@ -3,8 +3,8 @@
 
 #include "KLUITileSimFixture.h"
 
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
 #include "media/KLRTCMediaStream.h"
 #include "media/KLRTCMediaVideoRenderView.h"
 #include "ui/tiles/KLMeetingBigView.h"

@@ -5,7 +5,7 @@
 
 #include "../window/KLHubFakeMeeting.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "window/KLMemberListViewController.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLCallState.h"

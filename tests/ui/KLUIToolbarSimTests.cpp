@@ -3,7 +3,7 @@
 
 #include "KLUITileSimFixture.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "ui/toolbar/KLHubButtonWidget.h"
 
 #include "KLTestSupport.h"

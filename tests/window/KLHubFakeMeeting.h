@@ -4,7 +4,7 @@
 // operations are written down as text ("muteAudio own 1 0"), the dialogs are pressed through
 // the shared dialog queue.
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
 #include "presentation/KLDialogQueue.h"

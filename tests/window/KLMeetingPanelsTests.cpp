@@ -5,7 +5,7 @@
 #include "window/KLMeetingInfoViewController.h"
 #include "window/KLMeetingSettingsViewController.h"
 
-#include "conference/KLDeviceManager.h"
+#include "conference/devices/KLDeviceManager.h"
 #include "host/UserPersistentData.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLUISDKGuiConfigInternal.h"

@@ -3,7 +3,7 @@
 // (and leaving) on errors, finishes and the host's "close the application", the display kept
 // awake only while the window is open.
 
-#include "conference/KLConferenceService.h"
+#include "conference/service/KLConferenceService.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "model/KLUISDKGuiConfigInternal.h"
 #include "media/fake/KLFakeMediaSDK.h"

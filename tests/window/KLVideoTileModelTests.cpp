@@ -1,7 +1,7 @@
 // The tile rules without widgets: how names are shortened and suffixed, which network icon and
 // tooltip a net score gives, what fills a tile, the room label and the meeting timer's text.
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "media/fake/KLFakeMediaSDK.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"

@@ -1,6 +1,6 @@
 #include "ui/callrooms/KLCallRoomDialogWidget.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "runtime/KLLocalization.h"
 #include "ui/KLTheme.h"
 

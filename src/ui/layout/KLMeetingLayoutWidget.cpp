@@ -1,7 +1,7 @@
 #include "ui/layout/KLMeetingLayoutWidget.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLParticipantRegistry.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLParticipantRegistry.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLSDKLog.h"

@@ -1,7 +1,7 @@
 #include "ui/meetinginfo/KLHubPanels.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLDeviceManager.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/devices/KLDeviceManager.h"
 #include "runtime/KLLocalization.h"
 #include "ui/KLTheme.h"
 #include "ui/invitation/KLInvitationWidget.h"

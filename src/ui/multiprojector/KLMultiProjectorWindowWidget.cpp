@@ -1,8 +1,8 @@
 #include "ui/multiprojector/KLMultiProjectorWindowWidget.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
-#include "conference/KLParticipantRegistry.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
+#include "conference/registry/KLParticipantRegistry.h"
 #include "multiprojector/KLMultiProjectorSession.h"
 #include "multiprojector/KLMultiProjectorViewFactory.h"
 #include "runtime/KLLocalization.h"

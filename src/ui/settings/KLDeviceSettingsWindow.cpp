@@ -1,6 +1,6 @@
 #include "ui/settings/KLDeviceSettingsWindow.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "media/KLRTCMediaStream.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLSDKLog.h"

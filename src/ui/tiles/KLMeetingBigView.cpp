@@ -1,6 +1,6 @@
 #include "ui/tiles/KLMeetingBigView.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"

@@ -1,6 +1,6 @@
 #include "ui/tiles/KLMeetingTileView.h"
 
-#include "conference/KLFeedClient.h"
+#include "conference/registry/KLFeedClient.h"
 #include "window/KLMemberListViewController.h"
 #include "media/KLRTCMediaStream.h"
 #include "media/KLRTCMediaVideoRenderView.h"

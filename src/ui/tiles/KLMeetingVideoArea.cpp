@@ -1,7 +1,7 @@
 #include "ui/tiles/KLMeetingVideoArea.h"
 
-#include "conference/KLConferenceService.h"
-#include "conference/KLFeedClient.h"
+#include "conference/service/KLConferenceService.h"
+#include "conference/registry/KLFeedClient.h"
 #include "media/KLRTCMediaVideoRenderView.h"
 #include "runtime/KLSDKLog.h"
 #include "ui/KLTheme.h"

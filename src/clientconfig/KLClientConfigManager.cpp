@@ -1,0 +1,7 @@
+#include "clientconfig/KLClientConfigManager.h"
+
+KLClientConfigManager &KLClientConfigManager::sharedInstance()
+{
+    static KLClientConfigManager instance; // thread-safe initialisation
+    return instance;
+}

@@ -1,7 +1,0 @@
-#include "conference/KLClientConfigManager.h"
-
-KLClientConfigManager &KLClientConfigManager::sharedInstance()
-{
-    static KLClientConfigManager instance; // thread-safe initialisation
-    return instance;
-}
