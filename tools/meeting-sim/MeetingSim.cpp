@@ -68,6 +68,7 @@ bool MeetingSim::start(QString *error)
 
     bool listening = false;
     quint16 port = 0;
+    SimJanusFeeds *feeds = nullptr;
     QJsonObject served;
     QMetaObject::invokeMethod(
         worker,
@@ -78,6 +79,12 @@ bool MeetingSim::start(QString *error)
             port = worker->port();
             served = SimScenario::substitute(scenario, port).toObject();
             worker->setScenario(served);
+            // The members present send real media into the Janus room, and follow the events
+            // pushed about them from then on.
+            if (janus) {
+                feeds = new SimJanusFeeds(janus->url(), janus->caFile(), janus->token(24 * 3600), worker);
+                feeds->start(served);
+            }
         },
         Qt::BlockingQueuedConnection);
     if (!listening) {
@@ -96,6 +103,7 @@ bool MeetingSim::start(QString *error)
     m_caFile = files.caFile;
     m_tempDir = std::move(tempDir);
     m_janus = std::move(janus);
+    m_feeds = feeds;
     return true;
 }
 
@@ -109,6 +117,7 @@ void MeetingSim::stop()
         worker = m_worker;
         m_thread = nullptr;
         m_worker = nullptr;
+        m_feeds = nullptr;
         m_port = 0;
     }
     if (!thread)
@@ -242,6 +251,30 @@ int MeetingSim::openSignallingConnections() const
 void MeetingSim::pushEvent(int eventId, const QString &memberUUID, const QJsonObject &fields, const QString &meetingUUID)
 {
     onSignalling([=](SimSignallingServer *s) { s->pushEvent(eventId, memberUUID, fields, meetingUUID); });
+    onFeeds([=](SimJanusFeeds *feeds) { feeds->follow(eventId, memberUUID, meetingUUID); });
+}
+
+void MeetingSim::onFeeds(std::function<void(SimJanusFeeds *)> work)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_worker || !m_feeds)
+        return;
+    QMetaObject::invokeMethod(
+        m_feeds, [feeds = m_feeds, work = std::move(work)] { work(feeds); }, Qt::QueuedConnection);
+}
+
+QStringList MeetingSim::janusFeeds() const
+{
+    QStringList ids;
+    SimJanusFeeds *feeds = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        feeds = m_feeds;
+    }
+    // Not under the lock: the simulator thread may need it meanwhile. The feeds live until stop().
+    if (feeds)
+        QMetaObject::invokeMethod(feeds, [&ids, feeds] { ids = feeds->sending(); }, Qt::BlockingQueuedConnection);
+    return ids;
 }
 
 void MeetingSim::pushSummary(const QString &sessionId, const QJsonObject &fields, const QString &meetingUUID)
@@ -320,11 +353,13 @@ void MeetingSim::pushMediaEvent(const QJsonObject &message)
 void MeetingSim::addRemoteStream(const QString &streamId, const QString &display, bool screen)
 {
     onMedia([=](SimMediaServer *m) { m->addRemoteStream(streamId, display, screen); });
+    onFeeds([=](SimJanusFeeds *feeds) { feeds->publish(feeds->roomOf({}), streamId, display, screen); });
 }
 
 void MeetingSim::removeRemoteStream(const QString &streamId)
 {
     onMedia([=](SimMediaServer *m) { m->removeRemoteStream(streamId); });
+    onFeeds([=](SimJanusFeeds *feeds) { feeds->unpublish(streamId); });
 }
 
 void MeetingSim::hangUpMedia(int causeCode)

@@ -8,6 +8,7 @@
 
 #include "SimControl.h"
 #include "SimJanus.h"
+#include "SimJanusFeeds.h"
 #include "SimMediaServer.h"
 
 #include <QJsonObject>
@@ -56,6 +57,9 @@ public:
     QString baseUrl() const; ///< "https://127.0.0.1:<port>"
     /// The meetings' Janus media server, when one was asked for; null otherwise.
     SimJanus *janus() const { return m_janus.get(); }
+    /// The members' feeds sending into the Janus room now (member uuids, "screen-" + uuid for
+    /// a share); empty without Janus.
+    QStringList janusFeeds() const;
     /// The loaded scenario, placeholders ("{{port}}", ...) filled in once started.
     QJsonObject scenario() const;
 
@@ -136,6 +140,8 @@ private:
     /// Runs `work` on the simulator's thread, after the control calls made before it.
     void onWorker(std::function<void(SimServerWorker *)> work);
     void onMedia(std::function<void(SimMediaServer *)> work);
+    /// Runs `work` on the simulator thread with the members' Janus feeds (dropped without Janus).
+    void onFeeds(std::function<void(SimJanusFeeds *)> work);
     /// Runs `work` on the simulator thread with its signalling endpoint (queued; dropped when stopped).
     void onSignalling(std::function<void(SimSignallingServer *)> work);
 
@@ -149,6 +155,7 @@ private:
     quint16 m_port = 0;
     std::unique_ptr<QTemporaryDir> m_tempDir;
     std::unique_ptr<SimJanus> m_janus;
+    SimJanusFeeds *m_feeds = nullptr; ///< owned by the worker, used on its thread
     QThread *m_thread = nullptr;
     SimServerWorker *m_worker = nullptr;
 };

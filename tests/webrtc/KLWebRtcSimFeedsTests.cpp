@@ -1,0 +1,123 @@
+// The simulator's members publish real media into its Janus room: a member present from the
+// start is seen at the sent size and heard only while it speaks, a member coming online
+// appears, and one going offline disappears.
+
+#include "../engine/KLEngineTestSupport.h"
+#include "KLTestSupport.h"
+
+#include "MeetingSim.h"
+#include "SimSignallingEvents.h"
+#include "media/webrtc/KLWebRtcMediaSDK.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QSize>
+#include <QThread>
+
+namespace {
+
+class FrameView : public KLRTCMediaVideoRenderView {
+public:
+    QString renderStreamId() const override { return {}; }
+    void setRenderStreamId(const QString &) override {}
+    bool isVideoRenderer() const override { return true; }
+    void renderFrame(const KLRTCMediaVideoFrame &frame) override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_frames;
+        m_size = QSize(frame.width, frame.height);
+    }
+    int frames() const { std::lock_guard lock(m_mutex); return m_frames; }
+    QSize size() const { std::lock_guard lock(m_mutex); return m_size; }
+
+private:
+    mutable std::mutex m_mutex;
+    int m_frames = 0;
+    QSize m_size;
+};
+
+int receivedLevel(const std::shared_ptr<KLRTCMediaConnection> &connection)
+{
+    std::mutex mutex;
+    int level = -1;
+    bool done = false;
+    connection->getStatusForMedia(QString(), [&](const QJsonObject &status) {
+        std::lock_guard lock(mutex);
+        for (const QJsonValue &entry : status.value(QLatin1String("audio")).toArray())
+            if (!entry.toObject().value(QLatin1String("sendAudio")).toBool())
+                level = entry.toObject().value(QLatin1String("oLevel")).toInt();
+        done = true;
+    });
+    kltest::waitUntil([&] { std::lock_guard lock(mutex); return done; }, 5000);
+    std::lock_guard lock(mutex);
+    return level;
+}
+
+TEST(WebRtcSimFeeds, MembersSendRealMediaAndFollowTheirEvents)
+{
+    QString why;
+    if (!kelvosim::SimJanus::installed(&why) || !KLWebRtcMediaSDK::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    kelvosim::MeetingSimOptions options;
+    options.janus = true;
+    kelvosim::MeetingSim sim(options);
+    ASSERT_TRUE(sim.start(&why)) << why.toStdString();
+    const QJsonObject meeting = sim.scenario().value(QLatin1String("meetings")).toArray().first().toObject();
+    const QJsonObject info = meeting.value(QLatin1String("meetingInfo")).toObject();
+    const QString zhou = QStringLiteral("8C1D4E2F-6B3A-4D59-9F70-2A1B3C4D5E02");
+    const QString alex = QStringLiteral("E7F8A9B0-2C3D-4E5F-9A01-4C5D6E7F8A04");
+    // The two members online in the scenario send; the user's own member and the others do not.
+    ASSERT_TRUE(kltest::waitUntil([&] { return sim.janusFeeds().size() == 2; }, 10000)) << sim.janusFeeds().join(' ').toStdString();
+    EXPECT_TRUE(sim.janusFeeds().contains(zhou));
+
+    KLWebRtcMediaSDK engine;
+    auto events = std::make_shared<EventRecorder>(QThread::currentThread());
+    const QJsonObject param{
+        {QStringLiteral("rtcWsRegInfo"),
+         QJsonObject{{QStringLiteral("signalingServer"), info.value(QLatin1String("rtcserverWsUrl"))},
+                     {QStringLiteral("regInfo"),
+                      QJsonObject{{QStringLiteral("appointmentId"), info.value(QLatin1String("roomid"))},
+                                  {QStringLiteral("memberUuid"), meeting.value(QLatin1String("selfMemberUUID"))},
+                                  {QStringLiteral("token"), meeting.value(QLatin1String("meetingToken"))}}}}},
+        {QStringLiteral("caFile"), sim.caFile()}};
+    auto connection = engine.createConnection(param, 1, 0, true, false, events);
+    connection->connect();
+    std::shared_ptr<KLRTCMediaStream> stream;
+    ASSERT_TRUE(kltest::waitUntil([&] {
+        if (auto e = events->last(KLRTCMediaEventStreamAdded, zhou))
+            stream = e->info.stream;
+        return stream != nullptr;
+    }, 15000));
+    EXPECT_EQ(stream->display(), QStringLiteral("周明"));
+    auto view = std::make_shared<FrameView>();
+    connection->subscribe(stream);
+    stream->playWithView(view);
+    ASSERT_TRUE(kltest::waitUntil([&] { return view->frames() >= 30; }, 20000)) << view->frames();
+    EXPECT_EQ(view->size(), QSize(640, 360));
+
+    // Silent until the member speaks; the tone is heard while it does and stops after.
+    EXPECT_LT(receivedLevel(connection), 300);
+    sim.pushEvent(kelvosim::signalling::Speaking, zhou);
+    EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(connection) > 2000; }, 5000)) << receivedLevel(connection);
+    sim.pushEvent(kelvosim::signalling::StoppedTalking, zhou);
+    EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(connection) < 300; }, 5000)) << receivedLevel(connection);
+
+    // Camera off stops the pictures.
+    sim.pushEvent(kelvosim::signalling::VideoMuted, zhou);
+    kltest::pumpEvents(800);
+    const int before = view->frames();
+    kltest::pumpEvents(1200);
+    EXPECT_LE(view->frames() - before, 1);
+
+    // A member coming online appears; one going offline goes.
+    sim.pushEvent(kelvosim::signalling::Online, alex);
+    EXPECT_TRUE(kltest::waitUntil([&] { return events->last(KLRTCMediaEventStreamAdded, alex).has_value(); }, 10000));
+    sim.pushEvent(kelvosim::signalling::Offline, zhou);
+    EXPECT_TRUE(kltest::waitUntil([&] { return events->last(KLRTCMediaEventStreamRemoved, zhou).has_value(); }, 10000));
+    EXPECT_FALSE(sim.janusFeeds().contains(zhou));
+    connection->disconnect();
+    kltest::pumpEvents(200);
+}
+
+} // namespace

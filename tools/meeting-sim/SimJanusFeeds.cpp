@@ -1,0 +1,167 @@
+#include "SimJanusFeeds.h"
+
+#include "SimLog.h"
+#include "SimSignallingEvents.h"
+
+#include <QJsonArray>
+
+namespace kelvosim {
+
+namespace {
+
+QString text(const QJsonObject &object, const char *key)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    return value.isString() ? value.toString() : QString::number(value.toInteger());
+}
+
+} // namespace
+
+SimJanusFeeds::SimJanusFeeds(const QString &url, const QString &caFile, const QString &token, QObject *parent)
+    : QObject(parent), m_client(url, caFile, token, this)
+{
+}
+
+void SimJanusFeeds::start(const QJsonObject &scenario)
+{
+    m_scenario = scenario;
+    QString why;
+    if (!SimJanusPublisher::available(&why)) {
+        qCWarning(lcSim) << "janus feeds: members send no media:" << why;
+        return;
+    }
+    m_client.open();
+    for (const QJsonValue &value : scenario.value(QLatin1String("meetings")).toArray()) {
+        const QJsonObject meeting = value.toObject();
+        const QString room = text(meeting.value(QLatin1String("meetingInfo")).toObject(), "roomid");
+        const QString self = text(meeting, "selfMemberUUID");
+        for (const QJsonValue &member : meeting.value(QLatin1String("members")).toArray()) {
+            const QJsonObject m = member.toObject();
+            const QJsonObject state = m.value(QLatin1String("callState")).toObject();
+            const QString uuid = text(m, "memberUUID");
+            if (uuid == self || state.value(QLatin1String("online")).toInt() != 1)
+                continue;
+            publish(room, uuid, text(m, "displayName"));
+            if (state.value(QLatin1String("vmute")).toInt() == 1)
+                setVideo(uuid, false);
+        }
+    }
+}
+
+QString SimJanusFeeds::roomOf(const QString &meetingUUID) const
+{
+    for (const QJsonValue &value : m_scenario.value(QLatin1String("meetings")).toArray()) {
+        const QJsonObject meeting = value.toObject();
+        if (meetingUUID.isEmpty() || text(meeting, "meetingUUID") == meetingUUID)
+            return text(meeting.value(QLatin1String("meetingInfo")).toObject(), "roomid");
+    }
+    return {};
+}
+
+void SimJanusFeeds::follow(int eventId, const QString &member, const QString &meetingUUID)
+{
+    using namespace signalling;
+    switch (eventId) {
+    case Online: {
+        QString display = member;
+        for (const QJsonValue &value : m_scenario.value(QLatin1String("meetings")).toArray())
+            for (const QJsonValue &m : value.toObject().value(QLatin1String("members")).toArray())
+                if (text(m.toObject(), "memberUUID") == member)
+                    display = text(m.toObject(), "displayName");
+        publish(roomOf(meetingUUID), member, display);
+        break;
+    }
+    case Offline:
+    case Kick:
+        unpublish(member);
+        break;
+    case Speaking:
+        setSpeaking(member, true);
+        break;
+    case StoppedTalking:
+    case AudioMuted:
+        setSpeaking(member, false);
+        break;
+    case VideoMuted:
+        setVideo(member, false);
+        break;
+    case VideoUnmuted:
+        setVideo(member, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void SimJanusFeeds::publish(const QString &room, const QString &feedId, const QString &display, bool screen)
+{
+    if (room.isEmpty() || feedId.isEmpty() || m_feeds.count(feedId))
+        return;
+    Feed &feed = m_feeds[feedId];
+    feed.room = room;
+    feed.publisher = std::make_unique<SimJanusPublisher>(screen ? QString::fromUtf8(QByteArray::fromBase64(display.toLatin1())) : display, screen);
+    const QJsonArray streams{
+        QJsonObject{{"type", "audio"}, {"mindex", 0}, {"mid", "0"}, {"codec", "opus"}},
+        QJsonObject{{"type", "video"}, {"mindex", 1}, {"mid", "1"}, {"codec", "vp8"}},
+    };
+    m_client.request({{"request", "add_remote_publisher"}, {"room", room}, {"id", feedId}, {"display", display},
+                      {"iface", "127.0.0.1"}, {"streams", streams}},
+                     [this, feedId](const QJsonObject &data, const QString &error) {
+                         const auto it = m_feeds.find(feedId);
+                         if (it == m_feeds.end())
+                             return;
+                         const int port = data.value(QLatin1String("port")).toInt();
+                         if (!error.isEmpty() || port <= 0) {
+                             qCWarning(lcSim) << "janus feeds: no feed for" << feedId << ":" << error;
+                             m_feeds.erase(it);
+                             return;
+                         }
+                         Feed &feed = it->second;
+                         feed.publisher->setSpeaking(feed.speaking);
+                         if (feed.publisher->start(port))
+                             feed.publisher->setVideo(feed.video);
+                     });
+}
+
+void SimJanusFeeds::unpublish(const QString &feedId)
+{
+    const auto it = m_feeds.find(feedId);
+    if (it == m_feeds.end())
+        return;
+    const QString room = it->second.room;
+    m_feeds.erase(it);
+    m_client.request({{"request", "remove_remote_publisher"}, {"room", room}, {"id", feedId}},
+                     [feedId](const QJsonObject &, const QString &error) {
+                         if (!error.isEmpty())
+                             qCWarning(lcSim) << "janus feeds: cannot remove" << feedId << ":" << error;
+                     });
+}
+
+void SimJanusFeeds::setSpeaking(const QString &feedId, bool speaking)
+{
+    const auto it = m_feeds.find(feedId);
+    if (it == m_feeds.end())
+        return;
+    it->second.speaking = speaking;
+    it->second.publisher->setSpeaking(speaking);
+}
+
+void SimJanusFeeds::setVideo(const QString &feedId, bool on)
+{
+    const auto it = m_feeds.find(feedId);
+    if (it == m_feeds.end())
+        return;
+    it->second.video = on;
+    it->second.publisher->setVideo(on);
+}
+
+QStringList SimJanusFeeds::sending() const
+{
+    QStringList ids;
+    for (const auto &[id, feed] : m_feeds)
+        if (feed.publisher->running())
+            ids << id;
+    return ids;
+}
+
+} // namespace kelvosim

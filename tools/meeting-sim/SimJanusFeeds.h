@@ -1,0 +1,53 @@
+#pragma once
+
+// The scenario's members as Janus publishers: each member present in a meeting gets a feed of
+// its own in the meeting's room (a VideoRoom remote publisher with the member uuid as its id
+// and the display name as its display) that a SimJanusPublisher fills. Joining, leaving,
+// speaking, muting and camera events pushed about a member start, stop or change its feed.
+// Lives on the simulator thread.
+
+#include "SimJanusClient.h"
+#include "SimJanusPublisher.h"
+
+#include <QJsonObject>
+#include <QObject>
+
+#include <map>
+#include <memory>
+
+namespace kelvosim {
+
+class SimJanusFeeds : public QObject
+{
+public:
+    SimJanusFeeds(const QString &url, const QString &caFile, const QString &token, QObject *parent = nullptr);
+
+    /// Publishes every member the scenario has online in each meeting, except the user's own.
+    void start(const QJsonObject &scenario);
+    /// Follows a signalling event (online, offline, kick, mute, speaking, camera) about `member`.
+    void follow(int eventId, const QString &member, const QString &meetingUUID);
+
+    /// Opens the feed `feedId` in `room`; `screen` sends a moving picture instead.
+    void publish(const QString &room, const QString &feedId, const QString &display, bool screen = false);
+    void unpublish(const QString &feedId);
+    void setSpeaking(const QString &feedId, bool speaking);
+    void setVideo(const QString &feedId, bool on);
+    /// Feeds Janus accepted and that are sending now.
+    QStringList sending() const;
+    /// The room of the scenario's meeting `meetingUUID` (the first meeting when empty).
+    QString roomOf(const QString &meetingUUID) const;
+
+private:
+    struct Feed {
+        QString room;
+        std::unique_ptr<SimJanusPublisher> publisher;
+        bool speaking = false;
+        bool video = true;
+    };
+
+    SimJanusClient m_client;
+    QJsonObject m_scenario;
+    std::map<QString, Feed> m_feeds;
+};
+
+} // namespace kelvosim

@@ -1,0 +1,124 @@
+#include "SimJanusPublisher.h"
+
+#include "SimLog.h"
+
+#include <gst/gst.h>
+
+namespace kelvosim {
+
+namespace {
+
+void ensureGst()
+{
+    if (!gst_is_initialized())
+        gst_init(nullptr, nullptr);
+}
+
+// The pipeline's description is built by hand: the name is quoted, so strip what would end
+// the quoted string.
+QString quoted(QString text)
+{
+    text.remove(QLatin1Char('"')).remove(QLatin1Char('\\'));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+template <typename Work>
+void onElement(GstElement *pipeline, const char *name, Work work)
+{
+    if (!pipeline)
+        return;
+    if (GstElement *element = gst_bin_get_by_name(GST_BIN(pipeline), name)) {
+        work(element);
+        gst_object_unref(element);
+    }
+}
+
+} // namespace
+
+bool SimJanusPublisher::available(QString *why)
+{
+    ensureGst();
+    for (const char *factory : {"videotestsrc", "textoverlay", "vp8enc", "rtpvp8pay", "audiotestsrc", "opusenc",
+                                "rtpopuspay", "udpsink", "valve", "volume"}) {
+        GstElementFactory *found = gst_element_factory_find(factory);
+        if (!found) {
+            if (why)
+                *why = QStringLiteral("GStreamer has no %1").arg(QLatin1String(factory));
+            return false;
+        }
+        gst_object_unref(found);
+    }
+    return true;
+}
+
+SimJanusPublisher::SimJanusPublisher(const QString &name, bool screen) : m_name(name), m_screen(screen) {}
+
+SimJanusPublisher::~SimJanusPublisher()
+{
+    stop();
+}
+
+bool SimJanusPublisher::start(int port)
+{
+    ensureGst();
+    stop();
+    // A key frame every second: Janus asks a plain-RTP feed for none, and a new subscriber
+    // shows nothing until one comes.
+    const QString description =
+        QStringLiteral(
+            "videotestsrc is-live=true pattern=%1 ! video/x-raw,format=I420,width=640,height=360,framerate=15/1"
+            " ! textoverlay text=%2 valignment=center halignment=center font-desc=\"Sans 40\""
+            " ! valve name=video drop=false"
+            " ! vp8enc deadline=1 cpu-used=8 threads=1 target-bitrate=400000 keyframe-max-dist=15"
+            " ! rtpvp8pay pt=96 ssrc=%4 picture-id-mode=15-bit ! udpsink host=127.0.0.1 port=%3 sync=false async=false"
+            " audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! audioconvert ! audioresample"
+            " ! audio/x-raw,rate=48000,channels=1 ! volume name=tone volume=%6 ! opusenc bitrate=32000"
+            " ! rtpopuspay pt=111 ssrc=%5 ! udpsink host=127.0.0.1 port=%3 sync=false async=false")
+            .arg(m_screen ? QStringLiteral("ball") : QStringLiteral("smpte"), quoted(m_name))
+            .arg(port)
+            .arg(kVideoSsrc)
+            .arg(kAudioSsrc)
+            .arg(m_speaking ? 1 : 0);
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+    if (!pipeline || error) {
+        qCWarning(lcSim) << "janus feeds: cannot build the feed of" << m_name << ":" << (error ? error->message : "");
+        if (error)
+            g_error_free(error);
+        if (pipeline)
+            gst_object_unref(pipeline);
+        return false;
+    }
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        qCWarning(lcSim) << "janus feeds: the feed of" << m_name << "does not play";
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+        return false;
+    }
+    m_pipeline = pipeline;
+    return true;
+}
+
+void SimJanusPublisher::stop()
+{
+    if (!m_pipeline)
+        return;
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    gst_object_unref(m_pipeline);
+    m_pipeline = nullptr;
+}
+
+void SimJanusPublisher::setSpeaking(bool speaking)
+{
+    m_speaking = speaking;
+    onElement(m_pipeline, "tone", [speaking](GstElement *volume) {
+        g_object_set(volume, "volume", speaking ? 1.0 : 0.0, nullptr);
+    });
+}
+
+void SimJanusPublisher::setVideo(bool on)
+{
+    onElement(m_pipeline, "video", [on](GstElement *valve) { g_object_set(valve, "drop", on ? FALSE : TRUE, nullptr); });
+}
+
+} // namespace kelvosim
