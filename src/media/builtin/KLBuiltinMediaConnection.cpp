@@ -82,7 +82,8 @@ KLBuiltinMediaConnection::KLBuiltinMediaConnection(const QJsonObject &param, boo
                                                    std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
                                                    std::shared_ptr<KLDispatchQueue> engineQueue,
                                                    std::shared_ptr<KLBuiltinMessageManager> messages)
-    : m_url(param.value(QLatin1String("rtcWsRegInfo")).toObject().value(QLatin1String("signalingServer")).toString()),
+    : KLMediaConnectionBase(std::move(delegate), QStringLiteral("com.kelvo.media.connection")),
+      m_url(param.value(QLatin1String("rtcWsRegInfo")).toObject().value(QLatin1String("signalingServer")).toString()),
       m_caFile(text(param, "caFile")),
       m_regInfo(param.value(QLatin1String("rtcWsRegInfo")).toObject().value(QLatin1String("regInfo")).toObject()),
       m_bizInfo(param.value(QLatin1String("bizInfo")).toObject()),
@@ -90,10 +91,8 @@ KLBuiltinMediaConnection::KLBuiltinMediaConnection(const QJsonObject &param, boo
       m_openDataChannel(openDataChannel),
       m_useSimulcast(useSimulcast),
       m_multiScreen(param.value(QLatin1String("isMultiScreen")).toBool()),
-      m_delegate(std::move(delegate)),
       m_engineQueue(std::move(engineQueue)),
-      m_messages(std::move(messages)),
-      m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.media.connection")))
+      m_messages(std::move(messages))
 {
 }
 
@@ -114,28 +113,6 @@ KLBuiltinMediaConnection::~KLBuiltinMediaConnection()
 QString KLBuiltinMediaConnection::memberUuid() const
 {
     return text(m_regInfo, "memberUuid");
-}
-
-std::shared_ptr<KLBuiltinMediaConnection> KLBuiltinMediaConnection::self()
-{
-    return std::static_pointer_cast<KLBuiltinMediaConnection>(shared_from_this());
-}
-
-void KLBuiltinMediaConnection::onQueue(std::function<void(KLBuiltinMediaConnection &)> work)
-{
-    std::weak_ptr<KLBuiltinMediaConnection> weak = self();
-    m_queue->async([weak, work = std::move(work)] {
-        if (auto connection = weak.lock())
-            work(*connection);
-    });
-}
-
-void KLBuiltinMediaConnection::raise(int event, const KLRTCMediaEventInfo &info)
-{
-    if (m_released && event != KLRTCMediaEventConnectionReleased)
-        return;
-    if (auto delegate = m_delegate.lock())
-        delegate->rtcConnection(self(), event, info);
 }
 
 void KLBuiltinMediaConnection::setAecDumpFlagForTest(bool enabled)

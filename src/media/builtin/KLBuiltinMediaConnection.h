@@ -7,7 +7,7 @@
 // the server says into connection events. Once registered it wins a lost socket back by itself
 // (KLBuiltinMediaReconnect.cpp). The wire protocol is in docs/media-server-protocol.md.
 
-#include "media/KLRTCMediaConnection.h"
+#include "media/KLMediaConnectionBase.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -23,7 +23,8 @@ class KLBuiltinMessageManager;
 class KLDispatchQueue;
 class QWebSocket;
 
-class KLBuiltinMediaConnection final : public KLRTCMediaConnection {
+class KLBuiltinMediaConnection final
+    : public KLMediaConnectionBase<KLBuiltinMediaConnection, KLBuiltinMediaStream> {
 public:
     /// Failed attempts to win a lost registration back before the loss is reported as hang-up
     /// cause 10002; the attempts go on after it.
@@ -70,9 +71,6 @@ private:
                              std::shared_ptr<KLDispatchQueue> engineQueue,
                              std::shared_ptr<KLBuiltinMessageManager> messages);
 
-    std::shared_ptr<KLBuiltinMediaConnection> self();
-    /// Runs `work` on the connection's queue while the connection exists.
-    void onQueue(std::function<void(KLBuiltinMediaConnection &)> work);
     void openSocket(bool restart);
     void send(const QJsonObject &message);
     void sendRegister();
@@ -90,7 +88,6 @@ private:
     void handleStreamAdded(const QJsonObject &message);
     void handleEngineMessage(const QString &type, const QJsonObject &message);
     std::shared_ptr<KLBuiltinMediaStream> remote(const QString &streamId) const;
-    void raise(int event, const KLRTCMediaEventInfo &info = KLRTCMediaEventInfo::none());
     QJsonObject statistics(const QString &media) const;
 
     // Fixed at creation.
@@ -102,10 +99,8 @@ private:
     const bool m_openDataChannel;
     const bool m_useSimulcast;
     const bool m_multiScreen; // a cast: its screen alone is the media path
-    const std::weak_ptr<KLRTCMediaConnectionDelegate> m_delegate;
     const std::shared_ptr<KLDispatchQueue> m_engineQueue;
     const std::shared_ptr<KLBuiltinMessageManager> m_messages;
-    const std::shared_ptr<KLDispatchQueue> m_queue;
 
     // The connection's queue only.
     QWebSocket *m_socket = nullptr;
@@ -115,13 +110,10 @@ private:
     bool m_everConnected = false;
     bool m_channelOpen = false;
     bool m_webrtcUp = false;
-    bool m_released = false;
     bool m_speakerMuted = false;
     bool m_reconnecting = false; ///< a lost registration is being won back
     int m_reconnectAttempts = 0; ///< attempts since the registration was lost
     QString m_mediaSessionId;
-    QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_published; // by stream id
-    QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_remote;    // announced, by stream id
     // Removed by the server, kept until the unsubscription the SDK sends for them is answered.
     QMap<QString, std::shared_ptr<KLBuiltinMediaStream>> m_withdrawn;
 

@@ -61,7 +61,8 @@ static QString chooseDisplayName(const QJsonObject &param, const QJsonObject &re
 
 KLWebRtcMediaConnection::KLWebRtcMediaConnection(const QJsonObject &param, bool openDataChannel,
                                                  std::weak_ptr<KLRTCMediaConnectionDelegate> delegate)
-    : m_url(obj(param, "rtcWsRegInfo").value(QLatin1String("signalingServer")).toString()),
+    : KLMediaConnectionBase(std::move(delegate), QStringLiteral("com.kelvo.media.webrtc")),
+      m_url(obj(param, "rtcWsRegInfo").value(QLatin1String("signalingServer")).toString()),
       m_caFile(text(param, "caFile")),
       m_room(text(obj(obj(param, "rtcWsRegInfo"), "regInfo"), "appointmentId")),
       m_token(text(obj(obj(param, "rtcWsRegInfo"), "regInfo"), "token")),
@@ -70,9 +71,7 @@ KLWebRtcMediaConnection::KLWebRtcMediaConnection(const QJsonObject &param, bool 
       m_iceServers(param.value(QLatin1String("iceServices")).toArray()),
       m_loopbackOnly(KLWebRtcPeer::isLoopbackHost(m_url.host())),
       m_relayOnly(text(param, "iceTransportPolicy") == QLatin1String("relay")),
-      m_openDataChannel(openDataChannel),
-      m_delegate(std::move(delegate)),
-      m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.media.webrtc")))
+      m_openDataChannel(openDataChannel)
 {
 }
 
@@ -90,28 +89,6 @@ KLWebRtcMediaConnection::~KLWebRtcMediaConnection()
     } else {
         m_queue->sync([socket] { delete socket; });
     }
-}
-
-std::shared_ptr<KLWebRtcMediaConnection> KLWebRtcMediaConnection::self()
-{
-    return std::static_pointer_cast<KLWebRtcMediaConnection>(shared_from_this());
-}
-
-void KLWebRtcMediaConnection::onQueue(std::function<void(KLWebRtcMediaConnection &)> work)
-{
-    std::weak_ptr<KLWebRtcMediaConnection> weak = self();
-    m_queue->async([weak, work = std::move(work)] {
-        if (auto c = weak.lock())
-            work(*c);
-    });
-}
-
-void KLWebRtcMediaConnection::raise(int event, const KLRTCMediaEventInfo &info)
-{
-    if (m_released && event != KLRTCMediaEventConnectionReleased)
-        return;
-    if (auto delegate = m_delegate.lock())
-        delegate->rtcConnection(self(), event, info);
 }
 
 void KLWebRtcMediaConnection::setAecDumpFlagForTest(bool enabled)

@@ -7,7 +7,7 @@
 // room and hears who publishes) and one per subscription. The mapping onto the engine's events
 // is in docs/media-engine.md.
 
-#include "media/KLRTCMediaConnection.h"
+#include "media/KLMediaConnectionBase.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -18,12 +18,12 @@
 #include <memory>
 #include <mutex>
 
-class KLDispatchQueue;
 class KLWebRtcMediaStream;
 class KLWebRtcPeer;
 class QWebSocket;
 
-class KLWebRtcMediaConnection final : public KLRTCMediaConnection {
+class KLWebRtcMediaConnection final
+    : public KLMediaConnectionBase<KLWebRtcMediaConnection, KLWebRtcMediaStream> {
 public:
     /// Statistics are sampled this often (seconds, scaled by KLTimeScale) for grades.
     static constexpr double kStatsIntervalSeconds = 2.0;
@@ -72,9 +72,6 @@ private:
 
     KLWebRtcMediaConnection(const QJsonObject &connectionParam, bool openDataChannel,
                             std::weak_ptr<KLRTCMediaConnectionDelegate> delegate);
-    std::shared_ptr<KLWebRtcMediaConnection> self();
-    void onQueue(std::function<void(KLWebRtcMediaConnection &)> work);
-    void raise(int event, const KLRTCMediaEventInfo &info = KLRTCMediaEventInfo::none());
 
     void openSocket();
     void didOpen(quint64 generation);
@@ -111,8 +108,6 @@ private:
     const bool m_loopbackOnly;
     const bool m_relayOnly;
     const bool m_openDataChannel;
-    const std::weak_ptr<KLRTCMediaConnectionDelegate> m_delegate;
-    const std::shared_ptr<KLDispatchQueue> m_queue;
 
     // The connection's queue only.
     QWebSocket *m_socket = nullptr;
@@ -123,14 +118,11 @@ private:
     bool m_joined = false;
     bool m_everJoined = false;
     bool m_webrtcUp = false;
-    bool m_released = false;
     bool m_speakerMuted = false;
     int m_rejoinAttempts = 0;
     bool m_restartPending = false; ///< the old session is being destroyed before a new one
     QMap<QString, Reply> m_pending;                                   // by transaction
     QMap<qint64, Handle> m_handles;                                   // by Janus handle id
-    QMap<QString, std::shared_ptr<KLWebRtcMediaStream>> m_published; // by stream id
-    QMap<QString, std::shared_ptr<KLWebRtcMediaStream>> m_remote;    // announced, by feed id
 
     mutable std::mutex m_mutex; // the device choices read from other threads
     QString m_audioInput, m_audioOutput, m_videoInput;
