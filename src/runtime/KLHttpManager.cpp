@@ -118,6 +118,11 @@ KLHttpResult resultOf(QNetworkReply *reply, const QUrl &url, bool decodesJson)
 
 } // namespace
 
+void KL_decodeJsonBody(KLHttpResult &result)
+{
+    decodeJson(result);
+}
+
 std::shared_ptr<KLHttpManager> KLHttpManager::manager()
 {
     return std::shared_ptr<KLHttpManager>(new KLHttpManager());

@@ -37,6 +37,11 @@ struct KLHttpResult {
     bool ok() const { return errorCode == 0; }
 };
 
+/// What the client does with the body of a 2xx response when JSON decoding is on: the content
+/// type is checked, then the body fills `json` or the error fields (3840 for a body that is not
+/// JSON). Exposed for the parsers' fuzzing harness.
+void KL_decodeJsonBody(KLHttpResult &result);
+
 class KLHttpManager {
 public:
     using Completion = std::function<void(const KLHttpResult &result)>;

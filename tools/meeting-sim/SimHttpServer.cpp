@@ -1,6 +1,7 @@
 #include "SimHttpServer.h"
 
 #include "SimLog.h"
+#include "SimRecorder.h"
 
 #include <QJsonObject>
 #include <QSslServer>
@@ -72,6 +73,7 @@ public:
     {
         if (!m_socket || m_closing)
             return;
+        simRecord("http", response.contentType + '\n' + response.body);
         m_socket->write(response.serialize(m_keepAlive));
         m_busy = false;
         if (response.close || !m_keepAlive) {

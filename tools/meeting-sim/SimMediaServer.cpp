@@ -1,6 +1,7 @@
 #include "SimMediaServer.h"
 
 #include "SimLog.h"
+#include "SimRecorder.h"
 #include "SimScenario.h"
 
 #include <QJsonDocument>
@@ -221,7 +222,9 @@ void SimMediaServer::send(int id, const QJsonObject &message)
     const auto it = m_clients.constFind(id);
     if (it == m_clients.constEnd() || !it->socket)
         return;
-    it->socket->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
+    const QByteArray payload = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    simRecord("media", payload);
+    it->socket->sendTextMessage(QString::fromUtf8(payload));
 }
 
 QList<int> SimMediaServer::peers(const QString &room, int except) const

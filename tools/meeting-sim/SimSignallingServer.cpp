@@ -2,6 +2,7 @@
 
 #include "SimLog.h"
 #include "SimMeetingApi.h"
+#include "SimRecorder.h"
 #include "SimScenario.h"
 #include "SimSignallingEvents.h"
 
@@ -240,12 +241,14 @@ void SimSignallingServer::send(int id, const QByteArray &payload, const std::opt
         qCInfo(lcSim) << "signalling connection" << id << "registered for meeting" << bind->meetingUUID << "as"
                       << bind->memberUUID;
     }
+    simRecord("signal", payload);
     it->socket->sendTextMessage(QString::fromUtf8(payload));
 }
 
 void SimSignallingServer::sendPush(const SimSignallingPush &push)
 {
     const QByteArray payload = serialize(push.message);
+    simRecord("signal", payload);
     for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it) {
         const SimSignallingPeer &peer = it->peer;
         if (!peer.registered || peer.meetingUUID != push.meetingUUID || peer.id == push.skipConnection)

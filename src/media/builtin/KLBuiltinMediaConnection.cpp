@@ -254,6 +254,11 @@ void KLBuiltinMediaConnection::didReceive(quint64 generation, const QString &tex
     handle(document.object());
 }
 
+void KLBuiltinMediaConnection::receiveFrameForTest(const QString &text)
+{
+    m_queue->sync([this, &text] { didReceive(m_generation, text); });
+}
+
 void KLBuiltinMediaConnection::send(const QJsonObject &message)
 {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {

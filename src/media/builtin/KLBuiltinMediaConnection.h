@@ -65,6 +65,11 @@ public:
     QString displayName() const { return m_displayName; }
     QString memberUuid() const;
 
+    /// Handles `text` on the connection's queue as a frame of the current media server
+    /// connection would be, and returns once it has been handled (the parsers' fuzzing harness
+    /// feeds it what a server might send).
+    void receiveFrameForTest(const QString &text);
+
 private:
     KLBuiltinMediaConnection(const QJsonObject &connectionParam, bool openDataChannel, bool useSimulcast,
                              std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
