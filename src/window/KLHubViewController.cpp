@@ -5,9 +5,12 @@
 #include "host/StringUtils.h"
 #include "conference/registry/KLFeedClient.h"
 #include "host/KLMessageMode.h"
+#include "media/capture/KLScreenCapture.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
 #include "model/KLUISDKGuiConfigInternal.h"
+#include "platform/KLPlatform.h"
+#include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
@@ -326,7 +329,30 @@ void KLHubViewController::shareClicked()
 void KLHubViewController::shareAction()
 {
     if (!m_meeting->isValidToVisitScreenRecording()) {
-        withView([](KLHubView &view) { view.showScreenRecordingPermissionDialog(); });
+        showScreenRecordingDialog(KLAuthorizationStatusRestricted);
+        return;
+    }
+    if (m_askingScreenCapture) {
+        KL_LOG_INFO(kTag, QStringLiteral("share pressed again while the desktop is still asking; ignored"));
+        return;
+    }
+    // The desktop may ask the user first (the portal's dialog): the share starts on its answer.
+    m_askingScreenCapture = true;
+    std::weak_ptr<KLHubViewController> weak = weak_from_this();
+    const auto ask = m_setup.askScreenCapture ? m_setup.askScreenCapture : &KLScreenCapture::requestAccess;
+    ask([weak](int status) {
+        if (auto self = weak.lock()) {
+            self->m_askingScreenCapture = false;
+            self->screenCaptureAnswered(status);
+        }
+    });
+}
+
+void KLHubViewController::screenCaptureAnswered(int status)
+{
+    if (status != KLAuthorizationStatusAuthorized) {
+        KL_LOG_WARN(kTag, QStringLiteral("the share does not start: screen capture status %1").arg(status));
+        showScreenRecordingDialog(status);
         return;
     }
     const auto own = m_meeting->publisher();
@@ -335,6 +361,44 @@ void KLHubViewController::shareAction()
     m_meeting->desktopShare();
     setButton(KLHubButton::Share, shareLook(true));
     minimiseForShare();
+}
+
+KLDialogRequest KLHubViewController::screenRecordingDialog(int status, KLBlock retry)
+{
+    KLDialogRequest request;
+    request.title = KLLocalizedString(QStringLiteral("SCREEN_RECORD_PERMISSION_TITLE"));
+    request.desc = KLLocalizedString(status == KLAuthorizationStatusDenied ? QStringLiteral("SCREEN_RECORD_PERMISSION_CANCELLED_DESC")
+                                                                          : QStringLiteral("SCREEN_RECORD_PERMISSION_DESC"));
+    request.firstButtonText = KLLocalizedString(QStringLiteral("SCREEN_RECORD_PERMISSION_RETRY"));
+    request.firstBlock = std::move(retry);
+    request.secondButtonText = KLLocalizedString(QStringLiteral("CANCEL"));
+    request.secondBorderColor = QStringLiteral("#1F3858");
+    request.secondButtonBgColor = QStringLiteral("#FFFFFF");
+    request.secondButtonTextColor = QStringLiteral("#1F3858");
+    return request;
+}
+
+// One copy at a time: pressing share again under it does not stack a second one.
+void KLHubViewController::showScreenRecordingDialog(int status)
+{
+    withView([](KLHubView &view) { view.showScreenRecordingPermissionDialog(); });
+    if (m_permissionDialogShown)
+        return;
+    m_permissionDialogShown = true;
+    std::weak_ptr<KLHubViewController> weak = weak_from_this();
+    auto done = [weak](bool retry) {
+        return [weak, retry] {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->m_permissionDialogShown = false;
+            if (retry)
+                self->shareAction();
+        };
+    };
+    KLDialogRequest request = screenRecordingDialog(status, done(true));
+    request.secondBlock = done(false);
+    KLDialogQueue::shared().showToastDialog(std::move(request));
 }
 
 // A window in full screen cannot be minimised at once: it leaves full screen first.

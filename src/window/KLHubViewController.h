@@ -8,6 +8,7 @@
 // Threads: create it, click and read on the main thread. Notifications may be posted from any
 // thread; their work is moved to the main thread.
 
+#include "presentation/KLDialogQueue.h"
 #include "window/KLHubMeeting.h"
 
 #include <QDateTime>
@@ -77,6 +78,9 @@ public:
         std::function<void(const QString &control)> actionLog;
         /// The clock of the howling rule; the system clock by default.
         std::function<QDateTime()> now;
+        /// Asks the platform whether the screen may be captured for a share, answering a
+        /// KLAuthorizationStatus on the main thread; KLScreenCapture::requestAccess by default.
+        std::function<void(std::function<void(int status)>)> askScreenCapture;
     };
 
     /// The toolbar of a meeting window.
@@ -134,6 +138,10 @@ public:
     static KLHubButtonState speakerLook(bool muted);
     static KLHubButtonState shareLook(bool sharing);
     static KLHubButtonState meetingNoteLook(bool available, bool running);
+    /// The screen-recording permission dialog for a capture status the platform answered: the
+    /// user cancelled (denied) or the desktop refused; its first button runs `retry`.
+    static KLDialogRequest screenRecordingDialog(int status, KLBlock retry);
+    bool isPermissionDialogShown() const { return m_permissionDialogShown; }
 
 private:
     KLHubViewController(std::shared_ptr<KLHubMeeting> meeting, Setup setup);
@@ -146,6 +154,10 @@ private:
     // Toolbar steps.
     void toggleMicrophone();
     void shareAction();
+    /// The platform's answer to a share: authorised shares, anything else shows the
+    /// screen-recording permission dialog.
+    void screenCaptureAnswered(int status);
+    void showScreenRecordingDialog(int status);
     void minimiseForShare();
     bool isOwnFeed(const KLHubFeedPtr &feed) const;
     bool isOwnShare(const KLHubFeedPtr &shared) const;
@@ -168,4 +180,6 @@ private:
     bool m_howlingDialogShown = false;
     std::optional<QDateTime> m_show5003ErrorTime;
     std::unique_ptr<KLTimer> m_minimiseTimer;
+    bool m_askingScreenCapture = false;
+    bool m_permissionDialogShown = false;
 };

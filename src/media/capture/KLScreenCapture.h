@@ -2,8 +2,9 @@
 
 // Where a screen share's pictures come from. The core draws no screens itself: the widget layer
 // registers a capture backend (the X11 grabber) at start-up, and a local share stream of the
-// built-in engine asks for a source when it is created. Without a backend that can capture, the
-// share falls back to the synthetic pattern, and the log says why.
+// built-in engine asks for a source when it is created. Where no backend can capture (a Wayland
+// session) the desktop portal's screen cast is asked for before the share starts. Without
+// either, the share falls back to the synthetic pattern, and the log says why.
 
 #include "media/KLRTCMediaTypes.h"
 
@@ -39,21 +40,32 @@ namespace KLScreenCapture {
 /// A backend: opens a capture of the screen named (empty: the primary one) or answers why it cannot.
 using Backend = std::function<KLScreenCaptureResult(const QString &screenName)>;
 
-/// Installs (or, with an empty function, removes) the backend. Any thread.
-void setBackend(Backend backend);
+/// Installs (or, with an empty function, removes) the backend. `canCapture` says, without
+/// opening anything, whether the backend can capture here (the X11 grabber: only under an X
+/// server); without it the backend is taken as able. Any thread.
+void setBackend(Backend backend, std::function<bool()> canCapture = {});
 bool hasBackend();
 
 /// The screen the next share captures, as the user picked it; empty for the primary screen.
 void setChosenScreen(const QString &screenName);
 QString chosenScreen();
 
-/// What the desktop portal offers for screen casts: the ScreenCast interface's version on the
-/// session bus, or 0 when there is no portal (or no session bus). Asks the bus with a short timeout.
-int portalScreenCastVersion();
+/// The bus the desktop portal is asked on. Empty (the default): the session bus, and only in a
+/// Wayland session, where no backend can grab the screen itself. An address: that bus, whatever
+/// the session (a private bus with a stand-in portal, for instance). Any thread.
+void setPortalBus(const QString &address);
 
-/// Opens a capture of the chosen screen: the backend first; then the desktop portal, whose
-/// PipeWire streams this build does not read (logged when a portal is there); otherwise none.
-/// Every outcome is logged once per call with the screen and the reason.
+/// Asks whether a share may start, as the platform answers it, and gets the screen ready: a
+/// backend that can capture needs nobody's permission (authorised at once); otherwise the
+/// desktop portal's screen cast asks the user (KLPortalScreenCast), whose answer maps to
+/// KLAuthorizationStatus — authorised, denied when the user cancelled, restricted otherwise.
+/// Where there is neither, the share is authorised and shows the synthetic pattern. What was
+/// granted is used by the next open(). Call and get `completion(status)` on the main thread.
+void requestAccess(std::function<void(int status)> completion);
+
+/// Opens a capture of the chosen screen: the backend first; then the screen cast the portal
+/// granted last (read with KLPipeWireCapture); otherwise none. Every outcome is logged once per
+/// call with the screen and the reason.
 KLScreenCaptureResult open();
 
 } // namespace KLScreenCapture
