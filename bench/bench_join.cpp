@@ -226,6 +226,9 @@ void benchJoin(klbench::BenchMeeting &bench, bool internal, int runs)
                     qPrintable(arrival.what));
     }
     std::printf("    %7.1f    onMeetingJoined\n", firstRun.ms);
+    klbench::Summary::shared().add(QStringLiteral("join, %1, 50 ms per answer (median)").arg(internal ? "internal" : "external"),
+                                   QString::number(median(delayed), 'f', 1) + " ms",
+                                   QStringLiteral("<= %1 ms").arg(4 * kDelayMs + 15), QStringLiteral("within"));
 }
 
 void benchLeave(klbench::BenchMeeting &bench, bool internal)
@@ -256,6 +259,9 @@ void benchLeave(klbench::BenchMeeting &bench, bool internal)
                 qlonglong(before.size()), qlonglong(during.size()), qlonglong(after.size()));
     std::printf("  started by the meeting: %s\n", qPrintable(startedNames));
     std::printf("  leave() and letting go of the service returned after %.1f ms\n", leaveReturned);
+    klbench::Summary::shared().add(QStringLiteral("leave, %1: last meeting thread ended").arg(internal ? "internal" : "external"),
+                                   allEnded ? QString::number(ended, 'f', 1) + " ms" : QStringLiteral("not ended"),
+                                   QStringLiteral("<= 5 ms"), QStringLiteral("within"));
     if (allEnded)
         std::printf("  every thread the meeting started had ended %.1f ms after leave()\n", ended);
     else
@@ -283,5 +289,7 @@ int main(int argc, char **argv)
     benchJoin(bench, false, runs);
     benchLeave(bench, true);
     benchLeave(bench, false);
+    std::printf("\n");
+    klbench::Summary::shared().print();
     return 0;
 }

@@ -14,6 +14,9 @@
 #include <benchmark/benchmark.h>
 
 #include "KLBenchSupport.h"
+#include "KLProcessFigures.h"
+
+#include <map>
 
 namespace {
 
@@ -59,11 +62,24 @@ QByteArray memberListFrame(int count)
     return QJsonDocument(QJsonObject{{"memberList", memberList(count)}}).toJson(QJsonDocument::Compact);
 }
 
+// The benchmark thread's CPU time per member, by list size: parse alone and parse plus
+// registration, for the summary's ratios.
+std::map<int, double> g_parseNanosPerMember;
+std::map<int, double> g_registrationNanosPerMember;
+
+double threadCpuNanos()
+{
+    return klbench::cpuSeconds(RUSAGE_THREAD) * 1e9;
+}
+
 void BM_MemberListParseOnly(benchmark::State &state)
 {
-    const QByteArray frame = memberListFrame(int(state.range(0)));
+    const int members = int(state.range(0));
+    const QByteArray frame = memberListFrame(members);
+    const double start = threadCpuNanos();
     for (auto _ : state)
         benchmark::DoNotOptimize(QJsonDocument::fromJson(frame));
+    g_parseNanosPerMember[members] = (threadCpuNanos() - start) / double(state.iterations()) / members;
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_MemberListParseOnly)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
@@ -71,17 +87,33 @@ BENCHMARK(BM_MemberListParseOnly)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillis
 // Parse plus registration into an empty registry: new feeds, call states, mute alignment.
 void BM_MemberListRegistration(benchmark::State &state)
 {
-    const QByteArray frame = memberListFrame(int(state.range(0)));
+    const int count = int(state.range(0));
+    const QByteArray frame = memberListFrame(count);
     BenchHost host;
+    const double start = threadCpuNanos();
     for (auto _ : state) {
         KLParticipantRegistry registry(host);
         const QJsonArray members = QJsonDocument::fromJson(frame).object().value("memberList").toArray();
         registry.addParticipants(members);
         benchmark::DoNotOptimize(registry.participants().size());
     }
+    g_registrationNanosPerMember[count] = (threadCpuNanos() - start) / double(state.iterations()) / count;
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_MemberListRegistration)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+void summarise()
+{
+    auto &summary = klbench::Summary::shared();
+    if (g_parseNanosPerMember.count(5000) && g_registrationNanosPerMember.count(5000))
+        summary.add(QStringLiteral("member list: 5,000 registered / parsed (CPU)"),
+                    klbench::times(g_registrationNanosPerMember[5000] / g_parseNanosPerMember[5000]),
+                    QStringLiteral("<= 3x"), QStringLiteral("7.5x"));
+    if (g_registrationNanosPerMember.count(1000) && g_registrationNanosPerMember.count(5000))
+        summary.add(QStringLiteral("member list: registration 5k / 1k (CPU)"),
+                    QString::number(5 * g_registrationNanosPerMember[5000] / g_registrationNanosPerMember[1000], 'f', 2),
+                    QStringLiteral("<= 5.5"), QStringLiteral("6.5"));
+}
 
 struct FilledRegistry {
     BenchHost host;
@@ -113,5 +145,5 @@ BENCHMARK(BM_DisplayClientAutomatically)->Arg(5000)->Unit(benchmark::kMicrosecon
 
 int main(int argc, char **argv)
 {
-    return KL_runBenchmarks(argc, argv);
+    return KL_runBenchmarks(argc, argv, summarise);
 }

@@ -4,7 +4,15 @@
 #include <QLocale>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
+
+// The sketch bit of a key of `length` characters beginning with `first`.
+quint64 sketchBit(qsizetype length, uint first)
+{
+    return quint64(1) << ((quint64(length) * 7 + first) & 63);
+}
 
 QString describe(const QJsonValue &value)
 {
@@ -44,7 +52,33 @@ QJsonValue KLJSONReader::present(const char *key) const
 {
     if (failed())
         return QJsonValue(QJsonValue::Undefined);
-    const QJsonValue value = m_object.value(QLatin1String(key));
+    if (!m_keysRead && m_searches < m_object.size()) {
+        ++m_searches;
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        return value.isNull() ? QJsonValue(QJsonValue::Undefined) : value;
+    }
+    if (!m_keysRead) {
+        m_keys.reserve(size_t(m_object.size()));
+        qsizetype position = 0;
+        for (auto it = m_object.constBegin(); it != m_object.constEnd(); ++it) {
+            QString name = it.key();
+            m_keySketch |= sketchBit(name.size(), name.isEmpty() ? 0 : name.front().unicode());
+            m_keys.emplace_back(std::move(name), position++);
+        }
+        std::sort(m_keys.begin(), m_keys.end(),
+                  [](const auto &a, const auto &b) { return a.first < b.first; });
+        m_keysRead = true;
+    }
+    const QLatin1String wanted(key);
+    if (!(m_keySketch & sketchBit(wanted.size(), wanted.isEmpty() ? 0 : uchar(key[0]))))
+        return QJsonValue(QJsonValue::Undefined);
+    const auto found = std::lower_bound(m_keys.begin(), m_keys.end(), wanted,
+                                        [](const auto &entry, QLatin1String name) {
+                                            return entry.first.compare(name) < 0;
+                                        });
+    if (found == m_keys.end() || found->first != wanted)
+        return QJsonValue(QJsonValue::Undefined);
+    const QJsonValue value = (m_object.constBegin() + found->second).value();
     return value.isNull() ? QJsonValue(QJsonValue::Undefined) : value;
 }
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 #include <vector>
 
 /// Reads one JSON object into the fields of a record, key by key; the key is the field's name.
@@ -98,6 +99,15 @@ private:
     void adopt(const KLJSONReader &child);
 
     QJsonObject m_object;
+    /// The object's keys, sorted, with their positions, and a 64-bit sketch of them (one bit
+    /// per length and first letter). A record asks for every one of its fields and most are
+    /// absent from a given object; the sketch answers most of those without comparing a
+    /// single key. Building it costs about as much as searching the object once per key, so
+    /// it is built only once the reader has searched the object as many times as it has keys.
+    mutable std::vector<std::pair<QString, qsizetype>> m_keys;
+    mutable quint64 m_keySketch = 0;
+    mutable qsizetype m_searches = 0;
+    mutable bool m_keysRead = false;
     QString m_path;
     QString m_failedPath;
     QString m_expected;

@@ -102,7 +102,7 @@ void KLConferenceChannelWebSocket::openSocket(quint64 generation)
     QObject::connect(socket, &QWebSocket::textMessageReceived, socket,
                      [weak, generation](const QString &text) {
                          if (auto self = weak.lock())
-                             self->didReceiveMessage(generation, KLConferenceChannelWebSocket::parseFrame(text));
+                             self->didReceiveText(generation, text);
                      });
     QObject::connect(socket, &QWebSocket::binaryMessageReceived, socket, [weak, generation] {
         if (auto self = weak.lock())
@@ -201,6 +201,20 @@ void KLConferenceChannelWebSocket::didReceiveMessage(quint64 generation,
         return;
     if (auto delegate = lockDelegate())
         delegate->didReceiveAppMessage(message);
+}
+
+void KLConferenceChannelWebSocket::didReceiveText(quint64 generation, const QString &text)
+{
+    if (generation != m_generation.load())
+        return;
+    if (auto delegate = lockDelegate())
+        deliverFrame(*delegate, text);
+}
+
+void KLConferenceChannelWebSocket::deliverFrame(KLConferenceChannelDelegate &delegate,
+                                                const QString &text)
+{
+    delegate.didReceiveAppFrame(text, parseFrame(text));
 }
 
 void KLConferenceChannelWebSocket::didFailWithError(quint64 generation, const QString &error)

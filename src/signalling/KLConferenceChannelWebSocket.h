@@ -33,6 +33,13 @@ public:
     virtual void didChangeState(qint64 state) = 0;
     /// The received object; none for an empty, non-JSON or binary frame.
     virtual void didReceiveAppMessage(const std::optional<QJsonObject> &message) = 0;
+    /// A received text frame: its text as it came and its object as didReceiveAppMessage
+    /// gets it. The transport calls this for text frames; the default hands the object on.
+    virtual void didReceiveAppFrame(const QString &text, const std::optional<QJsonObject> &message)
+    {
+        Q_UNUSED(text);
+        didReceiveAppMessage(message);
+    }
 };
 
 class KLConferenceChannelWebSocket
@@ -48,6 +55,9 @@ public:
     /// A received text frame as the delegate gets it: the object, or none for empty or
     /// non-JSON text and for JSON that is not an object.
     static std::optional<QJsonObject> parseFrame(const QString &text);
+    /// What the transport does with a received text frame: parses it once and hands text and
+    /// object to `delegate` (didReceiveAppFrame).
+    static void deliverFrame(KLConferenceChannelDelegate &delegate, const QString &text);
 
     /// Opens a fresh connection; nothing once disconnect() has been called.
     void connect();
@@ -77,6 +87,7 @@ private:
     void openSocket(quint64 generation);
     void webSocketDidOpen(quint64 generation);
     void didReceiveMessage(quint64 generation, const std::optional<QJsonObject> &message);
+    void didReceiveText(quint64 generation, const QString &text);
     void didFailWithError(quint64 generation, const QString &error);
     void didCloseWithCode(quint64 generation, int code, const QString &reason);
     void onFailed(quint64 generation);

@@ -322,9 +322,24 @@ void KLConferenceSignalChannel::didReceiveAppMessage(const std::optional<QJsonOb
     KL_LOG_INFO(kLogTag, QStringLiteral("recvMessage: %1")
                              .arg(message ? QString::fromUtf8(QJsonDocument(*message).toJson(QJsonDocument::Compact))
                                           : QStringLiteral("(null)")));
+    handleReceived(message);
+}
+
+void KLConferenceSignalChannel::didReceiveAppFrame(const QString &text,
+                                                   const std::optional<QJsonObject> &message)
+{
+    KL_LOG_INFO(kLogTag, QStringLiteral("recvMessage: %1").arg(message ? text : QStringLiteral("(null)")));
+    handleReceived(message);
+}
+
+void KLConferenceSignalChannel::handleReceived(const std::optional<QJsonObject> &message)
+{
     const QJsonObject object = message.value_or(QJsonObject());
-    const KLSDKApiChannelResponse response = KLSDKApiChannelResponse::initWithDict(object);
-    if (auto request = response.requestId.isEmpty() ? nullptr : takeRequest(response.requestId)) {
+    // Pushes carry no request id: the whole reply is read only for a frame that answers a
+    // request still waiting (its id read as initWithDict reads it).
+    const QString requestId = KL_stringForKey(object, QStringLiteral("requestId"));
+    if (auto request = requestId.isEmpty() ? nullptr : takeRequest(requestId)) {
+        const KLSDKApiChannelResponse response = KLSDKApiChannelResponse::initWithDict(object);
         request->doCallback(response);
         if (response.topic != KLSDKApiChannelTopicStatus)
             return;

@@ -72,8 +72,12 @@ public:
     // KLConferenceChannelDelegate
     void didChangeState(qint64 state) override;
     void didReceiveAppMessage(const std::optional<QJsonObject> &message) override;
+    /// Logs the frame's own text (no second serialisation of every push) and goes on as
+    /// didReceiveAppMessage.
+    void didReceiveAppFrame(const QString &text, const std::optional<QJsonObject> &message) override;
 
 private:
+    void handleReceived(const std::optional<QJsonObject> &message);
     KLConferenceSignalChannel(const QString &server,
                               std::shared_ptr<KLSDKMeetingConfigInternal> meetingConfig,
                               double heatBeat,

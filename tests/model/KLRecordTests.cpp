@@ -121,6 +121,24 @@ TEST(KLParticipant, IdNumbersDefaultToZeroAndNumbersBecomeText)
               QStringList({"12345678901234567", "2.5", "false"}));
 }
 
+// Each field finds its own key among look-alikes (prefixes, longer names, other cases,
+// non-ASCII neighbours), and unknown keys around them change nothing.
+TEST(KLParticipant, FieldsFindTheirKeysAmongLookAlikes)
+{
+    const auto participant = KLParticipant::createWithDictionary(jsonObject(R"({
+        "zzz": 1, "deptNameEnSplitX": "no", "deptNameEnSplit": "D-EN-S", "deptNameSplit": "D-S",
+        "deptNameEn": "D-EN", "deptName": "D", "Email": "no", "émail": "no", "email": "e@x",
+        "empid": "no", "empId": "E1", "": "no", "memberUUID": "M-1", "roomName": null,
+        "callState": {"online": 1, "Online": 0, "mute": 1, "mutex": 0}})"));
+    ASSERT_NE(participant, nullptr);
+    EXPECT_EQ(QStringList({participant->deptNameEnSplit, participant->deptNameEn, participant->deptName,
+                           participant->email, participant->empId, participant->memberUUID}),
+              QStringList({"D-EN-S", "D-EN", "D", "e@x", "E1", "M-1"}));
+    EXPECT_TRUE(participant->roomName.isNull() && participant->cellPhone.isNull());
+    ASSERT_NE(participant->callState(), nullptr);
+    EXPECT_EQ(states(*participant->callState()), (State8{0, 1, 1, 0, 0, 0, 0, 0}));
+}
+
 TEST(KLParticipant, WrongTypeFailsNamingTheKey)
 {
     QString error;

@@ -9,6 +9,7 @@
 #include "runtime/KLTimeScale.h"
 #include "signalling/KLConferenceSignalChannel.h"
 
+#include "KLRecordingPrinter.h"
 #include "KLTestSupport.h"
 
 #include <QJsonArray>
@@ -225,12 +226,19 @@ TEST_F(KLSignalChannelTest, RefusedTokenIsReportedOtherRegisterErrorsAreNot)
 
 TEST_F(KLSignalChannelTest, PushesReachTheServiceAndBadOnesBreakNothing)
 {
+    auto printer = kltest::RecordingPrinter::install();
     open(*sim);
     const QString member = meeting.value("members").toArray().at(1).toObject().value("memberUUID").toString();
     sim->pushFrame("{ broken");
+    // Logged as the frame came (key order and spacing kept), not serialised a second time.
+    const QString asSent = QStringLiteral(R"({"zeta": 1, "alpha": {"b": 2}})");
+    sim->pushFrame(asSent.toUtf8());
     sim->pushEvent(1, member);
     ASSERT_TRUE(kltest::waitUntil([&] { return service->countOf(1) == 1; }));
-    EXPECT_EQ(service->countOf(0), 1);
+    EXPECT_EQ(service->countOf(0), 2);
+    EXPECT_EQ(printer->count("info", "recvMessage: " + asSent), 1);
+    EXPECT_EQ(printer->count("info", "recvMessage: (null)"), 1);
+    kltest::RecordingPrinter::uninstall();
     for (const auto &message : service->messages.values())
         if (message.messageType == 1) {
             EXPECT_EQ(message.memberUUID, member);

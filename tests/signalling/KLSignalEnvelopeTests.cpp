@@ -63,6 +63,22 @@ TEST(KLSignalEnvelope, PushesNameTheirEventAndMember)
     // A key equal to the whole path wins over the nested walk.
     EXPECT_EQ(KLSignalingMessage::valueAtPath({{"data.body", 5}, {"data", QJsonObject{{"body", 6}}}}, "data.body").toInt(), 5);
     EXPECT_TRUE(KLSignalingMessage::valueAtPath({{"data", QJsonArray{}}}, "data.body").isUndefined());
+    EXPECT_TRUE(KLSignalingMessage::valueAtPath({{"data", QJsonObject{{"body", QJsonValue::Null}}}}, "data.body.x").isUndefined());
+    EXPECT_EQ(KLSignalingMessage::valueAtPath({{"a", QJsonObject{{"b", QJsonObject{{"c", 7}}}}}}, "a.b.c").toInt(), 7);
+    // The same precedence for every field of a push: whole keys beside a nested body.
+    const QJsonObject spelt{{"data.body", QJsonObject{{"eventId", 9}}},
+                            {"data.body.eventId", "4"},
+                            {"data.body.memberUUID", "M-whole"},
+                            {"data", QJsonObject{{"type", "event"}, {"body", QJsonObject{{"eventId", 2}, {"memberUUID", "M-nested"}}}}}};
+    message = KLSignalingMessage::initWithMessageSource(1, spelt);
+    EXPECT_EQ(message.messageType, 4);
+    EXPECT_EQ(message.memberUUID, "M-whole");
+    EXPECT_EQ(message.messBody.toObject().value("eventId").toInt(), 9);
+    const QJsonObject halfSpelt{{"data.type", "summary"},
+                                {"data", QJsonObject{{"body", QJsonObject{{"sessionId", "M-5vantorameetingX"}}}}}};
+    message = KLSignalingMessage::initWithMessageSource(1, halfSpelt);
+    EXPECT_EQ(message.messageType, 11);
+    EXPECT_EQ(message.memberUUID, "M-5");
 }
 
 TEST(KLSignalEnvelope, ModelTextNamesThePlatformInLowerCase)

@@ -294,13 +294,10 @@ QString KLFeedClient::vanName() const
 
 bool KLFeedClient::isShareScreen() const
 {
-    QString type;
-    QString id;
-    {
-        std::lock_guard lock(m_mutex);
-        type = m_state.mtype;
-        id = m_state.uuid;
-    }
+    // Asked for every feed on every choice of the main view: compared in place, no copies.
+    std::lock_guard lock(m_mutex);
+    const QString &type = m_state.mtype;
+    const QString &id = m_state.uuid;
     return type == QLatin1String("screen") || id.startsWith(kScreenPrefix) || type == kContent
            || id == kContent;
 }

@@ -366,8 +366,9 @@ void KLParticipantRegistry::resetFloorChangeToDefault() const
 
 std::shared_ptr<KLFeedClient> KLParticipantRegistry::roomClient() const
 {
+    // Rooms are few among the members: the room test goes first.
     return firstOf(participants(), [](const KLFeedClient &feed) {
-        return !feed.isPublisher() && feed.isOnline() && feed.isMeetingRoom()
+        return feed.isMeetingRoom() && !feed.isPublisher() && feed.isOnline()
                && feed.audioEnabled();
     });
 }
