@@ -1,6 +1,7 @@
 // What a five-party meeting on the WebRTC engine costs the user's process: a Janus started for
-// the run (loopback only), four publishers in a child process (the name pattern at 640×360,
-// 15 fps, VP8, and a tone on Opus), and this process as the user: it publishes its own
+// the run (loopback only), four simulated members publishing in a child process (the
+// simulator's feeds: the name picture at 640×360, 15 fps, VP8, and a tone on Opus, sent to
+// Janus as plain RTP), and this process as the user: it publishes its own
 // 640×360 stream, subscribes to the four and decodes their frames. Reported: the time from
 // "joined" to the first remote frame, frames decoded per remote stream against the 15 fps
 // sent (the rest counted as dropped), this process's CPU share of one core (user + system of
@@ -12,6 +13,7 @@
 #include "KLProcessFigures.h"
 
 #include "SimJanus.h"
+#include "SimJanusFeeds.h"
 #include "media/webrtc/KLWebRtcMediaSDK.h"
 
 #include <QElapsedTimer>
@@ -70,7 +72,12 @@ public:
     {
         if (event == KLRTCMediaEventConnected) {
             joinedMs = m_clock->elapsed();
+        } else if (event == KLRTCMediaEventStreamSubscribed) {
+            qint64 none = -1;
+            firstSubscribedMs.compare_exchange_strong(none, m_clock->elapsed());
         } else if (event == KLRTCMediaEventStreamAdded && info.stream) {
+            qint64 none = -1;
+            firstAddedMs.compare_exchange_strong(none, m_clock->elapsed());
             auto view = std::make_shared<Counter>(&firstFrameMs, m_clock);
             {
                 std::lock_guard lock(mutex);
@@ -83,17 +90,14 @@ public:
     }
     std::atomic<qint64> joinedMs{-1};
     std::atomic<qint64> firstFrameMs{-1};
+    std::atomic<qint64> firstAddedMs{-1};      ///< the first remote stream announced
+    std::atomic<qint64> firstSubscribedMs{-1}; ///< the first subscription answered and started
     std::mutex mutex;
     std::vector<std::shared_ptr<Counter>> views;
     std::vector<std::shared_ptr<KLRTCMediaStream>> streams;
 
 private:
     const QElapsedTimer *m_clock;
-};
-
-class Quiet : public KLRTCMediaConnectionDelegate {
-public:
-    void rtcConnection(const std::shared_ptr<KLRTCMediaConnection> &, int, const KLRTCMediaEventInfo &) override {}
 };
 
 std::shared_ptr<KLRTCMediaStream> localStream(KLWebRtcMediaSDK &engine, bool tone)
@@ -106,21 +110,15 @@ std::shared_ptr<KLRTCMediaStream> localStream(KLWebRtcMediaSDK &engine, bool ton
     return stream;
 }
 
-/// The child: four publishers until killed.
+/// The child: four simulated members speaking until killed.
 int publish(const QStringList &args)
 {
-    KLWebRtcMediaSDK engine;
-    auto quiet = std::make_shared<Quiet>();
-    std::vector<std::shared_ptr<KLRTCMediaConnection>> connections;
-    std::vector<std::shared_ptr<KLRTCMediaStream>> streams;
+    kelvosim::SimJanusFeeds feeds(args.at(2), args.at(3), args.at(4));
+    feeds.start({});
     for (int i = 0; i < kPublishers; ++i) {
-        auto connection = engine.createConnection(param(args.at(2), args.at(3), args.at(4), QStringLiteral("publisher-%1").arg(i)),
-                                                  1, 0, true, false, quiet);
-        auto stream = localStream(engine, true);
-        connection->connect();
-        connection->publishStream(stream);
-        connections.push_back(connection);
-        streams.push_back(stream);
+        const QString id = QStringLiteral("publisher-%1").arg(i);
+        feeds.publish(QStringLiteral("bench"), id, QStringLiteral("Member %1").arg(i));
+        feeds.setSpeaking(id, true);
     }
     return QCoreApplication::exec();
 }
@@ -189,6 +187,10 @@ int main(int argc, char **argv)
     std::printf("five-party meeting on the WebRTC engine, %d s held, 640x360 at %d fps, VP8 + Opus\n", seconds, kFps);
     std::printf("joined -> first remote frame: %lld ms\n",
                 user->joinedMs >= 0 && user->firstFrameMs >= 0 ? (long long)(user->firstFrameMs - user->joinedMs) : -1LL);
+    // Where the first frame's time goes: the announcement, the subscription's negotiation (the
+    // offer from Janus, the answer, "started"), then ICE, DTLS and the first key frame.
+    std::printf("  joined -> first stream announced: %lld ms, -> first subscription started: %lld ms\n",
+                (long long)(user->firstAddedMs - user->joinedMs), (long long)(user->firstSubscribedMs - user->joinedMs));
     std::lock_guard lock(user->mutex);
     int total = 0;
     for (size_t i = 0; i < user->views.size(); ++i) {

@@ -6,6 +6,7 @@
 #include "KLTestSupport.h"
 
 #include "MeetingSim.h"
+#include "SimJanusPublisher.h"
 #include "SimSignallingEvents.h"
 #include "media/webrtc/KLWebRtcMediaSDK.h"
 
@@ -118,6 +119,33 @@ TEST(WebRtcSimFeeds, MembersSendRealMediaAndFollowTheirEvents)
     EXPECT_FALSE(sim.janusFeeds().contains(zhou));
     connection->disconnect();
     kltest::pumpEvents(200);
+}
+
+} // namespace
+
+namespace {
+
+// A feed answers Janus's key frame requests: the loss indications and intra requests in an
+// RTCP compound are found, anything else is not taken for one.
+TEST(WebRtcSimFeeds, KeyFrameRequestsAreFoundInRtcp)
+{
+    using kelvosim::SimJanusPublisher;
+    const QByteArray pli = QByteArray::fromHex("81ce000200000001000003f2");
+    const QByteArray fir = QByteArray::fromHex("84ce00040000000100000000000003f201000000");
+    const QByteArray report = SimJanusPublisher::receiverReport();
+    EXPECT_TRUE(SimJanusPublisher::asksForKeyFrame(pli));
+    EXPECT_TRUE(SimJanusPublisher::asksForKeyFrame(fir));
+    EXPECT_TRUE(SimJanusPublisher::asksForKeyFrame(report + pli));
+    EXPECT_FALSE(SimJanusPublisher::asksForKeyFrame(report));
+    // A generic NACK (transport feedback 205) and a REMB (206, format 15) ask for no key frame.
+    EXPECT_FALSE(SimJanusPublisher::asksForKeyFrame(QByteArray::fromHex("81cd000300000001000003f200010000")));
+    EXPECT_FALSE(SimJanusPublisher::asksForKeyFrame(QByteArray::fromHex("8fce0004000000010000000052454d4201000000")));
+    // Not RTCP, truncated or with a length running past the end: no key frame, no overrun.
+    EXPECT_FALSE(SimJanusPublisher::asksForKeyFrame(QByteArray("hello world")));
+    EXPECT_FALSE(SimJanusPublisher::asksForKeyFrame(pli.left(3)));
+    EXPECT_FALSE(SimJanusPublisher::asksForKeyFrame(QByteArray::fromHex("80c9ffff")));
+    EXPECT_EQ(report.size(), 8);
+    EXPECT_EQ(quint8(report.at(1)), 201);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "SimSignallingEvents.h"
 
 #include <QJsonArray>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 
 namespace kelvosim {
 
@@ -104,8 +106,23 @@ void SimJanusFeeds::publish(const QString &room, const QString &feedId, const QS
         QJsonObject{{"type", "audio"}, {"mindex", 0}, {"mid", "0"}, {"codec", "opus"}},
         QJsonObject{{"type", "video"}, {"mindex", 1}, {"mid", "1"}, {"codec", "vp8"}},
     };
+    // Janus asks a feed for key frames (a new subscriber) by RTCP, to where RTCP comes from.
+    feed.rtcp = std::make_unique<QUdpSocket>();
+    feed.rtcp->bind(QHostAddress::LocalHost, 0);
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    const int rtcpPort = probe.localPort();
+    probe.close();
+    SimJanusPublisher *publisher = feed.publisher.get();
+    connect(feed.rtcp.get(), &QUdpSocket::readyRead, this, [socket = feed.rtcp.get(), publisher] {
+        while (socket->hasPendingDatagrams()) {
+            const QByteArray packet = socket->receiveDatagram().data();
+            if (SimJanusPublisher::asksForKeyFrame(packet))
+                publisher->sendKeyFrame();
+        }
+    });
     m_client.request({{"request", "add_remote_publisher"}, {"room", room}, {"id", feedId}, {"display", display},
-                      {"iface", "127.0.0.1"}, {"streams", streams}},
+                      {"iface", "127.0.0.1"}, {"rtcp_port", rtcpPort}, {"streams", streams}},
                      [this, feedId](const QJsonObject &data, const QString &error) {
                          const auto it = m_feeds.find(feedId);
                          if (it == m_feeds.end())
@@ -117,6 +134,9 @@ void SimJanusFeeds::publish(const QString &room, const QString &feedId, const QS
                              return;
                          }
                          Feed &feed = it->second;
+                         feed.rtcpPort = data.value(QLatin1String("rtcp_port")).toInt();
+                         if (feed.rtcpPort > 0)
+                             feed.rtcp->writeDatagram(SimJanusPublisher::receiverReport(), QHostAddress::LocalHost, quint16(feed.rtcpPort));
                          feed.publisher->setSpeaking(feed.speaking);
                          if (feed.publisher->start(port))
                              feed.publisher->setVideo(feed.video);

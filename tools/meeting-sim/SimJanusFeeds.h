@@ -11,6 +11,7 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QUdpSocket>
 
 #include <map>
 #include <memory>
@@ -41,6 +42,8 @@ private:
     struct Feed {
         QString room;
         std::unique_ptr<SimJanusPublisher> publisher;
+        std::unique_ptr<QUdpSocket> rtcp; ///< Janus's key frame requests come here
+        int rtcpPort = 0;                 ///< where Janus takes RTCP for the feed
         bool speaking = false;
         bool video = true;
     };

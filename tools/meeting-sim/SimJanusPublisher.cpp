@@ -62,14 +62,13 @@ bool SimJanusPublisher::start(int port)
 {
     ensureGst();
     stop();
-    // A key frame every second: Janus asks a plain-RTP feed for none, and a new subscriber
-    // shows nothing until one comes.
+    // Key frames come when Janus asks for one (a new subscriber) and every two seconds.
     const QString description =
         QStringLiteral(
             "videotestsrc is-live=true pattern=%1 ! video/x-raw,format=I420,width=640,height=360,framerate=15/1"
             " ! textoverlay text=%2 valignment=center halignment=center font-desc=\"Sans 40\""
             " ! valve name=video drop=false"
-            " ! vp8enc deadline=1 cpu-used=8 threads=1 target-bitrate=400000 keyframe-max-dist=15"
+            " ! vp8enc name=encoder deadline=1 cpu-used=8 threads=1 target-bitrate=400000 keyframe-max-dist=30"
             " ! rtpvp8pay pt=96 ssrc=%4 picture-id-mode=15-bit ! udpsink host=127.0.0.1 port=%3 sync=false async=false"
             " audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! audioconvert ! audioresample"
             " ! audio/x-raw,rate=48000,channels=1 ! volume name=tone volume=%6 ! opusenc bitrate=32000"
@@ -114,6 +113,44 @@ void SimJanusPublisher::setSpeaking(bool speaking)
     onElement(m_pipeline, "tone", [speaking](GstElement *volume) {
         g_object_set(volume, "volume", speaking ? 1.0 : 0.0, nullptr);
     });
+}
+
+void SimJanusPublisher::sendKeyFrame()
+{
+    onElement(m_pipeline, "encoder", [](GstElement *encoder) {
+        GstPad *pad = gst_element_get_static_pad(encoder, "src");
+        gst_pad_send_event(pad, gst_event_new_custom(GST_EVENT_CUSTOM_UPSTREAM,
+                                                     gst_structure_new("GstForceKeyUnit", "all-headers", G_TYPE_BOOLEAN,
+                                                                       TRUE, nullptr)));
+        gst_object_unref(pad);
+    });
+}
+
+bool SimJanusPublisher::asksForKeyFrame(const QByteArray &packet)
+{
+    // Walk the compound packet: payload-specific feedback (206) with format 1 (PLI) or 4 (FIR).
+    qsizetype at = 0;
+    while (at + 4 <= packet.size()) {
+        const auto byte = [&](qsizetype i) { return quint8(packet.at(at + i)); };
+        if ((byte(0) >> 6) != 2)
+            return false;
+        const int format = byte(0) & 0x1f;
+        if (byte(1) == 206 && (format == 1 || format == 4))
+            return true;
+        at += 4 * (qsizetype(byte(2) << 8 | byte(3)) + 1);
+    }
+    return false;
+}
+
+QByteArray SimJanusPublisher::receiverReport()
+{
+    QByteArray report(8, '\0');
+    report[0] = char(0x80); // version 2, no report blocks
+    report[1] = char(201);
+    report[3] = 1; // length in 32-bit words minus one
+    for (int i = 0; i < 4; ++i)
+        report[4 + i] = char((kVideoSsrc >> (24 - 8 * i)) & 0xff);
+    return report;
 }
 
 void SimJanusPublisher::setVideo(bool on)

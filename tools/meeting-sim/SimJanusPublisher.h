@@ -37,6 +37,14 @@ public:
     bool speaking() const { return m_speaking; }
     /// Camera off: no video is sent.
     void setVideo(bool on);
+    /// The next picture is sent as a key frame.
+    void sendKeyFrame();
+
+    /// True when the RTCP compound `packet` holds a picture loss indication or a full intra
+    /// request (a subscriber waits for a key frame).
+    static bool asksForKeyFrame(const QByteArray &packet);
+    /// An empty receiver report from the video SSRC: it tells Janus where to send RTCP.
+    static QByteArray receiverReport();
 
 private:
     QString m_name;
