@@ -111,9 +111,9 @@ TEST_F(PortalScreenCast, AGrantWhosePipeWireCannotBeReachedFallsBackToThePattern
     auto stream = std::dynamic_pointer_cast<KLBuiltinMediaStream>(engine->createStream({{"screen", true}}, {}));
     ASSERT_TRUE(stream);
     EXPECT_FALSE(stream->capturesScreen());
-    EXPECT_EQ(printer->count("warn", "the share shows the synthetic pattern: no capture backend is installed (the "
-                                     "widgets are not loaded); the desktop portal granted a screen cast, but "
-                                     "OpenPipeWireRemote failed: Could not connect to PipeWire"), 1);
+    EXPECT_EQ(printer->count("warn", "the share shows the synthetic pattern: the desktop portal granted a screen "
+                                     "cast, but OpenPipeWireRemote failed: Could not connect to PipeWire; no capture "
+                                     "backend is installed"), 1);
     EXPECT_TRUE(kltest::waitUntil([&] { return portal->closes == 1; })) << "the session stays open";
     stream->close();
 
@@ -134,11 +134,17 @@ TEST_F(PortalScreenCast, WithoutAPortalOnTheBusTheShareShowsThePattern)
 {
     EXPECT_EQ(ask(), KLAuthorizationStatusAuthorized);
     EXPECT_EQ(printer->count("info", "no desktop portal with screen casts"), 1);
-    // A backend that can capture needs nobody's permission: the portal is not asked.
+    // A backend that can capture needs nobody's permission: the session's portal is not asked;
+    // a portal named outright is.
     publishPortal();
     KLScreenCapture::setBackend([](const QString &) { return KLScreenCaptureResult{}; }, [] { return true; });
+    KLScreenCapture::setPortalBus({});
     EXPECT_EQ(ask(), KLAuthorizationStatusAuthorized);
     EXPECT_TRUE(portal->calls.isEmpty());
+    KLScreenCapture::setPortalBus(bus.address);
+    portal->startResponse = 1;
+    EXPECT_EQ(ask(), KLAuthorizationStatusDenied);
+    EXPECT_EQ(portal->calls.size(), 3);
     KLScreenCapture::setBackend({});
 }
 

@@ -213,7 +213,9 @@ void KLPortalScreenCast::listen(const QString &path)
 {
     stopListening();
     m_listeningOn = path;
-    m_bus.connect(kService, path, kRequestInterface, QStringLiteral("Response"), this,
+    // Any sender: naming the portal's service would make Qt look its owner up with a blocking
+    // call on this thread. The path carries our own bus name and a fresh token.
+    m_bus.connect(QString(), path, kRequestInterface, QStringLiteral("Response"), this,
                   SLOT(onResponse(uint, QVariantMap)));
 }
 
@@ -221,7 +223,7 @@ void KLPortalScreenCast::stopListening()
 {
     if (m_listeningOn.isEmpty())
         return;
-    m_bus.disconnect(kService, m_listeningOn, kRequestInterface, QStringLiteral("Response"), this,
+    m_bus.disconnect(QString(), m_listeningOn, kRequestInterface, QStringLiteral("Response"), this,
                      SLOT(onResponse(uint, QVariantMap)));
     m_listeningOn.clear();
 }

@@ -26,7 +26,8 @@ struct Registry {
     KLScreenCapture::Backend backend;
     std::function<bool()> canCapture;
     QString chosenScreen;
-    QString portalBus;
+    // A developer may point the share at a portal of their own (a stand-in on a private bus).
+    QString portalBus = qEnvironmentVariable("KELVO_SCREEN_CAST_PORTAL_BUS");
     std::optional<PortalGrant> grant;
 };
 
@@ -118,7 +119,8 @@ void KLScreenCapture::requestAccess(std::function<void(int status)> completion)
     {
         auto &r = registry();
         std::lock_guard lock(r.mutex);
-        backendCaptures = r.backend && (!r.canCapture || r.canCapture());
+        // A portal named outright is asked even where the backend could grab the screen.
+        backendCaptures = r.portalBus.isEmpty() && r.backend && (!r.canCapture || r.canCapture());
     }
     dropGrant(); // a grant nobody used is not carried into another share
     if (backendCaptures) {
@@ -195,18 +197,7 @@ KLScreenCaptureResult KLScreenCapture::open()
     }
     const QString which = screen.isEmpty() ? QStringLiteral("the primary screen") : QStringLiteral("screen '%1'").arg(screen);
     QStringList reasons;
-    if (backend) {
-        KLScreenCaptureResult result = backend(screen);
-        if (result.source) {
-            if (grant)
-                KLPortalScreenCast::closeSession(grant->bus, grant->cast.sessionHandle);
-            KL_LOG_INFO(kTag, QStringLiteral("sharing %1: %2").arg(which, result.source->describe()));
-            return result;
-        }
-        reasons << result.why;
-    } else {
-        reasons << QStringLiteral("no capture backend is installed (the widgets are not loaded)");
-    }
+    // What the user granted in the desktop's own dialog comes first: it was asked for this share.
     if (grant && grant->cast.pipeWireRemote.isValid()) {
         const PortalGrant held = *grant;
         const QString description = QStringLiteral("desktop portal screen cast, PipeWire node %1").arg(held.cast.nodeId);
@@ -222,9 +213,19 @@ KLScreenCaptureResult KLScreenCapture::open()
     } else if (grant) {
         KLPortalScreenCast::closeSession(grant->bus, grant->cast.sessionHandle);
         reasons << QStringLiteral("the desktop portal granted a screen cast, but %1").arg(grant->cast.error);
-    } else {
-        reasons << QStringLiteral("no screen cast was granted by a desktop portal");
     }
+    if (backend) {
+        KLScreenCaptureResult result = backend(screen);
+        if (result.source) {
+            KL_LOG_INFO(kTag, QStringLiteral("sharing %1: %2").arg(which, result.source->describe()));
+            return result;
+        }
+        reasons << result.why;
+    } else {
+        reasons << QStringLiteral("no capture backend is installed (the widgets are not loaded)");
+    }
+    if (!grant)
+        reasons << QStringLiteral("no screen cast was granted by a desktop portal");
     KLScreenCaptureResult none;
     none.why = reasons.join(QStringLiteral("; "));
     KL_LOG_WARN(kTag, QStringLiteral("cannot capture %1, the share shows the synthetic pattern: %2").arg(which, none.why));

@@ -50,9 +50,10 @@ bool hasBackend();
 void setChosenScreen(const QString &screenName);
 QString chosenScreen();
 
-/// The bus the desktop portal is asked on. Empty (the default): the session bus, and only in a
-/// Wayland session, where no backend can grab the screen itself. An address: that bus, whatever
-/// the session (a private bus with a stand-in portal, for instance). Any thread.
+/// The bus the desktop portal is asked on. Empty: the session bus, and only in a Wayland session,
+/// where no backend can grab the screen itself. An address: that bus, asked before every share
+/// whatever the session, even where the backend could capture (a developer's stand-in portal
+/// on a private bus). Starts as $KELVO_SCREEN_CAST_PORTAL_BUS. Any thread.
 void setPortalBus(const QString &address);
 
 /// Asks whether a share may start, as the platform answers it, and gets the screen ready: a
@@ -63,8 +64,8 @@ void setPortalBus(const QString &address);
 /// granted is used by the next open(). Call and get `completion(status)` on the main thread.
 void requestAccess(std::function<void(int status)> completion);
 
-/// Opens a capture of the chosen screen: the backend first; then the screen cast the portal
-/// granted last (read with KLPipeWireCapture); otherwise none. Every outcome is logged once per
+/// Opens a capture of the chosen screen: the screen cast the portal granted for this share
+/// (read with KLPipeWireCapture) first; then the backend; otherwise none. Every outcome is logged once per
 /// call with the screen and the reason.
 KLScreenCaptureResult open();
 

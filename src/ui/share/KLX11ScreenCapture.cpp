@@ -149,5 +149,9 @@ KLScreenCaptureResult KLX11ScreenCapture::open(const QString &screenName)
 
 void KLX11ScreenCapture::install()
 {
-    KLScreenCapture::setBackend([](const QString &screenName) { return open(screenName); });
+    KLScreenCapture::setBackend([](const QString &screenName) { return open(screenName); },
+                                [] {
+                                    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
+                                           QGuiApplication::platformName() == QLatin1String("xcb");
+                                });
 }

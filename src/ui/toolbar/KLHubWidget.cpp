@@ -11,6 +11,8 @@
 #include "window/KLHubViewController.h"
 
 #include <QBoxLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QPointer>
 
@@ -74,6 +76,9 @@ struct KLHubWidget::Private {
     std::function<void(const QString &, KLHubPopover *)> popoverFiller;
     QPointer<KLShareNoticeWindow> shareNotice;
     QPointer<KLScreenPicker> screenPicker;
+    KLScreenChoice screenChoice;
+    std::function<QList<KLScreenInfo>()> screens = &KLScreenPicker::systemScreens;
+    std::function<QPixmap(const QString &)> thumbnail = &KLScreenPicker::grabThumbnail;
 };
 
 KLHubWidget::KLHubWidget(std::shared_ptr<KLHubViewController> hub, QWidget *parent)
@@ -155,6 +160,10 @@ KLHubWidget::KLHubWidget(std::shared_ptr<KLHubViewController> hub, QWidget *pare
         d->adapter = std::make_shared<HubViewAdapter>(this);
         d->hub->setView(d->adapter);
     }
+    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::screenAdded, this, &KLHubWidget::screensChanged);
+        connect(application, &QGuiApplication::screenRemoved, this, &KLHubWidget::screensChanged);
+    }
 }
 
 KLHubWidget::~KLHubWidget()
@@ -213,22 +222,50 @@ void KLHubWidget::shareButtonClicked()
 {
     if (!d->hub)
         return;
-    if (d->hub->isSharingOwnScreen() || !KLScreenPicker::needed()) {
-        if (!d->hub->isSharingOwnScreen())
-            KLScreenCapture::setChosenScreen(QString());
+    if (d->hub->isSharingOwnScreen()) {
+        d->screenChoice.shareEnded();
+        d->hub->shareClicked();
+        return;
+    }
+    d->screenChoice.setScreens(d->screens());
+    if (!d->screenChoice.needsPicker()) {
+        d->screenChoice.chooseWithoutAsking();
         d->hub->shareClicked();
         return;
     }
     if (d->screenPicker)
         d->screenPicker->close();
     QPointer<KLHubWidget> self(this);
-    d->screenPicker = new KLScreenPicker(window(), [self](const QString &screenName) {
-        if (!self || !self->d->hub)
+    d->screenPicker = new KLScreenPicker(window(), d->screenChoice, d->thumbnail, [self](const QString &screenName) {
+        if (!self || !self->d->hub || !self->d->screenChoice.choose(screenName))
             return;
-        KLScreenCapture::setChosenScreen(screenName);
         self->d->hub->shareClicked();
     });
     d->screenPicker->open();
+}
+
+void KLHubWidget::setScreenSource(std::function<QList<KLScreenInfo>()> screens, std::function<QPixmap(const QString &)> thumbnail)
+{
+    d->screens = std::move(screens);
+    d->thumbnail = std::move(thumbnail);
+}
+
+const KLScreenChoice &KLHubWidget::screenChoice() const
+{
+    return d->screenChoice;
+}
+
+void KLHubWidget::screensChanged()
+{
+    if (d->screenPicker) {
+        KL_LOG_INFO(kTag, QStringLiteral("the screens changed while the picker was open; it closes"));
+        d->screenPicker->close();
+    }
+    const bool sharing = d->hub && d->hub->isSharingOwnScreen();
+    if (!sharing)
+        d->screenChoice.shareEnded();
+    if (d->screenChoice.screensChanged(d->screens()) && sharing)
+        d->hub->stopShareAction();
 }
 
 KLScreenPicker *KLHubWidget::screenPicker() const

@@ -4,6 +4,9 @@
 // says (KLHubButtonState) and forwarding clicks to it. Constructing it attaches it as the
 // controller's view. Main thread only.
 
+#include "media/capture/KLScreenChoice.h"
+
+#include <QPixmap>
 #include <QWidget>
 
 #include <functional>
@@ -39,6 +42,12 @@ public:
     KLShareNoticeWindow *shareNotice() const; ///< null when closed
     /// The screen picker asked before a share on a machine with several screens, while open.
     KLScreenPicker *screenPicker() const;
+    /// Where the screens offered come from (Qt's screens and, under X11, their pictures, by
+    /// default); the screen list is read at each share press and each screen change.
+    void setScreenSource(std::function<QList<KLScreenInfo>()> screens, std::function<QPixmap(const QString &)> thumbnail);
+    const KLScreenChoice &screenChoice() const;
+    /// The screens changed (Qt reports one added or removed): a share of a screen gone stops.
+    void screensChanged();
 
 private:
     void openPopover(const QString &control);
