@@ -8,6 +8,8 @@
 #include "model/KLSDKMeetingEventDelegate.h"
 #include "presentation/KLDialogQueue.h"
 
+#include <KelvoUISDK/KLSDKMeetingUser.h>
+
 #include <QStringList>
 
 #include <mutex>
@@ -38,14 +40,25 @@ public:
         m_errors.push_back({code, reason});
     }
     void onMeetingFinish(int, const QString &) override {}
-    void onMeetingUserStatusChange(const std::shared_ptr<KLSDKMeetingUser> &, int event) override
+    void onMeetingUserStatusChange(const std::shared_ptr<KLSDKMeetingUser> &user, int event) override
     {
         std::lock_guard lock(m_mutex);
         m_userEvents.push_back(event);
+        m_userEventMembers.push_back(user ? user->uuid : QString());
     }
     int joined() const { std::lock_guard lock(m_mutex); return m_joined; }
     std::vector<Error> errors() const { std::lock_guard lock(m_mutex); return m_errors; }
     std::vector<int> userEvents() const { std::lock_guard lock(m_mutex); return m_userEvents; }
+    /// How often `event` was reported for the member `uuid`: scenario members speak on their
+    /// own, so a count of all events does not tell that a pushed event has been handled.
+    int userEventCount(const QString &uuid, int event) const
+    {
+        std::lock_guard lock(m_mutex);
+        int count = 0;
+        for (size_t i = 0; i < m_userEvents.size(); ++i)
+            count += m_userEvents[i] == event && m_userEventMembers[i] == uuid;
+        return count;
+    }
 
     /// Runs inside onMeetingJoined (set before the join starts).
     KLBlock onJoinedHook;
@@ -55,6 +68,7 @@ private:
     int m_joined = 0;
     std::vector<Error> m_errors;
     std::vector<int> m_userEvents;
+    std::vector<QString> m_userEventMembers;
 };
 
 class RecordingLayout final : public KLConferenceManagerDataSource {
@@ -102,12 +116,10 @@ public:
     QStringList titles;
 };
 
-#include "MeetingSim.h"
+#include "KLSimMeetingSetup.h"
 
 #include "conference/service/KLConferenceService.h"
-#include "host/UserPersistentData.h"
 #include "model/KLSDKMeetingConfigInternal.h"
-#include "platform/KLFakePlatform.h"
 #include "presentation/KLToastManager.h"
 #include "runtime/KLLocalization.h"
 
@@ -123,15 +135,9 @@ class ConferenceSimFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        sim = new kelvosim::MeetingSim();
         QString error;
-        ASSERT_TRUE(sim->start(&error)) << error.toStdString();
-        meeting = sim->scenario().value("meetings").toArray().first().toObject();
-        UserPersistentData &data = UserPersistentData::sharedInstance();
-        data.writeAccessToken(sim->scenario().value("accessToken").toString());
-        data.writeWorkId(QStringLiteral("E10001"));
-        data.writeEnterAudioMuteFlag(false);
-        data.writeEnterVideoMuteFlag(false);
+        sim = kltest::startSuiteSimulator(&meeting, &error);
+        ASSERT_TRUE(sim) << error.toStdString();
     }
     static void TearDownTestSuite()
     {
@@ -144,12 +150,7 @@ protected:
         KLLocalization::setLanguage(KLLocalization::Language::English);
         sim->clearFaults();
         sim->clearRequests();
-        platform = std::make_shared<KLFakePlatform>();
-        platform->setOsVersion(KLOSVersion{13, 0, 0});
-        platform->setAuthorizationStatus(KLMediaType::Audio, KLAuthorizationStatusAuthorized);
-        platform->setAuthorizationStatus(KLMediaType::Video, KLAuthorizationStatusAuthorized);
-        platform->setHasVideoCaptureDevice(true);
-        KLPlatform::install(platform);
+        platform = kltest::installGrantingPlatform();
         KLToastManager::shared().setView(nullptr);
         KLDialogQueue::shared().setView(dialogs);
     }
@@ -169,15 +170,7 @@ protected:
 
     std::shared_ptr<KLSDKMeetingConfigInternal> config(bool internal) const
     {
-        return KLSDKMeetingConfigInternal::create(
-            {{"meetingUUID", meeting.value("meetingUUID").toString()},
-             {"memberUUID", meeting.value("selfMemberUUID").toString()},
-             {"meetingToken", meeting.value("meetingToken").toString()},
-             {"meetingDomain", QStringLiteral("127.0.0.1:%1").arg(sim->port())},
-             {"apiBaseUrl", sim->baseUrl()},
-             {"itMonitorBaseUrl", sim->baseUrl()},
-             {"caFile", sim->caFile()},
-             {"vanInternal", internal}});
+        return KLSDKMeetingConfigInternal::create(kltest::simMeetingDictionary(*sim, meeting, internal));
     }
 
     void join(bool internal = true)

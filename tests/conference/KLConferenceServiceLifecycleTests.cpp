@@ -6,6 +6,7 @@
 
 #include "MeetingSim.h"
 
+#include "conference/events/KLSignalingEventHandler.h"
 #include "conference/service/KLConferenceService.h"
 #include "conference/registry/KLFeedClient.h"
 #include "host/UserPersistentData.h"
@@ -147,15 +148,32 @@ TEST_F(ConferenceLifecycle, ARefreshKeepsTheOwnMuteStateAndMakesOneNewConnection
     EXPECT_TRUE(first->callNames().contains("disconnect"));
     EXPECT_EQ(sim->requests("/conference/api/meetingInfo").size(), 1);
 
-    // The new entry's own stream starts muted again.
+    // The server has the user online again before the new stream exists: the wish to enter
+    // muted must outlive that, and the new entry's own stream starts muted again.
+    const QString self = meeting.value("selfMemberUUID").toString();
+    // Pushes reach a registered channel only: wait for the member list that follows registering.
+    QString other;
+    for (const QJsonValue &member : meeting.value("members").toArray()) {
+        if (other.isEmpty() && member.toObject().value("memberUUID").toString() != self)
+            other = member.toObject().value("memberUUID").toString();
+    }
+    ASSERT_FALSE(other.isEmpty());
+    ASSERT_TRUE(kltest::waitUntil([&] { return service->clientWithUUID(other) != nullptr; }));
+    const int onlineBefore = delegate->userEventCount(self, KLMeetingUserEvent::Online);
+    sim->pushEvent(1, self, {{"callState", QJsonObject{{"online", 1}, {"hasVideo", 1}, {"mute", 1}, {"vmute", 0}}}});
+    ASSERT_TRUE(kltest::waitUntil([&] {
+        return delegate->userEventCount(self, KLMeetingUserEvent::Online) > onlineBefore;
+    }));
+    EXPECT_TRUE(service->isEnterRoomAudioShouldMute());
     second->raiseEvent(KLRTCMediaEventConnected);
     ASSERT_TRUE(kltest::waitUntil([&] { return engine->streams().size() >= 2; }));
     engine->lastStream()->raiseState(KLRTCMediaStreamStateReady);
-    ASSERT_TRUE(kltest::waitUntil([this] {
+    // The feed takes the stream a moment before it mutes it.
+    EXPECT_TRUE(kltest::waitUntil([this] {
         auto feed = service->publisher();
-        return feed && feed->mediaStream() == engine->lastStream();
+        return feed && feed->mediaStream() == engine->lastStream()
+               && engine->lastStream()->callNames().contains("muteAudio");
     }));
-    EXPECT_TRUE(engine->lastStream()->callNames().contains("muteAudio"));
     second->raiseEvent(KLRTCMediaEventWebrtcUp);
     ASSERT_TRUE(kltest::waitUntil([this] { return !service->isRefreshStage(); }));
     // The host hears of the re-entry as of the first entry.

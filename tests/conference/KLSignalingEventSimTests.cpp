@@ -7,6 +7,7 @@
 #include "MeetingSim.h"
 
 #include "conference/service/KLConferenceService.h"
+#include "conference/events/KLSignalingEventHandler.h"
 #include "conference/registry/KLFeedClient.h"
 #include "media/KLRTCMediaSDK.h"
 #include "model/KLCallState.h"
@@ -152,16 +153,23 @@ TEST_F(SignalingEventSim, AnMcuMeetingKeepsAnOnlineMembersStateButReappliesItsMu
     const QJsonObject record{{"memberUUID", guest}, {"memberType", 1}, {"displayName", "Guest"},
                              {"callState", QJsonObject{{"online", 1}, {"hasVideo", 1}, {"mute", 1}, {"vmute", 1}}}};
     sim->pushEvent(20, guest, {{"memberList", QJsonArray{record}}, {"roomList", QJsonArray()}}, meetingUUID);
-    ASSERT_TRUE(kltest::waitUntil([&] { return service->clientWithUUID(guest) != nullptr; }, 10000));
+    // The feed is listed before the list's call state and mute flags are applied to it.
+    ASSERT_TRUE(kltest::waitUntil([&] {
+        const auto listed = service->clientWithUUID(guest);
+        return listed && listed->participant() && listed->participant()->callState()
+               && listed->participant()->callState()->mute.load() == 1 && listed->audioMuted();
+    }, 10000));
     const auto feed = service->clientWithUUID(guest);
     const auto kept = feed->participant()->callState();
     feed->setAudioMuted(false);
     feed->setVideoMuted(false);
 
-    const size_t before = delegate->userEvents().size();
+    const int before = delegate->userEventCount(guest, KLMeetingUserEvent::Online);
     sim->pushEvent(1, guest, {{"callState", QJsonObject{{"online", 1}, {"hasVideo", 1}, {"mute", 0}, {"vmute", 0}}}},
                    meetingUUID);
-    ASSERT_TRUE(kltest::waitUntil([&] { return delegate->userEvents().size() > before; }, 10000));
+    ASSERT_TRUE(kltest::waitUntil([&] {
+        return delegate->userEventCount(guest, KLMeetingUserEvent::Online) > before;
+    }, 10000));
     EXPECT_EQ(feed->participant()->callState(), kept);
     EXPECT_EQ(kept->mute.load(), 1);
     EXPECT_TRUE(feed->audioMuted());

@@ -103,16 +103,26 @@ TEST_F(SignalEventTest, TheLocalUsersEntryWishesAreCarriedOutOnceOnline)
     ctx->muteInit = true;
     ctx->audioShouldMute = true;
     ctx->videoShouldMute = true;
-    // No stream: microphone and camera count as off, so both wishes are sent to the server.
+    // No stream: microphone and camera count as off, so both wishes are sent to the server,
+    // and kept for the publication to mute the stream when it comes.
+    push(Event::Online, "me", {{"callState", kOnlineUnmuted}});
+    EXPECT_TRUE(ctx->audioShouldMute);
+    EXPECT_TRUE(ctx->videoShouldMute);
+    EXPECT_EQ(takeServerCalls(), (QStringList{"mute 1 me", "mute 1 me", "vmute 1 me"}));
+
+    // Online again with the muted stream made: carried out, the wishes are done.
+    ctx->own->setMediaStream(stream("own"));
+    ctx->own->muteAudio(true, false);
+    ctx->own->muteVideo(true, false);
+    ctx->muteInit = false;
     push(Event::Online, "me", {{"callState", kOnlineUnmuted}});
     EXPECT_FALSE(ctx->audioShouldMute);
     EXPECT_FALSE(ctx->videoShouldMute);
-    EXPECT_EQ(takeServerCalls(), (QStringList{"mute 1 me", "mute 1 me", "vmute 1 me"}));
+    EXPECT_EQ(takeServerCalls(), (QStringList{"mute 1 me", "vmute 1 me"}));
     EXPECT_FALSE(toastTexts().contains("ONLINE_TOAST_TIPS me"));
 
     // With the microphone on, the wish is only dropped.
-    ctx->own->setMediaStream(stream("own"));
-    ctx->muteInit = false;
+    ctx->own->muteAudio(false, false);
     ctx->audioShouldMute = true;
     push(Event::Online, "me", {{"callState", kOnlineUnmuted}});
     EXPECT_FALSE(ctx->audioShouldMute);

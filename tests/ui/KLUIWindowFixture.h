@@ -4,10 +4,8 @@
 // entry object created as a host would create it, and the window's widgets at hand. One
 // simulator serves the whole suite; each test joins afresh.
 
-#include "MeetingSim.h"
+#include "KLSimMeetingSetup.h"
 
-#include "host/UserPersistentData.h"
-#include "platform/KLFakePlatform.h"
 #include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
 #include "runtime/KLLocalization.h"
@@ -71,15 +69,9 @@ class UIWindowFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        sim = new kelvosim::MeetingSim();
         QString error;
-        ASSERT_TRUE(sim->start(&error)) << error.toStdString();
-        meeting = sim->scenario().value("meetings").toArray().first().toObject();
-        UserPersistentData &data = UserPersistentData::sharedInstance();
-        data.writeAccessToken(sim->scenario().value("accessToken").toString());
-        data.writeWorkId(QStringLiteral("E10001"));
-        data.writeEnterAudioMuteFlag(false);
-        data.writeEnterVideoMuteFlag(false);
+        sim = startSuiteSimulator(&meeting, &error);
+        ASSERT_TRUE(sim) << error.toStdString();
         KLMeetingWidgetFactory::install();
     }
     static void TearDownTestSuite()
@@ -94,12 +86,7 @@ protected:
         KLLocalization::setLanguage(KLLocalization::Language::English);
         sim->clearFaults();
         sim->clearRequests();
-        platform = std::make_shared<KLFakePlatform>();
-        platform->setOsVersion(KLOSVersion{13, 0, 0});
-        platform->setAuthorizationStatus(KLMediaType::Audio, KLAuthorizationStatusAuthorized);
-        platform->setAuthorizationStatus(KLMediaType::Video, KLAuthorizationStatusAuthorized);
-        platform->setHasVideoCaptureDevice(true);
-        KLPlatform::install(platform);
+        platform = installGrantingPlatform();
     }
 
     void TearDown() override
@@ -112,14 +99,7 @@ protected:
 
     QVariantMap meetingDictionary(bool internal = false) const
     {
-        return {{"meetingUUID", meeting.value("meetingUUID").toString()},
-                {"memberUUID", meeting.value("selfMemberUUID").toString()},
-                {"meetingToken", meeting.value("meetingToken").toString()},
-                {"meetingDomain", QStringLiteral("127.0.0.1:%1").arg(sim->port())},
-                {"apiBaseUrl", sim->baseUrl()},
-                {"itMonitorBaseUrl", sim->baseUrl()},
-                {"caFile", sim->caFile()},
-                {"vanInternal", internal}};
+        return simMeetingDictionary(*sim, meeting, internal);
     }
 
     /// Joins and waits until the meeting page is up with the host told of the join.

@@ -150,19 +150,25 @@ void KLSignalingEventHandler::alignMuteFlagsOfOnlineMember(Context &ctx, const F
     member->muteAudio(state->mute == 1, false);
 }
 
-// The own entry wishes (enter muted) are carried out once the server has us online.
+// The own entry wishes (enter muted) are carried out once the server has us online. Before the
+// own stream exists its tracks read as off: the server hears the wish, and the wish is kept for
+// the publication to mute the new stream; dropped here, a user muted before a refresh would
+// come back with an open microphone.
 void KLSignalingEventHandler::alignOwnMuteFlags(Context &ctx, const FeedPtr &own)
 {
+    const bool streamMade = own->mediaStream() != nullptr;
     if (ctx.isMuteInitStage())
         own->muteAudio(true, true);
     if (ctx.isEnterRoomAudioShouldMute() && !own->audioEnabled()) {
-        ctx.setIsEnterRoomAudioShouldMute(false);
+        if (streamMade)
+            ctx.setIsEnterRoomAudioShouldMute(false);
         own->muteAudio(true, true);
     } else if (own->audioEnabled()) {
         ctx.setIsEnterRoomAudioShouldMute(false);
     }
     if (ctx.isEnterRoomVideoShouldMute() && !own->videoEnabled()) {
-        ctx.setIsEnterRoomVideoShouldMute(false);
+        if (streamMade)
+            ctx.setIsEnterRoomVideoShouldMute(false);
         own->muteVideo(true, true);
     } else if (own->videoEnabled()) {
         ctx.setIsEnterRoomVideoShouldMute(false);
