@@ -52,7 +52,7 @@ QJsonValue KLJSONReader::present(const char *key) const
 {
     if (failed())
         return QJsonValue(QJsonValue::Undefined);
-    if (!m_keysRead && m_searches < m_object.size()) {
+    if (!m_keysRead && m_searches < 2 * m_object.size()) {
         ++m_searches;
         const QJsonValue value = m_object.value(QLatin1String(key));
         return value.isNull() ? QJsonValue(QJsonValue::Undefined) : value;

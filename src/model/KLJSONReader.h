@@ -102,8 +102,9 @@ private:
     /// The object's keys, sorted, with their positions, and a 64-bit sketch of them (one bit
     /// per length and first letter). A record asks for every one of its fields and most are
     /// absent from a given object; the sketch answers most of those without comparing a
-    /// single key. Building it costs about as much as searching the object once per key, so
-    /// it is built only once the reader has searched the object as many times as it has keys.
+    /// single key. Building it costs about as much as searching the object twice per key (each
+    /// key is copied out), so it is built only once the reader has searched the object that
+    /// often: a small record, or an object holding most of the record's fields, never builds it.
     mutable std::vector<std::pair<QString, qsizetype>> m_keys;
     mutable quint64 m_keySketch = 0;
     mutable qsizetype m_searches = 0;

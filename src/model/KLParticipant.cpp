@@ -93,6 +93,12 @@ std::shared_ptr<KLCallState> KLParticipant::callState() const
     return m_callState;
 }
 
+qint64 KLParticipant::callStateOnline() const
+{
+    std::lock_guard<std::mutex> lock(m_callStateMutex);
+    return m_callState ? m_callState->online.load() : 0;
+}
+
 void KLParticipant::setCallState(std::shared_ptr<KLCallState> callState)
 {
     std::lock_guard<std::mutex> lock(m_callStateMutex);

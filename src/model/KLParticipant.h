@@ -76,6 +76,8 @@ public:
     /// The live call state: a shared object the signalling handlers change in place or replace.
     std::shared_ptr<KLCallState> callState() const;
     void setCallState(std::shared_ptr<KLCallState> callState);
+    /// The call state's "online", 0 without a call state (read in place, no copy of it).
+    qint64 callStateOnline() const;
 
     /// The stored fields under their keys (display name and department path as stored, not as
     /// shown); null fields are left out.

@@ -161,6 +161,13 @@ TEST(KLParticipant, CallStateIsSharedAndReplaceable)
     const QJsonObject written = participant->toJson()[QStringLiteral("callState")].toObject();
     EXPECT_EQ(written[QStringLiteral("ringing")], 1);
     EXPECT_EQ(written[QStringLiteral("mute")], 1);
+    // The online flag read in place follows the state now held, and reads 0 without one.
+    EXPECT_EQ(participant->callStateOnline(), 1);
+    replacement->online = 0;
+    EXPECT_EQ(participant->callStateOnline(), 0);
+    participant->setCallState(nullptr);
+    EXPECT_EQ(participant->callStateOnline(), 0);
+    EXPECT_EQ(KLParticipant::createWithDictionary(jsonObject("{}"))->callStateOnline(), 0);
 }
 
 TEST(KLConferenceItemModel, EveryKeyReadsAndWritesBackAndNestedParticipantsGetDefaults)

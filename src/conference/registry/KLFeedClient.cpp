@@ -294,8 +294,13 @@ QString KLFeedClient::vanName() const
 
 bool KLFeedClient::isShareScreen() const
 {
-    // Asked for every feed on every choice of the main view: compared in place, no copies.
     std::lock_guard lock(m_mutex);
+    return isShareScreenLocked();
+}
+
+// Asked for every feed on every choice of the main view: compared in place, no copies.
+bool KLFeedClient::isShareScreenLocked() const
+{
     const QString &type = m_state.mtype;
     const QString &id = m_state.uuid;
     return type == QLatin1String("screen") || id.startsWith(kScreenPrefix) || type == kContent
@@ -304,10 +309,12 @@ bool KLFeedClient::isShareScreen() const
 
 bool KLFeedClient::isOnline() const
 {
-    if (isShareScreen())
+    // One lock and no reference counting: the registry asks this of every feed per choice.
+    std::lock_guard lock(m_mutex);
+    if (isShareScreenLocked())
         return true;
-    const auto state = callState();
-    return state && state->online == 1;
+    const auto &member = m_state.participant;
+    return member && member->callStateOnline() == 1;
 }
 
 bool KLFeedClient::isExtensionAndCellPhoneOnline() const
@@ -330,7 +337,8 @@ bool KLFeedClient::isSpeaking() const
 
 bool KLFeedClient::isMeetingRoom() const
 {
-    const auto member = participant();
+    std::lock_guard lock(m_mutex);
+    const auto &member = m_state.participant;
     return member && memberTypeOf(*member) == 2;
 }
 

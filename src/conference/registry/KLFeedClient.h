@@ -295,6 +295,7 @@ private:
     void write(T State::*field, T value);
 
     std::shared_ptr<KLCallState> callState() const;
+    bool isShareScreenLocked() const;
     void notifyStat(KLFeedStat stat, qint64 oldValue, qint64 newValue);
     std::shared_ptr<KLSDKMeetingApiProtocol> meetingApi() const;
     void hangupWithType(const QString &type);
