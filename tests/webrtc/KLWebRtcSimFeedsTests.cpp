@@ -104,6 +104,18 @@ TEST(WebRtcSimFeeds, MembersSendRealMediaAndFollowTheirEvents)
     sim.pushEvent(kelvosim::signalling::StoppedTalking, zhou);
     EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(connection) < 300; }, 5000)) << receivedLevel(connection);
 
+    // A member's data-channel message (a chat line) arrives.
+    sim.pushMediaEvent({{"type", "data"}, {"from", zhou}, {"data", QJsonObject{{"type", "chatMsg"}, {"text", "hello"}}}});
+    EXPECT_TRUE(kltest::waitUntil([&] {
+        const auto e = events->last(KLRTCMediaEventDataChannelMessage);
+        return e && e->info.dictionary().value(QLatin1String("text")).toString() == QLatin1String("hello");
+    }, 5000)) << sim.janus()->output().right(3000).toStdString();
+    // Janus lists who is in the room: the two members and the user.
+    EXPECT_TRUE(kltest::waitUntil([&] {
+        const QStringList in = sim.janusParticipants();
+        return in.size() == 3 && in.contains(meeting.value(QLatin1String("selfMemberUUID")).toString());
+    }, 5000)) << sim.janusParticipants().join(' ').toStdString();
+
     // Camera off stops the pictures.
     sim.pushEvent(kelvosim::signalling::VideoMuted, zhou);
     kltest::pumpEvents(800);

@@ -263,6 +263,19 @@ void MeetingSim::onFeeds(std::function<void(SimJanusFeeds *)> work)
         m_feeds, [feeds = m_feeds, work = std::move(work)] { work(feeds); }, Qt::QueuedConnection);
 }
 
+QStringList MeetingSim::janusParticipants() const
+{
+    QStringList ids;
+    SimJanusFeeds *feeds = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        feeds = m_feeds;
+    }
+    if (feeds)
+        QMetaObject::invokeMethod(feeds, [&ids, feeds] { ids = feeds->participants(); }, Qt::BlockingQueuedConnection);
+    return ids;
+}
+
 QStringList MeetingSim::janusFeeds() const
 {
     QStringList ids;
@@ -348,6 +361,11 @@ QList<SimMediaFrame> MeetingSim::mediaFrames(int connection) const
 void MeetingSim::pushMediaEvent(const QJsonObject &message)
 {
     onMedia([=](SimMediaServer *m) { m->pushToAll(message); });
+    // A member's data message goes out on the member's Janus feed.
+    if (message.value(QLatin1String("type")).toString() == QLatin1String("data"))
+        onFeeds([=](SimJanusFeeds *feeds) {
+            feeds->sendData(message.value(QLatin1String("from")).toString(), message.value(QLatin1String("data")).toObject());
+        });
 }
 
 void MeetingSim::addRemoteStream(const QString &streamId, const QString &display, bool screen)

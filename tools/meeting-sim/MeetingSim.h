@@ -60,6 +60,9 @@ public:
     /// The members' feeds sending into the Janus room now (member uuids, "screen-" + uuid for
     /// a share); empty without Janus.
     QStringList janusFeeds() const;
+    /// Who is in the meetings' Janus rooms (member uuids), as Janus listed them within the last
+    /// second or so; empty without Janus.
+    QStringList janusParticipants() const;
     /// The loaded scenario, placeholders ("{{port}}", ...) filled in once started.
     QJsonObject scenario() const;
 

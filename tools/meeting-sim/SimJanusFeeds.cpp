@@ -4,6 +4,7 @@
 #include "SimSignallingEvents.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
@@ -22,6 +23,28 @@ QString text(const QJsonObject &object, const char *key)
 SimJanusFeeds::SimJanusFeeds(const QString &url, const QString &caFile, const QString &token, QObject *parent)
     : QObject(parent), m_client(url, caFile, token, this)
 {
+    m_listing.setInterval(1000);
+    connect(&m_listing, &QTimer::timeout, this, &SimJanusFeeds::listParticipants);
+}
+
+void SimJanusFeeds::listParticipants()
+{
+    QStringList rooms;
+    for (const QJsonValue &value : m_scenario.value(QLatin1String("meetings")).toArray())
+        rooms << text(value.toObject().value(QLatin1String("meetingInfo")).toObject(), "roomid");
+    for (const auto &[id, feed] : m_feeds)
+        rooms << feed.room;
+    rooms.removeDuplicates();
+    auto listed = std::make_shared<QStringList>();
+    auto remaining = std::make_shared<qsizetype>(rooms.size());
+    for (const QString &room : std::as_const(rooms))
+        m_client.request({{"request", "listparticipants"}, {"room", room}},
+                         [this, listed, remaining](const QJsonObject &data, const QString &) {
+                             for (const QJsonValue &p : data.value(QLatin1String("participants")).toArray())
+                                 *listed << text(p.toObject(), "id");
+                             if (--*remaining == 0)
+                                 m_participants = *listed;
+                         });
 }
 
 void SimJanusFeeds::start(const QJsonObject &scenario)
@@ -33,6 +56,7 @@ void SimJanusFeeds::start(const QJsonObject &scenario)
         return;
     }
     m_client.open();
+    m_listing.start();
     for (const QJsonValue &value : scenario.value(QLatin1String("meetings")).toArray()) {
         const QJsonObject meeting = value.toObject();
         const QString room = text(meeting.value(QLatin1String("meetingInfo")).toObject(), "roomid");
@@ -105,6 +129,7 @@ void SimJanusFeeds::publish(const QString &room, const QString &feedId, const QS
     const QJsonArray streams{
         QJsonObject{{"type", "audio"}, {"mindex", 0}, {"mid", "0"}, {"codec", "opus"}},
         QJsonObject{{"type", "video"}, {"mindex", 1}, {"mid", "1"}, {"codec", "vp8"}},
+        QJsonObject{{"type", "data"}, {"mindex", 2}, {"mid", "2"}},
     };
     // Janus asks a feed for key frames (a new subscriber) by RTCP, to where RTCP comes from.
     feed.rtcp = std::make_unique<QUdpSocket>();
@@ -134,6 +159,7 @@ void SimJanusFeeds::publish(const QString &room, const QString &feedId, const QS
                              return;
                          }
                          Feed &feed = it->second;
+                         feed.port = port;
                          feed.rtcpPort = data.value(QLatin1String("rtcp_port")).toInt();
                          if (feed.rtcpPort > 0)
                              feed.rtcp->writeDatagram(SimJanusPublisher::receiverReport(), QHostAddress::LocalHost, quint16(feed.rtcpPort));
@@ -173,6 +199,18 @@ void SimJanusFeeds::setVideo(const QString &feedId, bool on)
         return;
     it->second.video = on;
     it->second.publisher->setVideo(on);
+}
+
+void SimJanusFeeds::sendData(const QString &feedId, const QJsonObject &data)
+{
+    // A feed's data go to its media port behind an RTP header whose SSRC names the data line.
+    const auto it = m_feeds.find(feedId);
+    if (it == m_feeds.end() || it->second.port <= 0) {
+        qCWarning(lcSim) << "janus feeds: no feed" << feedId << "to send data from";
+        return;
+    }
+    it->second.rtcp->writeDatagram(SimJanusPublisher::dataPacket(QJsonDocument(data).toJson(QJsonDocument::Compact)),
+                                   QHostAddress::LocalHost, quint16(it->second.port));
 }
 
 QStringList SimJanusFeeds::sending() const

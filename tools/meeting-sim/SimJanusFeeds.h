@@ -33,6 +33,11 @@ public:
     void unpublish(const QString &feedId);
     void setSpeaking(const QString &feedId, bool speaking);
     void setVideo(const QString &feedId, bool on);
+    /// Sends `data` as a data-channel message of the feed `feedId` (a chat line, ...).
+    void sendData(const QString &feedId, const QJsonObject &data);
+    /// Who is in the meetings' rooms as Janus last listed them (about every second), the feeds
+    /// of this object included.
+    QStringList participants() const { return m_participants; }
     /// Feeds Janus accepted and that are sending now.
     QStringList sending() const;
     /// The room of the scenario's meeting `meetingUUID` (the first meeting when empty).
@@ -44,11 +49,16 @@ private:
         std::unique_ptr<SimJanusPublisher> publisher;
         std::unique_ptr<QUdpSocket> rtcp; ///< Janus's key frame requests come here
         int rtcpPort = 0;                 ///< where Janus takes RTCP for the feed
+        int port = 0;                     ///< where Janus takes the feed's media and data
         bool speaking = false;
         bool video = true;
     };
 
+    void listParticipants();
+
     SimJanusClient m_client;
+    QTimer m_listing;
+    QStringList m_participants;
     QJsonObject m_scenario;
     std::map<QString, Feed> m_feeds;
 };

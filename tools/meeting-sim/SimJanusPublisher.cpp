@@ -153,6 +153,15 @@ QByteArray SimJanusPublisher::receiverReport()
     return report;
 }
 
+QByteArray SimJanusPublisher::dataPacket(const QByteArray &message)
+{
+    QByteArray packet(12, '\0');
+    packet[0] = char(0x80);
+    for (int i = 0; i < 4; ++i)
+        packet[8 + i] = char((kDataSsrc >> (24 - 8 * i)) & 0xff);
+    return packet + message;
+}
+
 void SimJanusPublisher::setVideo(bool on)
 {
     onElement(m_pipeline, "video", [on](GstElement *valve) { g_object_set(valve, "drop", on ? FALSE : TRUE, nullptr); });

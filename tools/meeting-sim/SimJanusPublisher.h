@@ -18,6 +18,7 @@ public:
     /// SSRCs Janus expects on a feed it receives as plain RTP: one per media line, in order.
     static constexpr unsigned kAudioSsrc = 1000;
     static constexpr unsigned kVideoSsrc = 1010;
+    static constexpr unsigned kDataSsrc = 1020;
 
     /// False with the reason when GStreamer lacks an element the feed needs.
     static bool available(QString *why = nullptr);
@@ -45,6 +46,9 @@ public:
     static bool asksForKeyFrame(const QByteArray &packet);
     /// An empty receiver report from the video SSRC: it tells Janus where to send RTCP.
     static QByteArray receiverReport();
+    /// A data-channel message as Janus takes it on a feed's port: an RTP header with the data
+    /// line's SSRC, then the message.
+    static QByteArray dataPacket(const QByteArray &message);
 
 private:
     QString m_name;
