@@ -2,6 +2,7 @@
 
 #include "runtime/KLLocalization.h"
 #include "ui/KLTheme.h"
+#include "ui/share/KLScreens.h"
 
 #include <QBoxLayout>
 #include <QGuiApplication>
@@ -78,19 +79,13 @@ void KLScreenPicker::pick(const QString &screenName)
 
 QList<KLScreenInfo> KLScreenPicker::systemScreens()
 {
-    QList<KLScreenInfo> screens;
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    for (const QScreen *screen : QGuiApplication::screens())
-        screens.append({screen->name(), screen->size().width(), screen->size().height(), screen == primary});
-    return screens;
+    return KLScreens::all();
 }
 
 QPixmap KLScreenPicker::grabThumbnail(const QString &screenName)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return {};
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen->name() == screenName)
-            return screen->grabWindow(0).scaledToWidth(kThumbWidth, Qt::SmoothTransformation);
-    return {};
+    QScreen *screen = KLScreens::named(screenName);
+    return screen ? screen->grabWindow(0).scaledToWidth(kThumbWidth, Qt::SmoothTransformation) : QPixmap();
 }

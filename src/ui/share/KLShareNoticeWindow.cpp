@@ -3,6 +3,7 @@
 #include "runtime/KLLocalization.h"
 #include "runtime/KLTimer.h"
 #include "ui/KLTheme.h"
+#include "ui/share/KLScreens.h"
 
 #include <QBitmap>
 #include <QBoxLayout>
@@ -18,10 +19,8 @@
 namespace {
 QScreen *screenNamed(const QString &name)
 {
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen->name() == name)
-            return screen;
-    return QGuiApplication::primaryScreen();
+    QScreen *screen = KLScreens::named(name);
+    return screen ? screen : QGuiApplication::primaryScreen();
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimer.h"
+#include "ui/share/KLScreens.h"
 
 #include <KelvoUISDK/KLSDKDispatch.h>
 
@@ -18,10 +19,8 @@ const char *const kTag = "KLX11ScreenCapture";
 
 QScreen *findScreen(const QString &name)
 {
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen->name() == name)
-            return screen;
-    return QGuiApplication::primaryScreen();
+    QScreen *screen = KLScreens::named(name);
+    return screen ? screen : QGuiApplication::primaryScreen();
 }
 
 class X11Capture final : public KLScreenCaptureSource, public std::enable_shared_from_this<X11Capture> {
@@ -90,7 +89,7 @@ private:
         if (m_taken.load() == 0) {
             std::lock_guard lock(m_mutex);
             m_description = QStringLiteral("X11 display %1, screen '%2' %3x%4 at %5 frames a second")
-                                .arg(qEnvironmentVariable("DISPLAY"), screen->name())
+                                .arg(qEnvironmentVariable("DISPLAY"), KLScreens::nameOf(screen))
                                 .arg(screen->size().width())
                                 .arg(screen->size().height())
                                 .arg(KLX11ScreenCapture::kFramesPerSecond);
