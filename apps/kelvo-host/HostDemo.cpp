@@ -4,6 +4,7 @@
 #include "MeetingSim.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -28,10 +29,13 @@ bool HostDemo::start(QString *error)
         *error = QStringLiteral("the demo timeline has no steps");
         return false;
     }
-    // The steps are timed from the moment the meeting's media is up, however long joining took.
+    // The steps are timed from the moment the meeting's media is up, however long joining took:
+    // the host is connected to the simulator's media server, or is in the Janus room.
+    const QString self = m_sim.scenario().value(QLatin1String("meetings")).toArray().first().toObject()
+                             .value(QLatin1String("selfMemberUUID")).toString();
     m_waitForMedia.setInterval(200);
-    connect(&m_waitForMedia, &QTimer::timeout, this, [this] {
-        if (m_sim.mediaClients() == 0)
+    connect(&m_waitForMedia, &QTimer::timeout, this, [this, self] {
+        if (m_sim.janus() ? !m_sim.janusParticipants().contains(self) : m_sim.mediaClients() == 0)
             return;
         m_waitForMedia.stop();
         play();

@@ -11,10 +11,14 @@ namespace kelvohost {
 HostSimulator::HostSimulator() = default;
 HostSimulator::~HostSimulator() = default;
 
-bool HostSimulator::start(const QString &scenarioPath, QString *error)
+bool HostSimulator::start(const QString &scenarioPath, QString *error, bool janus)
 {
     kelvosim::MeetingSimOptions options;
     options.scenarioPath = scenarioPath;
+    QString why;
+    options.janus = janus && kelvosim::SimJanus::installed(&why);
+    if (janus && !options.janus)
+        qWarning("kelvo-host: the meeting's media stay simulated (%s)", qPrintable(why));
     m_sim = std::make_unique<kelvosim::MeetingSim>(options);
     return m_sim->start(error);
 }

@@ -20,8 +20,11 @@ public:
     HostSimulator();
     ~HostSimulator();
 
-    /// `scenarioPath`: a scenario JSON file, or empty for the built-in one.
-    bool start(const QString &scenarioPath, QString *error);
+    /// `scenarioPath`: a scenario JSON file, or empty for the built-in one. `janus`: the
+    /// meetings' media go through a Janus media server of the simulator's, where Janus is
+    /// installed (the meeting then runs on the WebRTC engine and the members send real media);
+    /// the simulator's own media server otherwise, with a line on stderr saying why.
+    bool start(const QString &scenarioPath, QString *error, bool janus = false);
     /// Adds what joining the simulator's first meeting needs and the user did not give.
     void completeOptions(HostOptions &options) const;
 

@@ -139,7 +139,8 @@ int main(int argc, char **argv)
     // "demo" is the built-in scenario with the demo's timeline played against it.
     const bool isDemo = options->useSimulator && options->simScenario == QLatin1String("demo");
     if (options->useSimulator) {
-        if (!simulator.start(isDemo ? QString() : options->simScenario, &error))
+        // The demo's members send real media into a Janus room where Janus is installed.
+        if (!simulator.start(isDemo ? QString() : options->simScenario, &error, isDemo))
             return failWith(QStringLiteral("simulator: ") + error, 1);
         simulator.completeOptions(*options);
         // The demo ends on the simulator's own rating page when the user leaves.
