@@ -8,6 +8,7 @@
 #include "HostOptions.h"
 #include "HostProjector.h"
 #include "HostPanelPictures.h"
+#include "HostSharePictures.h"
 #include "HostScreenshots.h"
 #include "HostSimulator.h"
 #include "MeetingSim.h"
@@ -195,6 +196,13 @@ int main(int argc, char **argv)
         panelPictures = std::make_unique<kelvohost::HostPanelPictures>(
             meeting, qEnvironmentVariable("KELVO_HOST_PANEL_PICTURES"), options->language.isEmpty() ? QStringLiteral("en") : options->language);
         panelPictures->start();
+    }
+    // Pictures of what a share asks first, in a meeting of the simulator's.
+    std::unique_ptr<kelvohost::HostSharePictures> sharePictures;
+    if (!demo && !headless && options->useSimulator && !qEnvironmentVariableIsEmpty("KELVO_HOST_SHARE_PICTURES")) {
+        sharePictures = std::make_unique<kelvohost::HostSharePictures>(
+            meeting, qEnvironmentVariable("KELVO_HOST_SHARE_PICTURES"), options->language.isEmpty() ? QStringLiteral("en") : options->language);
+        sharePictures->start();
     }
 
     meeting.joinMeeting();
