@@ -39,14 +39,22 @@ public:
         static Summary summary;
         return summary;
     }
-    /// `what` names the figure; `target` and `before` are as they should read ("<= 3x").
+    /// `what` names the figure; `target` and `before` are as they should read ("<= 3x"). A
+    /// figure added again (a benchmark's trial runs) replaces the earlier one in its place.
     void add(const QString &what, const QString &now, const QString &target, const QString &before)
     {
-        m_lines << QStringLiteral("summary  %1 %2 %3 %4")
-                       .arg(what, -48)
-                       .arg(now, -12)
-                       .arg(QStringLiteral("target ") + target, -20)
-                       .arg(QStringLiteral("before ") + before);
+        const QString line = QStringLiteral("summary  %1 %2 %3 %4")
+                                 .arg(what, -48)
+                                 .arg(now, -12)
+                                 .arg(QStringLiteral("target ") + target, -20)
+                                 .arg(QStringLiteral("before ") + before);
+        const qsizetype at = m_names.indexOf(what);
+        if (at >= 0) {
+            m_lines[at] = line;
+            return;
+        }
+        m_names << what;
+        m_lines << line;
     }
     void print() const
     {
@@ -56,6 +64,7 @@ public:
     }
 
 private:
+    QStringList m_names;
     QStringList m_lines;
 };
 
