@@ -161,8 +161,9 @@ KLHubWidget::KLHubWidget(std::shared_ptr<KLHubViewController> hub, QWidget *pare
         d->hub->setView(d->adapter);
     }
     if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(application, &QGuiApplication::screenAdded, this, &KLHubWidget::screensChanged);
-        connect(application, &QGuiApplication::screenRemoved, this, &KLHubWidget::screensChanged);
+        // Queued: the screen list is read once Qt has finished changing it.
+        connect(application, &QGuiApplication::screenAdded, this, &KLHubWidget::screensChanged, Qt::QueuedConnection);
+        connect(application, &QGuiApplication::screenRemoved, this, &KLHubWidget::screensChanged, Qt::QueuedConnection);
     }
 }
 
