@@ -17,6 +17,9 @@ namespace {
 
 const QString kLogTag = QStringLiteral("KLConferenceChannelWebSocket");
 constexpr double kReconnectDelaySeconds = 0.5;
+// Far above any real frame (a member list of thousands is well under a megabyte): a larger one
+// closes the connection with 1009 before it is buffered whole, and the usual reconnect follows.
+constexpr qint64 kMaxFrameBytes = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -93,6 +96,8 @@ void KLConferenceChannelWebSocket::openSocket(quint64 generation)
     delete m_socket;
     m_socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, m_queue->context());
     m_socket->setSslConfiguration(KLHttpSession::shared().tlsConfiguration(m_caFile));
+    m_socket->setMaxAllowedIncomingFrameSize(kMaxFrameBytes);
+    m_socket->setMaxAllowedIncomingMessageSize(kMaxFrameBytes);
     std::weak_ptr<KLConferenceChannelWebSocket> weak = weak_from_this();
     QWebSocket *socket = m_socket;
     QObject::connect(socket, &QWebSocket::connected, socket, [weak, generation] {

@@ -334,3 +334,69 @@ TEST_F(KLSDKMeetingHTTPApiTest, SilentEndsCallNoBlock)
 }
 
 } // namespace
+
+// Replies no service should send: each fails its own request with the JSON reading error and a
+// log line, and the next request is answered as usual.
+TEST_F(KLSDKMeetingHTTPApiTest, BrokenDeepAndMisencodedRepliesFailOnlyTheirRequest)
+{
+    reachability->report(KLReachability::Status::ReachableViaWiFi);
+    const QByteArray whole = R"({"success":true,"content":[{"memberUUID":"m-1","displayName":"Ann"}]})";
+    const int depth = 10000;
+    const struct {
+        const char *name;
+        QByteArray body;
+    } replies[] = {
+        {"truncated", whole.left(whole.size() / 2)},
+        {"nested 10,000 deep", "{\"success\":true,\"content\":" + QByteArray(depth, '[') + QByteArray(depth, ']') + "}"},
+        {"invalid UTF-8", "{\"success\":true,\"content\":[{\"displayName\":\"A\xff\xfe\xc3\"}]}"},
+    };
+    const QString path = QStringLiteral("/conference/api/v2/meetingContact");
+    const auto printer = kltest::RecordingPrinter::install();
+    for (const auto &reply : replies) {
+        kelvosim::Fault fault = kelvosim::Fault::of(kelvosim::Fault::Kind::Body);
+        fault.payload = reply.body;
+        fault.times = 1;
+        sim->setFault(path, fault);
+        const Outcome outcome = run([&](auto s, auto f) { api->getMeetingContactWithSuccessBlock(s, f); });
+        EXPECT_TRUE(outcome.failed) << reply.name;
+        EXPECT_EQ(outcome.code, "3840") << reply.name;
+        EXPECT_TRUE(run([&](auto s, auto f) { api->getMeetingContactWithSuccessBlock(s, f); }).succeeded) << reply.name;
+    }
+    kltest::drainLogger();
+    EXPECT_EQ(printer->count("info", "isn't in the correct format"), 3);
+    kltest::RecordingPrinter::uninstall();
+}
+
+// TLS is never given up: a redirect to plain HTTP is not followed, and a certificate issued for
+// another host name is refused although its authority is trusted.
+TEST_F(KLSDKMeetingHTTPApiTest, NeitherAPlainRedirectNorACertificateForAnotherHostIsAccepted)
+{
+    reachability->report(KLReachability::Status::ReachableViaWiFi);
+    QTcpServer plain;
+    ASSERT_TRUE(plain.listen(QHostAddress::LocalHost));
+    kelvosim::Fault redirect = kelvosim::Fault::of(kelvosim::Fault::Kind::Redirect);
+    redirect.payload = QStringLiteral("http://127.0.0.1:%1/conference/api/v2/meetingContact")
+                           .arg(plain.serverPort()).toUtf8();
+    redirect.times = 1;
+    sim->setFault("/conference/api/v2/meetingContact", redirect);
+    Outcome outcome = run([&](auto s, auto f) { api->getMeetingContactWithSuccessBlock(s, f); });
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.code, "-1011"); // the 302 itself, as a status no request accepts
+    kltest::pumpEvents(100);
+    EXPECT_FALSE(plain.hasPendingConnections()) << "the plain HTTP address was contacted";
+    EXPECT_TRUE(run([&](auto s, auto f) { api->getMeetingContactWithSuccessBlock(s, f); }).succeeded);
+
+    // The same authority and certificate on a loopback address the certificate does not name.
+    kelvosim::MeetingSim::Options options;
+    options.certDir = sim->certDir();
+    options.address = QHostAddress(QStringLiteral("127.0.0.2"));
+    kelvosim::MeetingSim elsewhere(options);
+    QString error;
+    ASSERT_TRUE(elsewhere.start(&error)) << error.toStdString();
+    auto misnamed = makeApi(configFor(sim->caFile(), elsewhere.baseUrl()));
+    reachability->report(KLReachability::Status::ReachableViaWiFi);
+    outcome = run([&](auto s, auto f) { misnamed->getMeetingContactWithSuccessBlock(s, f); });
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.code, "-1202");
+    EXPECT_TRUE(elsewhere.requests("/conference/api/v2/meetingContact").isEmpty());
+}

@@ -73,7 +73,7 @@ bool MeetingSim::start(QString *error)
     QMetaObject::invokeMethod(
         worker,
         [&] {
-            listening = worker->listen(tls, m_options.port, &why);
+            listening = worker->listen(tls, m_options.address, m_options.port, &why);
             if (!listening)
                 return;
             port = worker->port();
@@ -164,7 +164,7 @@ QString MeetingSim::certDir() const
 QString MeetingSim::baseUrl() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_port ? QStringLiteral("https://127.0.0.1:%1").arg(m_port) : QString();
+    return m_port ? QStringLiteral("https://%1:%2").arg(m_options.address.toString()).arg(m_port) : QString();
 }
 
 QJsonObject MeetingSim::scenario() const

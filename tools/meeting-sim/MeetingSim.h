@@ -11,6 +11,7 @@
 #include "SimJanusFeeds.h"
 #include "SimMediaServer.h"
 
+#include <QHostAddress>
 #include <QJsonObject>
 #include <QString>
 
@@ -30,6 +31,9 @@ struct MeetingSimOptions {
     QString scenarioPath; ///< empty: the built-in default scenario
     QString certDir;      ///< empty: a fresh temporary folder, removed with the simulator
     quint16 port = 0;     ///< 0: any free port
+    /// The loopback address to listen on. The certificate names only localhost and 127.0.0.1,
+    /// so on another one (127.0.0.2) the server shows a certificate for the wrong host name.
+    QHostAddress address = QHostAddress(QHostAddress::LocalHost);
     /// Starts a Janus media server for the meetings (as the scenario's "mediaServer": "janus"
     /// does) and points their meeting information at it (SimJanus::startFor).
     bool janus = false;

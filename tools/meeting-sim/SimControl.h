@@ -46,12 +46,14 @@ struct SignallingFrame {
 enum class SignallingRegisterMode { Accept, Refuse, Hold };
 
 struct Fault {
-    enum class Kind { ErrorCode, ErrorList, HttpStatus, NotJson, Hold, Delay, Close };
+    enum class Kind { ErrorCode, ErrorList, HttpStatus, NotJson, Hold, Delay, Close, Body, Redirect };
     Kind kind = Kind::ErrorCode;
     QString errorCode;
     QString errorMsg;
     int httpStatus = 500;
     int delayMs = 0;
+    /// Body: the answer's exact bytes (JSON content type). Redirect: the Location it names.
+    QByteArray payload;
     int times = -1; ///< how many matching requests it applies to; -1 = until cleared
 
     /// A fault of `kind` with an error code and message (used by ErrorCode and ErrorList).

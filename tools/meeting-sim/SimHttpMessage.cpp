@@ -12,6 +12,7 @@ QByteArray reasonPhrase(int status)
     switch (status) {
     case 200: return "OK";
     case 204: return "No Content";
+    case 302: return "Found";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";

@@ -214,7 +214,8 @@ SimHttpServer::~SimHttpServer()
     shutdown();
 }
 
-bool SimHttpServer::listen(const QSslConfiguration &tls, quint16 port, QString *error)
+bool SimHttpServer::listen(const QSslConfiguration &tls, const QHostAddress &address, quint16 port,
+                           QString *error)
 {
     if (m_server) {
         if (error)
@@ -238,9 +239,12 @@ bool SimHttpServer::listen(const QSslConfiguration &tls, quint16 port, QString *
             [](QSslSocket *, QSsl::AlertLevel, QSsl::AlertType, const QString &description) {
                 qCInfo(lcSim) << "TLS alert from client:" << description;
             });
-    if (!m_server->listen(QHostAddress::LocalHost, port)) {
+    if (!address.isLoopback() || !m_server->listen(address, port)) {
         if (error)
-            *error = QStringLiteral("cannot listen on 127.0.0.1:%1: %2").arg(port).arg(m_server->errorString());
+            *error = QStringLiteral("cannot listen on %1:%2: %3")
+                         .arg(address.toString())
+                         .arg(port)
+                         .arg(address.isLoopback() ? m_server->errorString() : QStringLiteral("not a loopback address"));
         delete m_server;
         m_server = nullptr;
         return false;

@@ -45,7 +45,7 @@ public:
     void setUpgradeHandler(UpgradeHandler handler) { m_upgradeHandler = std::move(handler); }
 
     /// Listens on 127.0.0.1:`port` (0 picks a free port).
-    bool listen(const QSslConfiguration &tls, quint16 port, QString *error);
+    bool listen(const QSslConfiguration &tls, const QHostAddress &address, quint16 port, QString *error);
     quint16 port() const;
 
     /// Sends the held answers of requests for `path` (all held answers when empty).

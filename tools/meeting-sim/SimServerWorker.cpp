@@ -92,7 +92,8 @@ void pushAddedMembers(SimSignallingServer *signalling, const QJsonObject &state,
 
 } // namespace
 
-bool SimServerWorker::listen(const QSslConfiguration &tls, quint16 port, QString *error)
+bool SimServerWorker::listen(const QSslConfiguration &tls, const QHostAddress &address, quint16 port,
+                             QString *error)
 {
     m_server = new SimHttpServer(this);
     m_server->setRequestHandler([this](const SimHttpRequest &request) { return handle(request); });
@@ -106,7 +107,7 @@ bool SimServerWorker::listen(const QSslConfiguration &tls, quint16 port, QString
             return m_media->accept(socket, head);
         return m_signalling && m_signalling->accept(socket, head);
     });
-    if (!m_server->listen(tls, port, error)) {
+    if (!m_server->listen(tls, address, port, error)) {
         delete m_signalling;
         m_signalling = nullptr;
         delete m_media;
@@ -267,6 +268,15 @@ SimDispatch SimServerWorker::applyFault(const Fault &fault, const SimHttpRespons
         break;
     case Fault::Kind::Close:
         dispatch.action = SimDispatch::Action::Close;
+        break;
+    case Fault::Kind::Body:
+        dispatch.response = SimHttpResponse::empty(200);
+        dispatch.response.contentType = "application/json";
+        dispatch.response.body = fault.payload;
+        break;
+    case Fault::Kind::Redirect:
+        dispatch.response = SimHttpResponse::empty(302);
+        dispatch.response.headers.append({"Location", fault.payload});
         break;
     }
     return dispatch;

@@ -30,7 +30,7 @@ public:
         : m_control(control), m_mediaRecord(mediaRecord) {}
 
     /// Builds the services from `scenario` (placeholders already filled) and listens.
-    bool listen(const QSslConfiguration &tls, quint16 port, QString *error);
+    bool listen(const QSslConfiguration &tls, const QHostAddress &address, quint16 port, QString *error);
     /// Gives the services their scenario once the port is known.
     void setScenario(const QJsonObject &scenario);
     quint16 port() const { return m_server ? m_server->port() : 0; }

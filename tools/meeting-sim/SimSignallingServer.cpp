@@ -204,6 +204,12 @@ void SimSignallingServer::deliver(int id, const SimSignallingOutcome &outcome)
             case Fault::Kind::NotJson:
                 send(id, "<html>not json</html>");
                 break;
+            case Fault::Kind::Body:
+                send(id, fault->payload);
+                break;
+            case Fault::Kind::Redirect:
+                qCInfo(lcSim) << "signalling" << outcome.messageType << ": a redirect means nothing here; nothing sent";
+                break;
             case Fault::Kind::Hold:
                 qCInfo(lcSim) << "signalling" << outcome.messageType << "answer held for connection" << id;
                 m_held.append({id, outcome.messageType, serialize(answer), outcome.bind});
