@@ -15,13 +15,6 @@
 
 #include <array>
 
-// Readable failure output for the Qt values these tests compare.
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QJsonObject &object, std::ostream *out)
-{
-    *out << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
-}
-
 namespace {
 
 using State8 = std::array<qint64, 8>;

@@ -63,6 +63,11 @@ const MainViewCase kCases[] = {
      {"C", "A"}, {"C", "A"}},
     {"FloorPlacedBeforeEarlierMembers", true, {P, on("A"), on("B"), on("C")},
      floor("C", lock("A")), "A", {"P", "C", "B"}, {"C", "B"}},
+    // The Pallas order, pairwise: a remote share before the floor, the floor before a room.
+    {"ShareWinsOverFloorInPallas", true, {P, on("A"), on("B"), on("C"), screen("screen-B")},
+     remoteShare("screen-B", floor("C")), "screen-B", {"P", "B", "C", "A"}, {"B", "C", "A"}},
+    {"FloorWinsOverRoomInPallas", true, {P, on("A"), {"R", Online | Room}, on("C")}, floor("C"), "C",
+     {"P", "A", "R"}, {"A"}},
     {"OnlineRoomWithAudioTakesMain", true, {P, on("A"), {"R", Online | Room}}, automatic, "R",
      {"P", "A"}, {"A"}},
     {"DefaultIsFirstOnlineInPallas", true, {P, {"A", Online}, on("B")}, automatic, "A",

@@ -3,6 +3,11 @@
 
 #include "KLSignalEventFixture.h"
 
+#include "KLTestSupport.h"
+#include "runtime/KLTimeScale.h"
+
+#include <QElapsedTimer>
+
 namespace {
 
 using namespace kltest;
@@ -48,6 +53,33 @@ TEST_F(SignalEventTest, OfflineNoticesAreSpacedAndDrainedInOrder)
     EXPECT_TRUE(throttle.waitingMembers().isEmpty());
     throttle.checkOfflineState();
     EXPECT_TRUE(offlineNotices().isEmpty());
+}
+
+// The same rule on the real clock and the real timer: the waiting members come out one per
+// period (2 s, scaled), neither faster nor slower, and the timer stops with the queue.
+TEST_F(SignalEventTest, OfflineNoticesComeOutOnePeriodApartOnTheRealTimer)
+{
+    KLTimeScale::setFactor(0.2); // the 2 s period in 400 ms
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QStringList announced;
+    QList<qint64> at;
+    auto throttle = KLOfflineNotificationThrottle::create([&](const FeedPtrT &member) {
+        announced << member->uuid();
+        at << elapsed.elapsed();
+    });
+    for (const auto &uuid : {"a", "b", "c"})
+        throttle->offlineMessageBalance(feed(uuid, {{"online", 0}}));
+    EXPECT_EQ(announced, QStringList{"a"});
+    EXPECT_TRUE(waitUntil([&] { return announced.size() == 3; }, 3000));
+    KLTimeScale::setFactor(1.0);
+    EXPECT_EQ(announced, (QStringList{"a", "b", "c"}));
+    ASSERT_EQ(at.size(), 3);
+    for (const int i : {1, 2}) {
+        EXPECT_GE(at[i] - at[i - 1], 370) << "notice " << i;
+        EXPECT_LT(at[i] - at[i - 1], 580) << "notice " << i;
+    }
+    EXPECT_FALSE(throttle->isCheckTimerRunning());
 }
 
 } // namespace

@@ -16,7 +16,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
+
+/// Milliseconds on a steady clock, for checking when something happened, not only that it did.
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 template <typename T>
 class Recorded {
@@ -25,6 +35,13 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_values.push_back(std::move(value));
+        m_times.push_back(nowMs());
+    }
+    /// When each value arrived (nowMs()).
+    std::vector<qint64> times() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_times;
     }
     std::vector<T> values() const
     {
@@ -36,6 +53,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<T> m_values;
+    std::vector<qint64> m_times;
 };
 
 class TransportListener : public KLConferenceChannelDelegate {
@@ -128,7 +146,7 @@ protected:
 
 TEST_F(KLSignalChannelTest, TransportReportsEachTransitionOnceReconnectsAndPassesBadFramesAsNull)
 {
-    KLTimeScale::setFactor(0.2); // the 0.5 s reconnect in 0.1 s
+    KLTimeScale::setFactor(0.4); // the 0.5 s reconnect in 0.2 s
     auto listener = std::make_shared<TransportListener>();
     auto transport = KLConferenceChannelWebSocket::create(
         {{"signalingServer", serverOf(*sim)}, {"caFile", sim->caFile()}}, listener, "Test");
@@ -154,13 +172,24 @@ TEST_F(KLSignalChannelTest, TransportReportsEachTransitionOnceReconnectsAndPasse
     EXPECT_EQ(listener->states.values(), (std::vector<qint64>{2, 1, 2}));
     EXPECT_EQ(sim->signallingConnections(), 2);
 
+    // A server that says goodbye: the new connection follows after the reconnect delay (0.2 s
+    // here), not sooner and not twice as late; the upper bound leaves room for the handshake.
+    // (An abort is reported twice, as an error and then as a close, and the delay counts from
+    // the second, which the listener does not see.)
+    sim->closeSignalling(1001, "going away");
+    ASSERT_TRUE(kltest::waitUntil([&] { return listener->states.size() == 5; }));
+    const auto at = listener->states.times();
+    EXPECT_GE(at[4] - at[3], 190);
+    EXPECT_LT(at[4] - at[3], 370);
+    EXPECT_EQ(sim->signallingConnections(), 3);
+
     transport->disconnect();
-    ASSERT_TRUE(kltest::waitUntil([&] { return listener->states.size() == 4; }));
-    kltest::pumpEvents(400); // four reconnect delays
+    ASSERT_TRUE(kltest::waitUntil([&] { return listener->states.size() == 6; }));
+    kltest::pumpEvents(800); // four reconnect delays
     transport->connect();
     kltest::pumpEvents(100);
-    EXPECT_EQ(listener->states.values(), (std::vector<qint64>{2, 1, 2, 1}));
-    EXPECT_EQ(sim->signallingConnections(), 2);
+    EXPECT_EQ(listener->states.values(), (std::vector<qint64>{2, 1, 2, 1, 2, 1}));
+    EXPECT_EQ(sim->signallingConnections(), 3);
 }
 
 TEST_F(KLSignalChannelTest, RegistersOnceThenAsksForMembersAfterEveryReRegister)
@@ -191,20 +220,62 @@ TEST_F(KLSignalChannelTest, RegistersOnceThenAsksForMembersAfterEveryReRegister)
 
 TEST_F(KLSignalChannelTest, OnlyADropLongerThanFiveSecondsMakesTheChannelUnusable)
 {
-    KLTimeScale::setFactor(0.2); // 5 s check in 1 s, reconnect in 0.1 s
+    KLTimeScale::setFactor(0.1); // 5 s check in 0.5 s, reconnect in 0.05 s
     kelvosim::MeetingSim own;
     ASSERT_TRUE(own.start());
     open(own);
     own.closeSignalling(1006);
     ASSERT_TRUE(kltest::waitUntil([&] { return service->openStates.size() == 2; }));
-    kltest::pumpEvents(1500);
+    kltest::pumpEvents(750);
     EXPECT_EQ(service->openStates.values(), (std::vector<bool>{true, true}));
 
+    // Down for good: "unusable" comes once, 5 s (scaled) after the drop, not before.
+    const qint64 down = nowMs();
     own.stop();
     ASSERT_TRUE(kltest::waitUntil([&] { return service->openStates.size() == 3; }));
-    kltest::pumpEvents(1500);
+    const qint64 unusableAfter = service->openStates.times().back() - down;
+    EXPECT_GE(unusableAfter, 480);
+    EXPECT_LT(unusableAfter, 850);
+    kltest::pumpEvents(750);
     EXPECT_EQ(service->openStates.values(), (std::vector<bool>{true, true, false}));
     channel->stopSignaling();
+}
+
+TEST_F(KLSignalChannelTest, KeepAlivesFollowTheHeartBeatWithThirtySecondsBelowTwo)
+{
+    KLTimeScale::setFactor(0.02); // 2 s in 40 ms, 30 s in 600 ms
+    const auto keepAliveTimes = [](kelvosim::MeetingSim &on, qint64 since, int wanted) {
+        std::vector<qint64> times;
+        kltest::waitUntil([&] {
+            const auto frames = on.signallingFrames();
+            const int seen = int(std::count_if(frames.cbegin(), frames.cend(),
+                                               [](const auto &f) { return f.json.value("messageType") == "info"; }));
+            while (int(times.size()) < seen)
+                times.push_back(nowMs() - since);
+            return int(times.size()) >= wanted;
+        }, 3000);
+        return times;
+    };
+
+    // Two seconds is the smallest period taken as given.
+    kelvosim::MeetingSim fast;
+    ASSERT_TRUE(fast.start());
+    open(fast, 2);
+    const auto twoSeconds = keepAliveTimes(fast, nowMs(), 3);
+    ASSERT_EQ(twoSeconds.size(), 3u);
+    EXPECT_GE(twoSeconds[2], 3 * 40 - 20);
+    EXPECT_LT(twoSeconds[2], 400);
+    channel->stopSignaling();
+
+    // Below two seconds the default 30 s applies.
+    kelvosim::MeetingSim slow;
+    ASSERT_TRUE(slow.start());
+    registerBlockRuns = 0;
+    open(slow, 1.9);
+    const auto belowTwo = keepAliveTimes(slow, nowMs(), 1);
+    ASSERT_EQ(belowTwo.size(), 1u);
+    EXPECT_GE(belowTwo[0], 570);
+    EXPECT_LT(belowTwo[0], 1000);
 }
 
 TEST_F(KLSignalChannelTest, RefusedTokenIsReportedOtherRegisterErrorsAreNot)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KLQtPrinters.h"
+
 #include <functional>
 
 namespace kltest {

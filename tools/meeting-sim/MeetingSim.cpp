@@ -290,6 +290,28 @@ QStringList MeetingSim::janusFeeds() const
     return ids;
 }
 
+void MeetingSim::setMemberOnline(const QString &memberUUID, bool online, const QString &meetingUUID)
+{
+    onSignalling([=](SimSignallingServer *s) { s->setMemberOnline(memberUUID, online, meetingUUID); });
+}
+
+QJsonObject MeetingSim::liveMeeting(const QString &meetingUUID) const
+{
+    QJsonObject live;
+    SimServerWorker *worker = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        worker = m_worker;
+    }
+    // Not under the lock, as janusFeeds(): the simulator thread may need it meanwhile.
+    if (worker)
+        QMetaObject::invokeMethod(worker, [&live, worker, meetingUUID] {
+            if (SimSignallingServer *signalling = worker->signalling())
+                live = signalling->liveMeeting(meetingUUID);
+        }, Qt::BlockingQueuedConnection);
+    return live;
+}
+
 void MeetingSim::pushSummary(const QString &sessionId, const QJsonObject &fields, const QString &meetingUUID)
 {
     onSignalling([=](SimSignallingServer *s) { s->pushSummary(sessionId, fields, meetingUUID); });

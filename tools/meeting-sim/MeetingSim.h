@@ -99,6 +99,12 @@ public:
                    const QString &meetingUUID = {});
     /// A caption line {"data": {"type": "summary", "body": {"sessionId": sessionId, ...}}}.
     void pushSummary(const QString &sessionId, const QJsonObject &fields = {}, const QString &meetingUUID = {});
+    /// Member churn: the member goes online or offline in the live state (what member lists
+    /// answer from then on), then the online (1) or offline (2) event is pushed.
+    void setMemberOnline(const QString &memberUUID, bool online, const QString &meetingUUID = {});
+    /// The live state of the first meeting (or `meetingUUID`): members and rooms as the
+    /// service sees them now. Waits for the simulator thread; empty when stopped.
+    QJsonObject liveMeeting(const QString &meetingUUID = {}) const;
     /// A tips push {"data": {"type": "tips", "body": tips + {"eventId": 10002}}} to every open
     /// connection; clients show "errorMsgEn"/"errorMsgZh" by "errorLevel" (1 dialog, 3 toast).
     void pushTips(const QJsonObject &tips);

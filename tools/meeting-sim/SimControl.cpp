@@ -1,5 +1,7 @@
 #include "SimControl.h"
 
+#include <QRandomGenerator>
+
 namespace kelvosim {
 
 void SimControl::setFault(const QString &path, const Fault &fault)
@@ -27,6 +29,8 @@ std::optional<Fault> SimControl::takeFault(const QString &path)
     if (it == m_faults.end())
         return std::nullopt;
     const Fault fault = it.value();
+    if (fault.percent < 100 && QRandomGenerator::global()->bounded(100) >= fault.percent)
+        return std::nullopt;
     if (it->times > 0 && --it->times == 0)
         m_faults.erase(it);
     return fault;

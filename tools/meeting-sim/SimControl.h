@@ -55,6 +55,9 @@ struct Fault {
     /// Body: the answer's exact bytes (JSON content type). Redirect: the Location it names.
     QByteArray payload;
     int times = -1; ///< how many matching requests it applies to; -1 = until cleared
+    /// The share of matching requests it applies to, in percent, drawn at random per request;
+    /// requests it spares do not count against `times`.
+    int percent = 100;
 
     /// A fault of `kind` with an error code and message (used by ErrorCode and ErrorList).
     static Fault of(Kind kind, const QString &code = {}, const QString &message = {})

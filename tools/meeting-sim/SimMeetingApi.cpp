@@ -279,23 +279,24 @@ SimMeetingApi::Answer SimMeetingApi::updateCallState(const Call &call, const QSt
                           {QStringLiteral("callState"), state}});
 }
 
-void SimMeetingApi::markJoined(const QString &meetingUUID, const QString &memberUUID)
+bool SimMeetingApi::setOnline(const QString &meetingUUID, const QString &memberUUID, bool online)
 {
     const int index = meetingIndex(meetingUUID, false);
     QString list;
     int position = -1;
     if (index < 0 || memberUUID.isEmpty() || !findParticipant(index, memberUUID, {}, &list, &position))
-        return;
+        return false;
     QJsonObject m = meeting(index);
     QJsonArray entries = m.value(list).toArray();
     QJsonObject entry = entries.at(position).toObject();
     QJsonObject state = entry.value(QLatin1String("callState")).toObject();
-    state.insert(QStringLiteral("online"), 1);
+    state.insert(QStringLiteral("online"), online ? 1 : 0);
     state.insert(QStringLiteral("ringing"), 0);
     entry.insert(QStringLiteral("callState"), state);
     entries[position] = entry;
     m.insert(list, entries);
     setMeeting(index, m);
+    return true;
 }
 
 QJsonObject SimMeetingApi::selfMember(int index, const Call &call)

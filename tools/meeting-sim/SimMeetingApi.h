@@ -38,7 +38,10 @@ public:
     /// A member whose client has registered for the meeting is in it: its call state turns
     /// online (and no longer ringing) in every list answered from now on. Unknown meetings or
     /// members are left alone.
-    void markJoined(const QString &meetingUUID, const QString &memberUUID);
+    void markJoined(const QString &meetingUUID, const QString &memberUUID) { setOnline(meetingUUID, memberUUID, true); }
+    /// Sets a member's (or room's) call state online (not ringing) or offline; false when the
+    /// meeting or member is unknown.
+    bool setOnline(const QString &meetingUUID, const QString &memberUUID, bool online);
 
 private:
     struct Call {

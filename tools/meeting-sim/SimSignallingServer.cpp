@@ -297,6 +297,17 @@ void SimSignallingServer::pushEvent(int eventId, const QString &memberUUID, cons
     sendPush(push);
 }
 
+void SimSignallingServer::setMemberOnline(const QString &memberUUID, bool online, const QString &meetingUUID)
+{
+    const QJsonObject target = meeting(meetingUUID);
+    if (target.isEmpty() || !m_api->setOnline(SimScenario::text(target.value(QLatin1String("meetingUUID"))),
+                                              memberUUID, online)) {
+        qCWarning(lcSim) << "setMemberOnline: no member" << memberUUID << "in meeting" << meetingUUID;
+        return;
+    }
+    pushEvent(online ? signalling::Online : signalling::Offline, memberUUID, {}, meetingUUID);
+}
+
 void SimSignallingServer::pushSummary(const QString &sessionId, const QJsonObject &fields, const QString &meetingUUID)
 {
     const QJsonObject target = meeting(meetingUUID);

@@ -42,6 +42,10 @@ public:
 
     void pushEvent(int eventId, const QString &memberUUID, const QJsonObject &fields, const QString &meetingUUID);
     void pushSummary(const QString &sessionId, const QJsonObject &fields, const QString &meetingUUID);
+    /// The member goes online or offline in the live state, then the matching event is pushed.
+    void setMemberOnline(const QString &memberUUID, bool online, const QString &meetingUUID);
+    /// The live state of the meeting (the first when `meetingUUID` is empty).
+    QJsonObject liveMeeting(const QString &meetingUUID) const { return meeting(meetingUUID); }
     void pushFrame(const QByteArray &payload, bool binary);
     /// Closes every open connection; 1006 aborts it without a close frame.
     void closeAll(int code, const QString &reason);
