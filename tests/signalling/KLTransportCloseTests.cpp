@@ -51,7 +51,8 @@ TEST(KLTransportClose, FramesBeforeTheDisconnectAndA1000CloseReachTheServerWhenT
         transport->sendMessage({{"last", round}});
         transport->disconnect();
         transport.reset();
-        EXPECT_GE(KLDispatchQueue::meetingQueuesAlive(), 1) << "the close is still under way";
+        // Whether the queue is still counted at this instant depends on how fast loopback
+        // answers the close; the silent server below shows that it stays counted until then.
 
         ASSERT_TRUE(kltest::waitUntil([&] { return sim.signallingCloseCodes().contains(round); }));
         EXPECT_EQ(sim.signallingCloseCodes().value(round), 1000);
