@@ -33,6 +33,19 @@ void onElement(GstElement *pipeline, const char *name, Work work)
     }
 }
 
+// Nobody polls a feed's bus: its messages are dropped as they come, errors after a log line.
+GstBusSyncReply dropMessage(GstBus *, GstMessage *message, gpointer)
+{
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        GError *error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        qCWarning(lcSim) << "janus feeds: a feed failed:" << (error ? error->message : "");
+        if (error)
+            g_error_free(error);
+    }
+    return GST_BUS_DROP;
+}
+
 } // namespace
 
 bool SimJanusPublisher::available(QString *why)
@@ -88,6 +101,9 @@ bool SimJanusPublisher::start(int port)
             gst_object_unref(pipeline);
         return false;
     }
+    GstBus *bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, dropMessage, nullptr, nullptr);
+    gst_object_unref(bus);
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcSim) << "janus feeds: the feed of" << m_name << "does not play";
         gst_element_set_state(pipeline, GST_STATE_NULL);
