@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString error;
     KLConferenceItemModel::createWithDictionary(object, &error);
 
-    static const auto engine = KLFakeMediaSDK::installNew();
+    // A fresh engine each time: the fake keeps a record of every call made on it.
+    const auto engine = KLFakeMediaSDK::installNew();
     for (const auto &[mode, internal] : {std::pair{0, true}, {0, false}, {1, true}}) {
         KLClientConfiguration configuration;
         configuration.applySwitchConfig(payload);
@@ -41,5 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     KL_serverReflexiveIp(ice);
 
     KLInvitationViewController::participantsFrom(payload);
+    KLRTCMediaSDK::install(nullptr);
     return 0;
 }

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     klfuzz::initialise();
-    static const auto engine = std::make_shared<KLBuiltinMediaSDK>();
+    const auto engine = std::make_shared<KLBuiltinMediaSDK>();
     const QJsonObject param{
         {"rtcWsRegInfo", QJsonObject{{"signalingServer", "wss://127.0.0.1:9/"},
                                      {"regInfo", QJsonObject{{"memberUuid", "me"}, {"displayName", "Me"}}}}}};

@@ -11,6 +11,13 @@
 #include <utility>
 #include <vector>
 
+/// A JSON number as an integer, truncated toward zero; 0 for a number outside the signed 64-bit
+/// range (a peer may send 1e30, and converting that is undefined in C++).
+inline qint64 KL_truncatedInteger(double number)
+{
+    return number >= -9223372036854775808.0 && number < 9223372036854775808.0 ? static_cast<qint64>(number) : 0;
+}
+
 /// Reads one JSON object into the fields of a record, key by key; the key is the field's name.
 /// A missing key or a JSON null leaves the field as the record was constructed (null text,
 /// null number, null record, 0, empty list); keys nobody asks for are ignored.

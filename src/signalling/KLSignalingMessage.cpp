@@ -1,5 +1,7 @@
 #include "signalling/KLSignalingMessage.h"
 
+#include "model/KLJSONReader.h"
+
 #include <QStringView>
 
 namespace {
@@ -74,7 +76,7 @@ KLSignalingMessage KLSignalingMessage::initWithMessageSource(qint64 source,
     const QJsonValue eventId = wholeKeyOr(message, QLatin1String("data.body.eventId"),
                                           step(nestedBody, QLatin1String("eventId")));
     if (eventId.isDouble())
-        signal.messageType = static_cast<qint64>(eventId.toDouble());
+        signal.messageType = KL_truncatedInteger(eventId.toDouble());
     else if (eventId.isString())
         signal.messageType = eventId.toString().toLongLong();
     signal.memberUUID = wholeKeyOr(message, QLatin1String("data.body.memberUUID"),

@@ -19,7 +19,7 @@ struct KLSignalingMessage {
     /// Reads a received object: a "summary" push (data.type) is event 11 about the member
     /// whose id precedes "vantorameeting" in "data.body.sessionId" (the whole id when it has
     /// no such part); any other message takes "data.body.eventId" (0 when missing or not a
-    /// number) and "data.body.memberUUID".
+    /// number, or beyond 64 bits) and "data.body.memberUUID".
     static KLSignalingMessage initWithMessageSource(qint64 source, const QJsonObject &message);
 
     /// The value at a dot-separated path: a key equal to the whole path first, else the steps

@@ -9,6 +9,7 @@
 #include "media/KLRTCMediaStream.h"
 #include "media/KLRTCMediaTypes.h"
 #include "model/KLCallState.h"
+#include "model/KLJSONReader.h"
 #include "model/KLParticipant.h"
 #include "presentation/KLToastManager.h"
 #include "runtime/KLNotificationCenter.h"
@@ -29,7 +30,7 @@ constexpr qint64 kMemberTypeExternal = 3;
 
 qint64 memberTypeOf(const KLParticipant &participant)
 {
-    return static_cast<qint64>(participant.memberType.toDouble());
+    return KL_truncatedInteger(participant.memberType.toDouble());
 }
 
 bool saysOnline(const std::shared_ptr<KLCallState> &state)

@@ -1,6 +1,7 @@
 #include "conference/status/KLMediaStatusWindow.h"
 
 #include "host/KLHostUtils.h"
+#include "model/KLJSONReader.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -44,7 +45,7 @@ bool flagOf(const QJsonValue &value)
 qint64 integerOf(const QJsonValue &value)
 {
     if (value.isDouble())
-        return qint64(value.toDouble());
+        return KL_truncatedInteger(value.toDouble());
     if (value.isString()) {
         bool ok = false;
         const qint64 parsed = value.toString().trimmed().toLongLong(&ok);
