@@ -84,10 +84,17 @@ public:
     void updateRendererViewContent(const std::shared_ptr<KLFeedClient> &) override {}
     std::shared_ptr<KLRTCMediaVideoRenderView> rendererViewForClient(const std::shared_ptr<KLFeedClient> &) override { return nullptr; }
     std::shared_ptr<KLRTCMediaVideoRenderView> previewRendererViewForClient(const std::shared_ptr<KLFeedClient> &) override { return nullptr; }
-    void enterRoomSuccess() override { ++entered; }
+    void enterRoomSuccess() override
+    {
+        ++entered;
+        if (auto hook = std::exchange(onEntered, nullptr))
+            hook();
+    }
     void leaveRoomWithReason(int) override { ++left; }
     void refreshRoom() override { ++refreshes; }
     std::atomic<int> entered{0}, left{0}, refreshes{0};
+    /// Run inside the first enterRoomSuccess (set before the join; the call comes once at a time).
+    std::function<void()> onEntered;
 };
 
 /// The soaks; each returns the process exit code (0 when every check held).

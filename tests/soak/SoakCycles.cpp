@@ -21,14 +21,14 @@
 namespace soak {
 namespace {
 
-enum class LeaveFrom { Joined, UserStatus, MeetingStatus, ThreadDuringJoin, ThreadAfterEnter, Count };
+enum class LeaveFrom { Joined, UserStatus, Entered, ThreadDuringJoin, ThreadAfterEnter, Count };
 
 const char *nameOf(LeaveFrom from)
 {
     switch (from) {
     case LeaveFrom::Joined: return "inside onMeetingJoined";
     case LeaveFrom::UserStatus: return "inside onMeetingUserStatusChange";
-    case LeaveFrom::MeetingStatus: return "inside onMeetingStatusChange";
+    case LeaveFrom::Entered: return "inside the layout's enterRoomSuccess";
     case LeaveFrom::ThreadDuringJoin: return "another thread, during the join";
     case LeaveFrom::ThreadAfterEnter: return "another thread, after entering";
     case LeaveFrom::Count: break;
@@ -84,7 +84,7 @@ struct CycleResult {
     bool queuesEnded = false;
 };
 
-CycleResult runCycle(const SoakWorld &world, LeaveFrom from,
+CycleResult runCycle(SoakWorld &world, LeaveFrom from,
                      std::vector<std::shared_ptr<CountingDelegate>> &closedDelegates)
 {
     auto delegate = std::make_shared<CountingDelegate>();
@@ -101,7 +101,7 @@ CycleResult runCycle(const SoakWorld &world, LeaveFrom from,
     switch (from) {
     case LeaveFrom::Joined: delegate->onJoined = leave; break;
     case LeaveFrom::UserStatus: delegate->onUser = leave; break;
-    case LeaveFrom::MeetingStatus: delegate->onStatus = leave; break;
+    case LeaveFrom::Entered: layout->onEntered = leave; break;
     default: break;
     }
     service->joinMeeting();
@@ -159,6 +159,9 @@ int runCycles(int cycles)
             say(QStringLiteral("  cycle %1: the leave %2 never ran").arg(cycle).arg(nameOf(from)));
         }
         stuckQueues += !result.queuesEnded;
+        // The simulator records every request and frame; forgotten here, the memory figures are the SDK's.
+        world.sim().clearRequests();
+        world.sim().clearMediaFrames();
         if (cycle % 100 == 0)
             say(QStringLiteral("cycles: %1 done in %2 s, %3").arg(cycle).arg(clock.elapsed() / 1000)
                     .arg(describe(sampleProcess())));

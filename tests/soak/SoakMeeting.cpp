@@ -236,6 +236,10 @@ int runMeetingSoak(int minutes)
              ++shares;
          }},
         {20000, [&] { sim.closeSignalling(1006); ++resets; }},
+        {10000, [&] { // the simulator's own records of requests and frames would grow all along
+             sim.clearRequests();
+             sim.clearMediaFrames();
+         }},
         {60000, [&] { sim.closeMedia(1006); ++drops; }},
         {60000, [&] {
              const Ledger::Tally t = ledger.tally();

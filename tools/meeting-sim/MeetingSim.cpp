@@ -200,6 +200,11 @@ void MeetingSim::clearRequests()
     m_control.clearRequests();
 }
 
+void MeetingSim::clearMediaFrames()
+{
+    m_mediaRecord.clear();
+}
+
 QList<QJsonObject> MeetingSim::logEntries(const QString &logstore) const
 {
     return m_control.logEntries(logstore);

@@ -76,6 +76,8 @@ public:
     void releaseHeld(const QString &path = {}); ///< answers held requests (all when empty)
     QList<RecordedRequest> requests(const QString &path = {}) const; ///< in arrival order
     void clearRequests(); ///< forgets recorded requests and log entries
+    /// Forgets the media frames recorded so far (a long run keeps its memory flat with it).
+    void clearMediaFrames();
     /// Entries kept by the log service: each log's fields plus "__logstore__", "__project__",
     /// "__route__" ("track" or "post"); posted entries also carry "__topic__" and "__source__".
     QList<QJsonObject> logEntries(const QString &logstore = {}) const;
