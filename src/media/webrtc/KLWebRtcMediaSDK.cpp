@@ -1,10 +1,10 @@
 #include "media/webrtc/KLWebRtcMediaSDK.h"
 
 #include "media/KLRTCMediaLogging.h"
-#include "media/builtin/KLBuiltinDeviceManager.h"
 #include "media/builtin/KLBuiltinLocalTurnDetect.h"
 #include "media/builtin/KLBuiltinMessageManager.h"
 #include "media/builtin/KLBuiltinSettingStore.h"
+#include "media/webrtc/KLWebRtcDeviceMonitor.h"
 #include "media/webrtc/KLWebRtcMediaConnection.h"
 #include "media/webrtc/KLWebRtcMediaStream.h"
 #include "media/webrtc/KLWebRtcPeer.h"
@@ -18,7 +18,7 @@ bool KLWebRtcMediaSDK::available(QString *error)
 KLWebRtcMediaSDK::KLWebRtcMediaSDK()
     : m_queue(KLDispatchQueue::makeShared(QStringLiteral("com.kelvo.media.webrtc.engine"),
                                          KLDispatchQueue::Lifetime::Process)),
-      m_devices(std::make_shared<KLBuiltinDeviceManager>(m_queue)),
+      m_devices(std::make_shared<KLWebRtcDeviceMonitor>(m_queue)),
       m_settings(std::make_shared<KLBuiltinSettingStore>()),
       m_messages(std::make_shared<KLBuiltinMessageManager>(m_queue))
 {

@@ -1,17 +1,17 @@
 #pragma once
 
 // The WebRTC media engine: real audio and video through a Janus media server (VideoRoom plugin)
-// on GStreamer's webrtcbin. Devices, kept defaults, engine messages and ICE server probes are
-// the built-in engine's, which do not depend on how media flows.
+// on GStreamer's webrtcbin. Devices come from GStreamer's device monitor; kept defaults, engine
+// messages and ICE server probes are the built-in engine's, which do not depend on how media flows.
 
 #include "media/KLRTCMediaSDK.h"
 
 #include <memory>
 
-class KLBuiltinDeviceManager;
 class KLBuiltinMessageManager;
 class KLBuiltinSettingStore;
 class KLDispatchQueue;
+class KLWebRtcDeviceMonitor;
 
 class KLWebRtcMediaSDK final : public KLRTCMediaSDK {
 public:
@@ -38,7 +38,7 @@ public:
 
 private:
     const std::shared_ptr<KLDispatchQueue> m_queue;
-    const std::shared_ptr<KLBuiltinDeviceManager> m_devices;
+    const std::shared_ptr<KLWebRtcDeviceMonitor> m_devices;
     const std::shared_ptr<KLBuiltinSettingStore> m_settings;
     const std::shared_ptr<KLBuiltinMessageManager> m_messages;
 };

@@ -1,0 +1,68 @@
+#pragma once
+
+// The WebRTC engine's device inventory: what GStreamer's device monitor finds for
+// "Video/Source" (cameras), "Audio/Source" (microphones) and "Audio/Sink" (speakers), kept up to
+// date by the monitor's device-added / device-removed messages, which notify the delegate on the
+// engine queue as the built-in inventory does when a device is plugged or unplugged.
+//
+// A device's id is its stable system name (a V4L2 device node, the sound server's node name),
+// so the choice the core keeps across runs finds it again; transport 1 for USB and 2 for
+// Bluetooth as the sound server reports the bus, 0 otherwise. The monitor starts on first use;
+// without a camera or a microphone the lists stay empty and a log line says the stream sends its
+// test pattern / silence instead.
+
+#include "media/KLRTCMediaDeviceManager.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class KLDispatchQueue;
+typedef struct _GstDevice GstDevice;
+typedef struct _GstDeviceMonitor GstDeviceMonitor;
+typedef struct _GstBus GstBus;
+typedef struct _GstMessage GstMessage;
+
+class KLWebRtcDeviceMonitor final : public KLRTCMediaDeviceManager,
+                                    public std::enable_shared_from_this<KLWebRtcDeviceMonitor> {
+public:
+    explicit KLWebRtcDeviceMonitor(std::shared_ptr<KLDispatchQueue> queue);
+    ~KLWebRtcDeviceMonitor() override;
+
+    /// The record for a GStreamer device; no value when its classes are none of the three above.
+    static std::optional<KLRTCMediaDevice> describe(GstDevice *device);
+
+    void initWithDelegate(std::weak_ptr<KLRTCMediaDeviceManagerDelegate> delegate) override;
+    QList<KLRTCMediaDevice> getDeviceByType(int type) override;
+    std::optional<KLRTCMediaDevice> getDeviceById(const QString &deviceId, int type) override;
+    std::optional<KLRTCMediaDevice> getDeviceByTypeTransport(int type, int transport) override;
+    QList<KLRTCMediaDevice> deviceArray() override;
+    /// Reads the names from the monitor's current devices again.
+    void updateAllDeviceName() override;
+    void startPlayingFile(const QString &path) override;
+
+    /// True once the monitor runs (at least one device provider started).
+    bool monitoring();
+
+private:
+    struct Entry {
+        GstDevice *gst = nullptr; // one reference held
+        KLRTCMediaDevice device;
+    };
+
+    void ensureStarted();
+    QList<KLRTCMediaDevice> listed(int type) const;
+    void added(GstDevice *device);
+    void removed(GstDevice *device);
+    void notify(bool add, const KLRTCMediaDevice &device);
+    static int busMessage(GstBus *bus, GstMessage *message, void *data);
+
+    const std::shared_ptr<KLDispatchQueue> m_queue;
+    std::mutex m_startMutex; // held while starting only: the monitor may post while it starts
+    bool m_started = false;
+    bool m_running = false;
+    GstDeviceMonitor *m_monitor = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+    std::weak_ptr<KLRTCMediaDeviceManagerDelegate> m_delegate;
+};
