@@ -3,6 +3,8 @@
 
 #include "KLHostProcess.h"
 
+#include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
+
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
@@ -44,9 +46,14 @@ TEST(HostDemo, PlaysTheMeetingAndEndsOnItsOwn)
     ASSERT_GE(shareStarted, 0) << host.transcript();
     EXPECT_GT(host.indexOf(toastOfKind(9), shareStarted), shareStarted) << host.transcript();
 
-    // Then the demo closes the window: no finish, no error, "closed" last.
-    EXPECT_EQ(host.count(typeIs(QStringLiteral("finish"))) + host.count(typeIs(QStringLiteral("error"))), 0)
-        << host.transcript();
+    // Then the demo closes the window: no finish, no error, "closed" last. The one report allowed
+    // is the device check's: on Janus the demo lists the machine's real devices, and a machine
+    // without a camera or microphone is told so.
+    const auto meetingError = [](const QJsonObject &event) {
+        return event.value(QLatin1String("type")) == QLatin1String("error")
+               && event.value(QLatin1String("code")).toInt() != KLUISDKMeetingErrorDeviceMissing;
+    };
+    EXPECT_EQ(host.count(typeIs(QStringLiteral("finish"))) + host.count(meetingError), 0) << host.transcript();
     ASSERT_FALSE(host.events().isEmpty());
     EXPECT_EQ(host.events().last().value(QLatin1String("type")).toString(), QStringLiteral("closed"));
 }
