@@ -16,8 +16,14 @@ bool HostSimulator::start(const QString &scenarioPath, QString *error, bool janu
     kelvosim::MeetingSimOptions options;
     options.scenarioPath = scenarioPath;
     QString why;
+    // KELVO_DEMO_MEDIA=simulated keeps the simulated media server: the pictures of the window
+    // are taken that way, so that a machine without a microphone does not put its notice on all.
+    if (janus && qEnvironmentVariable("KELVO_DEMO_MEDIA") == QLatin1String("simulated")) {
+        janus = false;
+        why = QStringLiteral("KELVO_DEMO_MEDIA=simulated");
+    }
     options.janus = janus && kelvosim::SimJanus::installed(&why);
-    if (janus && !options.janus)
+    if (!options.janus && !why.isEmpty())
         qWarning("kelvo-host: the meeting's media stay simulated (%s)", qPrintable(why));
     m_sim = std::make_unique<kelvosim::MeetingSim>(options);
     return m_sim->start(error);

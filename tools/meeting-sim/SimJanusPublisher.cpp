@@ -14,14 +14,6 @@ void ensureGst()
         gst_init(nullptr, nullptr);
 }
 
-// The pipeline's description is built by hand: the name is quoted, so strip what would end
-// the quoted string.
-QString quoted(QString text)
-{
-    text.remove(QLatin1Char('"')).remove(QLatin1Char('\\'));
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 template <typename Work>
 void onElement(GstElement *pipeline, const char *name, Work work)
 {
@@ -79,14 +71,14 @@ bool SimJanusPublisher::start(int port)
     const QString description =
         QStringLiteral(
             "videotestsrc is-live=true pattern=%1 ! video/x-raw,format=I420,width=640,height=360,framerate=15/1"
-            " ! textoverlay text=%2 valignment=center halignment=center font-desc=\"Sans 40\""
+            " ! textoverlay name=overlay valignment=center halignment=center font-desc=\"Sans 40\""
             " ! valve name=video drop=false"
             " ! vp8enc name=encoder deadline=1 cpu-used=8 threads=1 target-bitrate=400000 keyframe-max-dist=30"
             " ! rtpvp8pay pt=96 ssrc=%4 picture-id-mode=15-bit ! udpsink host=127.0.0.1 port=%3 sync=false async=false"
             " audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! audioconvert ! audioresample"
             " ! audio/x-raw,rate=48000,channels=1 ! volume name=tone volume=%6 ! opusenc bitrate=32000"
             " ! rtpopuspay pt=111 ssrc=%5 ! udpsink host=127.0.0.1 port=%3 sync=false async=false")
-            .arg(m_screen ? QStringLiteral("ball") : QStringLiteral("smpte"), quoted(m_name))
+            .arg(m_screen ? QStringLiteral("ball") : QStringLiteral("smpte"))
             .arg(port)
             .arg(kVideoSsrc)
             .arg(kAudioSsrc)
@@ -101,6 +93,9 @@ bool SimJanusPublisher::start(int port)
             gst_object_unref(pipeline);
         return false;
     }
+    // The name is set as a property, not parsed: any text (CJK, quotes) shows as it is.
+    const QByteArray name = m_name.toUtf8();
+    onElement(pipeline, "overlay", [&name](GstElement *overlay) { g_object_set(overlay, "text", name.constData(), nullptr); });
     GstBus *bus = gst_element_get_bus(pipeline);
     gst_bus_set_sync_handler(bus, dropMessage, nullptr, nullptr);
     gst_object_unref(bus);
