@@ -26,6 +26,9 @@ struct CaptureState {
     QString failure;            // under mutex
     std::atomic<qint64> taken{0};
     std::atomic<bool> stopped{false};
+    /// Held while a sample is looked at and kept, and while stopping: no frame is kept after
+    /// the stop has been reported.
+    std::mutex sampling;
     /// Held by the state change under way: a stop waits for a start still waiting on PipeWire.
     std::mutex lifecycle;
 
@@ -64,9 +67,12 @@ struct CaptureState {
             return GST_FLOW_OK;
         const qint64 now = self.clock.nsecsElapsed() / 1000;
         const auto period = static_cast<qint64>(1e6 / KLPipeWireCapture::kFramesPerSecond);
-        if (!self.stopped.load() && (self.taken.load() == 0 || now - self.lastUs >= period)) {
-            self.lastUs = now;
-            self.keep(sample, now);
+        {
+            std::lock_guard lock(self.sampling);
+            if (!self.stopped.load() && (self.taken.load() == 0 || now - self.lastUs >= period)) {
+                self.lastUs = now;
+                self.keep(sample, now);
+            }
         }
         gst_sample_unref(sample);
         return GST_FLOW_OK;
@@ -153,8 +159,11 @@ public:
 
     void stop() override
     {
-        if (m_state->stopped.exchange(true))
-            return;
+        {
+            std::lock_guard lock(m_state->sampling);
+            if (m_state->stopped.exchange(true))
+                return;
+        }
         KL_LOG_INFO(kTag, QStringLiteral("capture of %1 ended after %2 frames").arg(m_state->description).arg(m_state->taken.load()));
         if (m_onStop)
             m_onStop();
