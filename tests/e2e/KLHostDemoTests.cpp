@@ -3,8 +3,6 @@
 
 #include "KLHostProcess.h"
 
-#include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
-
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
@@ -15,8 +13,11 @@ namespace {
 TEST(HostDemo, PlaysTheMeetingAndEndsOnItsOwn)
 {
     HostProcess host;
+    // On the simulated media server: the timeline runs twenty times faster here, which real
+    // media cannot (a member's chat line travels on its data channel, open only once the
+    // subscription is up). The members' real media are tested in the WebRTC suite.
     ASSERT_TRUE(host.start({"--sim", "demo", "--headless", "--events", "-", "--language", "en"},
-                           {{"KELVO_TIME_SCALE", "0.05"}}));
+                           {{"KELVO_TIME_SCALE", "0.05"}, {"KELVO_DEMO_MEDIA", "simulated"}}));
     ASSERT_TRUE(host.waitForExit()) << host.transcript();
     EXPECT_TRUE(host.exitedCleanly()) << host.transcript();
 
@@ -46,14 +47,9 @@ TEST(HostDemo, PlaysTheMeetingAndEndsOnItsOwn)
     ASSERT_GE(shareStarted, 0) << host.transcript();
     EXPECT_GT(host.indexOf(toastOfKind(9), shareStarted), shareStarted) << host.transcript();
 
-    // Then the demo closes the window: no finish, no error, "closed" last. The one report allowed
-    // is the device check's: on Janus the demo lists the machine's real devices, and a machine
-    // without a camera or microphone is told so.
-    const auto meetingError = [](const QJsonObject &event) {
-        return event.value(QLatin1String("type")) == QLatin1String("error")
-               && event.value(QLatin1String("code")).toInt() != KLUISDKMeetingErrorDeviceMissing;
-    };
-    EXPECT_EQ(host.count(typeIs(QStringLiteral("finish"))) + host.count(meetingError), 0) << host.transcript();
+    // Then the demo closes the window: no finish, no error, "closed" last.
+    EXPECT_EQ(host.count(typeIs(QStringLiteral("finish"))) + host.count(typeIs(QStringLiteral("error"))), 0)
+        << host.transcript();
     ASSERT_FALSE(host.events().isEmpty());
     EXPECT_EQ(host.events().last().value(QLatin1String("type")).toString(), QStringLiteral("closed"));
 }
