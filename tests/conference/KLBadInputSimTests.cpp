@@ -74,7 +74,19 @@ protected:
         KLRTCMediaSDK::install(nullptr); // the built-in engine
         KLSDKLogger::setLoggerPrinter(printer);
         join(true);
-        ASSERT_TRUE(kltest::waitUntil([this] { return service->publisher() && service->clientWithUUID(kHost); }, 20000));
+        // The whole member list is in before a test starts: a list still arriving while a test
+        // floods the channel would read as members appearing out of nowhere.
+        ASSERT_TRUE(kltest::waitUntil([this] {
+            const QStringList ids = memberIds();
+            return service->publisher() && ids.contains(kHost) && ids.contains(kSecond);
+        }, 20000)) << memberIds().join(' ').toStdString();
+    }
+    QStringList memberIds() const
+    {
+        QStringList ids;
+        for (const auto &feed : service->memberList())
+            ids << feed->uuid();
+        return ids;
     }
     void TearDown() override
     {
@@ -127,12 +139,6 @@ TEST_F(BadInputSim, OversizedDeepAndGarbledFramesAreLoggedAndTheChannelCarriesOn
 
 TEST_F(BadInputSim, AFloodOfPushesIsReadInOrderWithBoundedMemory)
 {
-    const auto memberIds = [this] {
-        QStringList ids;
-        for (const auto &feed : service->memberList())
-            ids << feed->uuid();
-        return ids;
-    };
     const QStringList membersBefore = memberIds();
     const qint64 before = residentKiB();
     const int pushes = 20000;
