@@ -1,11 +1,10 @@
 #pragma once
 
-// A stand-in for the desktop's ScreenCast portal on a private session bus: a real dbus-daemon
-// process, and an object answering CreateSession, SelectSources, Start and OpenPipeWireRemote
-// the way the portal does — each request answered later by a Response signal on its request
-// path. What Start answers, and what OpenPipeWireRemote gives, is set by the test.
+// A stand-in for the desktop's ScreenCast portal on a private session bus: an object answering
+// CreateSession, SelectSources, Start and OpenPipeWireRemote the way the portal does — each
+// request answered later by a Response signal on its request path. What Start answers, and what OpenPipeWireRemote gives, is set by the test.
 
-#include "KLTestSupport.h"
+#include "KLPrivateSessionBus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -13,57 +12,12 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace kltest {
-
-/// A dbus-daemon of the test's own, without service activation.
-class PrivateSessionBus {
-public:
-    bool start()
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (program.isEmpty() || !m_dir.isValid())
-            return false;
-        QFile config(m_dir.filePath(QStringLiteral("bus.conf")));
-        if (!config.open(QIODevice::WriteOnly))
-            return false;
-        config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                                    "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
-                         .arg(m_dir.path())
-                         .toUtf8());
-        config.close();
-        m_daemon.start(program, {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--print-address"),
-                                 QStringLiteral("--nofork")});
-        QByteArray output;
-        waitUntil([&] {
-            output += m_daemon.readAllStandardOutput();
-            return output.contains('\n') || m_daemon.state() == QProcess::NotRunning;
-        }, 10000);
-        address = QString::fromUtf8(output).section(QLatin1Char('\n'), 0, 0).trimmed();
-        return !address.isEmpty();
-    }
-    ~PrivateSessionBus()
-    {
-        if (m_daemon.state() != QProcess::NotRunning) {
-            m_daemon.terminate();
-            m_daemon.waitForFinished(5000);
-        }
-    }
-    QString address;
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-};
 
 /// One stream of Start's answer: a(ua{sv}).
 struct PortalStream {

@@ -27,10 +27,8 @@ class PortalScreenCast : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!bus.start())
+        if (!bus.start(QStringLiteral("kltest-portal")))
             GTEST_SKIP() << "dbus-daemon not available";
-        service = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, QStringLiteral("kltest-portal")));
-        ASSERT_TRUE(service->isConnected());
         printer = kltest::RecordingPrinter::install();
         KLScreenCapture::setBackend({});
         KLScreenCapture::setPortalBus(bus.address);
@@ -40,12 +38,10 @@ protected:
         KLScreenCapture::setPortalBus({});
         kltest::RecordingPrinter::uninstall();
         portal.reset();
-        if (service)
-            QDBusConnection::disconnectFromBus(QStringLiteral("kltest-portal"));
     }
     void publishPortal()
     {
-        portal = std::make_unique<FakeScreenCastPortal>(*service);
+        portal = std::make_unique<FakeScreenCastPortal>(*bus.service);
         ASSERT_TRUE(portal->publish());
     }
     /// The status the share is answered with (nothing when no answer came).
@@ -58,7 +54,6 @@ protected:
     }
 
     kltest::PrivateSessionBus bus;
-    std::unique_ptr<QDBusConnection> service;
     std::unique_ptr<FakeScreenCastPortal> portal;
     std::shared_ptr<kltest::RecordingPrinter> printer;
 };

@@ -1,5 +1,6 @@
 // The Linux platform against no bus at all, and against a private bus with stand-ins for the
 // screen saver and logind registered in-process.
+#include "KLPrivateSessionBus.h"
 #include "KLRecordingPrinter.h"
 
 #include "platform/KLLinuxPlatform.h"
@@ -10,9 +11,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -23,56 +21,6 @@
 #include <unistd.h>
 
 namespace platformtest {
-
-/// A dbus-daemon of our own, without service activation, on a socket in a temporary folder.
-class PrivateBus {
-public:
-    bool start()
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (program.isEmpty() || !m_dir.isValid())
-            return false;
-        QFile config(m_dir.filePath(QStringLiteral("bus.conf")));
-        if (!config.open(QIODevice::WriteOnly))
-            return false;
-        // No <servicedir>: nothing is started on demand, so absent services stay absent.
-        config.write(QStringLiteral("<busconfig>\n"
-                                    "  <type>session</type>\n"
-                                    "  <listen>unix:dir=%1</listen>\n"
-                                    "  <auth>EXTERNAL</auth>\n"
-                                    "  <policy context=\"default\">\n"
-                                    "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                                    "    <allow eavesdrop=\"true\"/>\n"
-                                    "    <allow own=\"*\"/>\n"
-                                    "  </policy>\n"
-                                    "</busconfig>\n")
-                         .arg(m_dir.path())
-                         .toUtf8());
-        config.close();
-        m_daemon.start(program, {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--print-address"),
-                                 QStringLiteral("--nofork")});
-        QByteArray output;
-        kltest::waitUntil([&] {
-            output += m_daemon.readAllStandardOutput();
-            return output.contains('\n') || m_daemon.state() == QProcess::NotRunning;
-        }, 10000);
-        address = QString::fromUtf8(output).section(QLatin1Char('\n'), 0, 0).trimmed();
-        return !address.isEmpty();
-    }
-    ~PrivateBus()
-    {
-        if (m_daemon.state() != QProcess::NotRunning) {
-            m_daemon.terminate();
-            m_daemon.waitForFinished(5000);
-        }
-    }
-
-    QString address;
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-};
 
 /// Stand-in for the desktop's screen saver.
 class FakeScreenSaver : public QObject {
@@ -131,33 +79,27 @@ class LinuxPlatformOnPrivateBus : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!bus.start())
+        if (!bus.start(QStringLiteral("kltest-services")))
             GTEST_SKIP() << "dbus-daemon not available";
-        service = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, QStringLiteral("kltest-services")));
-        ASSERT_TRUE(service->isConnected());
         printer = kltest::RecordingPrinter::install();
     }
     void TearDown() override
     {
         platform.reset();
-        if (service) {
-            service.reset();
-            QDBusConnection::disconnectFromBus(QStringLiteral("kltest-services"));
-        }
         if (printer)
             kltest::RecordingPrinter::uninstall();
     }
     void offerScreenSaver()
     {
-        ASSERT_TRUE(service->registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver,
+        ASSERT_TRUE(bus.service->registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver,
                                             QDBusConnection::ExportAllSlots));
-        ASSERT_TRUE(service->registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+        ASSERT_TRUE(bus.service->registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
     }
     void offerLogind()
     {
-        ASSERT_TRUE(service->registerObject(QStringLiteral("/org/freedesktop/login1"), &logind,
+        ASSERT_TRUE(bus.service->registerObject(QStringLiteral("/org/freedesktop/login1"), &logind,
                                             QDBusConnection::ExportAllSlots));
-        ASSERT_TRUE(service->registerService(QStringLiteral("org.freedesktop.login1")));
+        ASSERT_TRUE(bus.service->registerService(QStringLiteral("org.freedesktop.login1")));
     }
     void createPlatform()
     {
@@ -171,15 +113,14 @@ protected:
                                                          QStringLiteral("org.freedesktop.login1.Manager"),
                                                          QStringLiteral("PrepareForSleep"));
         signal << start;
-        ASSERT_TRUE(service->send(signal));
+        ASSERT_TRUE(bus.service->send(signal));
     }
     bool logged(const char *kind, const QString &fragment, int times = 1)
     {
         return kltest::waitUntil([&] { return printer->count(kind, fragment) >= times; });
     }
 
-    PrivateBus bus;
-    std::unique_ptr<QDBusConnection> service;
+    kltest::PrivateSessionBus bus;
     FakeScreenSaver screenSaver;
     FakeLogind logind;
     std::shared_ptr<kltest::RecordingPrinter> printer;
