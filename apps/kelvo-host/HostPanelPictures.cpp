@@ -1,14 +1,9 @@
 #include "HostPanelPictures.h"
 
-#include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
-
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -16,8 +11,6 @@
 namespace kelvohost {
 
 namespace {
-// The meeting page is given time to draw its first frames before the first picture.
-constexpr int kAfterJoinMs = 2500;
 // A popover or window is laid out and painted after this.
 constexpr int kAfterOpenMs = 600;
 // The directory's answer to a search arrives well within this.
@@ -26,49 +19,9 @@ constexpr int kAfterSearchMs = 1200;
 constexpr int kDeviceWindowMs = 2500;
 } // namespace
 
-HostPanelPictures::HostPanelPictures(KLUISDKMeetingMainWindow &meeting, QString directory, QString language)
-    : m_meeting(meeting), m_directory(std::move(directory)), m_language(std::move(language))
-{
-}
-
-QWidget *HostPanelPictures::topLevel(const char *objectName) const
-{
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (top->objectName() == QLatin1String(objectName) && top->isVisible())
-            return top;
-    return nullptr;
-}
-
-QWidget *HostPanelPictures::find(const char *objectName) const
-{
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (!top->isVisible())
-            continue;
-        if (top->objectName() == QLatin1String(objectName))
-            return top;
-        if (auto *child = top->findChild<QWidget *>(QLatin1String(objectName)); child && child->isVisible())
-            return child;
-    }
-    return nullptr;
-}
-
-void HostPanelPictures::after(int ms, std::function<void()> step)
-{
-    QTimer::singleShot(ms, this, std::move(step));
-}
-
 void HostPanelPictures::start()
 {
-    QDir().mkpath(m_directory);
-    auto *poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [this, poll] {
-        if (!find("hub-meeting-info-button"))
-            return;
-        poll->stop();
-        poll->deleteLater();
-        after(kAfterJoinMs, [this] { pictureInformation(); });
-    });
-    poll->start(50);
+    startWhenShown("hub-meeting-info-button", [this] { pictureInformation(); });
 }
 
 void HostPanelPictures::pictureInformation()
@@ -113,7 +66,7 @@ void HostPanelPictures::pictureInvitation()
                 search->setText(QStringLiteral("Wang"));
                 after(kAfterSearchMs, [this] {
                     if (QWidget *page = topLevel("invitation-page")) {
-                        grabWidget(page, QStringLiteral("invitation"));
+                        grab(page, QStringLiteral("invitation"));
                         page->close();
                     }
                     pictureSettings();
@@ -147,30 +100,13 @@ void HostPanelPictures::pictureSettings()
     });
 }
 
-void HostPanelPictures::finish()
-{
-    m_meeting.performUserAction(KLUISDKUserAction::Close);
-}
-
-void HostPanelPictures::grabWidget(QWidget *widget, const QString &moment)
-{
-    const QString path = QDir(m_directory).filePath(QStringLiteral("meeting-%1-%2.png").arg(moment, m_language));
-    if (!widget->grab().save(path))
-        std::fprintf(stderr, "kelvo-host: cannot write %s\n", qPrintable(path));
-    else
-        std::fprintf(stderr, "kelvo-host: pictured %s\n", qPrintable(path));
-}
-
 void HostPanelPictures::grabScreenOverWindow(const QString &moment, const char *objectName)
 {
     QWidget *window = topLevel(objectName);
     QScreen *screen = window ? window->screen() : nullptr;
-    const QString path = QDir(m_directory).filePath(QStringLiteral("meeting-%1-%2.png").arg(moment, m_language));
+    const QString path = picturePath(moment);
     const QRect area = window ? window->frameGeometry() : QRect();
-    if (!screen || !screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path))
-        std::fprintf(stderr, "kelvo-host: cannot write %s\n", qPrintable(path));
-    else
-        std::fprintf(stderr, "kelvo-host: pictured %s\n", qPrintable(path));
+    report(screen && screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path), path);
 }
 
 } // namespace kelvohost

@@ -1,13 +1,9 @@
 #include "HostSharePictures.h"
 
-#include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
-
 #include <QAbstractButton>
-#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,8 +12,6 @@
 namespace kelvohost {
 
 namespace {
-// The meeting page is given time to draw its first frames before the first picture.
-constexpr int kAfterJoinMs = 2500;
 // A window or dialog is laid out and painted after this.
 constexpr int kAfterOpenMs = 600;
 
@@ -67,43 +61,10 @@ private:
 };
 } // namespace
 
-HostSharePictures::HostSharePictures(KLUISDKMeetingMainWindow &meeting, QString directory, QString language)
-    : m_meeting(meeting), m_directory(std::move(directory)), m_language(std::move(language))
-{
-}
-
 HostSharePictures::~HostSharePictures() = default;
-
-QWidget *HostSharePictures::find(const char *objectName) const
-{
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (!top->isVisible())
-            continue;
-        if (top->objectName() == QLatin1String(objectName))
-            return top;
-        if (auto *child = top->findChild<QWidget *>(QLatin1String(objectName)); child && child->isVisible())
-            return child;
-    }
-    return nullptr;
-}
-
-void HostSharePictures::after(int ms, std::function<void()> step)
-{
-    QTimer::singleShot(ms, this, std::move(step));
-}
-
-void HostSharePictures::grab(QWidget *widget, const QString &moment)
-{
-    const QString path = QDir(m_directory).filePath(QStringLiteral("meeting-%1-%2.png").arg(moment, m_language));
-    if (!widget || !widget->grab().save(path))
-        std::fprintf(stderr, "kelvo-host: cannot picture %s\n", qPrintable(path));
-    else
-        std::fprintf(stderr, "kelvo-host: pictured %s\n", qPrintable(path));
-}
 
 void HostSharePictures::start()
 {
-    QDir().mkpath(m_directory);
     const QString address = qEnvironmentVariable("KELVO_SCREEN_CAST_PORTAL_BUS");
     QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("kelvo-host-portal"));
     auto portal = std::make_unique<CancellingPortal>(bus);
@@ -112,15 +73,7 @@ void HostSharePictures::start()
         std::fprintf(stderr, "kelvo-host: no stand-in portal on \"%s\": %s\n", qPrintable(address),
                      qPrintable(bus.lastError().message()));
     m_portal = std::move(portal);
-    auto *poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [this, poll] {
-        if (!find("hub-share-button"))
-            return;
-        poll->stop();
-        poll->deleteLater();
-        after(kAfterJoinMs, [this] { picturePicker(); });
-    });
-    poll->start(50);
+    startWhenShown("hub-share-button", [this] { picturePicker(); });
 }
 
 // The share button with two screens: the picker, pictured; its first screen is picked.
@@ -161,11 +114,6 @@ void HostSharePictures::picturePermissionDialog()
     if (auto *cancel = qobject_cast<QAbstractButton *>(find("dialog-second-button")))
         cancel->click();
     after(kAfterOpenMs, [this] { finish(); });
-}
-
-void HostSharePictures::finish()
-{
-    m_meeting.performUserAction(KLUISDKUserAction::Close);
 }
 
 } // namespace kelvohost

@@ -8,36 +8,24 @@
 // "<dir>/meeting-<moment>-<language>.png"; then the window is closed as the user would.
 // Turned on by KELVO_HOST_SHARE_PICTURES=<dir> with --sim and a drawn window.
 
-#include <QObject>
-#include <QString>
+#include "HostPictureSession.h"
 
-#include <functional>
 #include <memory>
-
-class KLUISDKMeetingMainWindow;
-class QWidget;
 
 namespace kelvohost {
 
-class HostSharePictures : public QObject {
+class HostSharePictures : public HostPictureSession {
 public:
-    HostSharePictures(KLUISDKMeetingMainWindow &meeting, QString directory, QString language);
+    using HostPictureSession::HostPictureSession;
     ~HostSharePictures() override;
 
     /// Puts the stand-in portal on its bus, waits for the meeting page, then takes the pictures.
     void start();
 
 private:
-    QWidget *find(const char *objectName) const;
-    void grab(QWidget *widget, const QString &moment);
-    void after(int ms, std::function<void()> step);
     void picturePicker();
     void picturePermissionDialog();
-    void finish();
 
-    KLUISDKMeetingMainWindow &m_meeting;
-    const QString m_directory;
-    const QString m_language;
     std::unique_ptr<QObject> m_portal;
 };
 
