@@ -1,19 +1,13 @@
-// What the meeting reads from the host (its two dictionaries, the exported keys and version) and
-// what reaches the host (code translation, user-event filtering and the credential check).
+// What the meeting reads from the host (its two dictionaries) and the credential check.
 #include "model/KLHostCodeTranslation.h"
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "model/KLUISDKGuiConfigInternal.h"
-
-#include <KelvoUISDK/KLSDKVersion.h>
-#include <KelvoUISDK/KLUISDKMeetingConfigKeys.h>
 
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
-#include <map>
 #include <thread>
 
 TEST(MeetingConfig, EmptyDictionaryGivesDefaults)
@@ -108,41 +102,6 @@ TEST(DisplayConfig, ReadsKeysWithDefaults)
               QStringList({"logo", "banner", "Weekly", "10:00", "123", "https://m/1"}));
     EXPECT_TRUE(full.meetingRateUrl().isNull());
     EXPECT_FALSE(KLUISDKGuiConfigInternal(QVariantMap{{"inviteMember", "yes"}}).meetingInviteMember());
-}
-
-TEST(ExportedSymbols, KeyTextsAndVersionBytes)
-{
-    // The readers above check the meeting and display keys; these are the ones only hosts use.
-    const std::pair<const char *, const char *> keys[] = {
-        {KLSDKMeetingWebRTCLogEnabled, "webRTCLogEnabled"}, {KLUISDKMeetingConfigClientAppId, "clientAppId"},
-        {KLUISDKMeetingConfigQlsInfo, "qlsInfo"},           {KLUISDKMeetingConfigMeetingUUID, "meetingUUID"},
-        {KLUISDKMeetingConfigMemberUUID, "memberUUID"},     {KLUISDKMeetingConfigMeetingToken, "meetingToken"},
-        {KLUISDKMeetingConfigMeetingDomain, "meetingDomain"}, {KLUISDKMeetingConfigUserId, "userId"},
-        {KLUISDKMeetingConfigMuteAudio, "muteAudio"},       {KLUISDKMeetingConfigMuteVideo, "muteVideo"},
-        {KLUISDKMeetingConfigAudioOnly, "audioOnly"},       {KLUISDKMeetingConfigAllowNoMic, "allowNoMic"},
-        {KLUISDKMeetingConfigSpeakerEnabled, "speakerEnabled"}};
-    for (const auto &[constant, text] : keys)
-        EXPECT_STREQ(constant, text);
-
-    EXPECT_STREQ(KLSDKVersion, "1.0.0");
-    EXPECT_EQ(KelvoUISDKVersionNumber, 1.0);
-    const char expected[] = "@(#)PROGRAM:KelvoUISDK  PROJECT:KelvoUISDK-1\n";
-    EXPECT_EQ(std::memcmp(KelvoUISDKVersionString, expected, sizeof expected), 0);
-}
-
-TEST(HostCodes, ErrorCodesAndFinishReasonsFollowTheirTablesAndDropTheRest)
-{
-    const auto check = [](std::optional<int> (*translate)(int), const std::map<int, int> &table, int last) {
-        for (int internal = -2; internal <= last; ++internal) {
-            const auto it = table.find(internal);
-            EXPECT_EQ(translate(internal), it == table.end() ? std::nullopt : std::optional<int>(it->second))
-                << internal;
-        }
-    };
-    check(KLHostErrorCodeForInternal, {{2, 0}, {5, 1}, {4, 2}, {9, 3}, {7, 4}, {10, 5}, {6, 6}, {11, 7}, {8, 8}}, 14);
-    check(KLHostFinishReasonForInternal, {{0, 0}, {5, 1}, {8, 2}, {4, 3}, {9, 4}, {10, 5}}, 13);
-    for (int event = -2; event <= 10; ++event)
-        EXPECT_EQ(KLIsHostUserEvent(event), event >= 0 && event <= 8) << event;
 }
 
 TEST(Credentials, CheckedInOrderWithExactTexts)

@@ -143,14 +143,6 @@ TEST_F(PortalScreenCast, WithoutAPortalOnTheBusTheShareShowsThePattern)
     KLScreenCapture::setBackend({});
 }
 
-TEST(PortalScreenCastStatus, ResponseCodesMapOntoAuthorisationStatuses)
-{
-    EXPECT_EQ(KLPortalScreenCast::authorizationStatus(0), KLAuthorizationStatusAuthorized);
-    EXPECT_EQ(KLPortalScreenCast::authorizationStatus(1), KLAuthorizationStatusDenied);
-    EXPECT_EQ(KLPortalScreenCast::authorizationStatus(2), KLAuthorizationStatusRestricted);
-    EXPECT_EQ(KLPortalScreenCast::authorizationStatus(7), KLAuthorizationStatusRestricted);
-}
-
 // The reading end of a portal stream, fed by a test source instead of PipeWire.
 TEST(PipeWireCapture, FramesAreScaledWithinTheShareSizeAndStopEndsThem)
 {

@@ -16,28 +16,19 @@ using namespace simtest;
 namespace {
 
 const QString kConfig = QStringLiteral("/conference/api/getClientConfig");
-const QString kToken = QStringLiteral("sim-access-token-7c41e9");
 
 using K = Fault::Kind;
 
-class SimControl : public ::testing::Test
+class SimControl : public SimTest
 {
 protected:
-    void SetUp() override
-    {
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
-        client = std::make_unique<SimClient>(sim);
-    }
 
     HttpResult signedCall(const QString &path, Pairs own)
     {
-        own += commonParameters(kToken);
+        own += commonParameters(kAccessToken);
         return client->signedPost(path, formBody(own), flatParameterText(own));
     }
 
-    MeetingSim sim;
-    std::unique_ptr<SimClient> client;
 };
 
 } // namespace

@@ -43,18 +43,7 @@ LogPost signedLogPost(const QByteArray &raw)
              {"Authorization", "LOG SIMLOGKEY0001:" + hmacSha1Base64(kSecret, toSign)}}};
 }
 
-class SimLogService : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
-        client = std::make_unique<SimClient>(sim);
-    }
-    MeetingSim sim;
-    std::unique_ptr<SimClient> client;
-};
+using SimLogService = SimTest;
 
 } // namespace
 

@@ -1,5 +1,6 @@
-// The signalling WebSocket: register, member list, meeting_control operations, pushes,
-// closes, faults and bad input, over wss with the simulator's CA as the only trust.
+// The signalling WebSocket: register, member list, meeting_control operations, pushes (among
+// them the invitations of an add request), closes, faults and bad input, over wss with the
+// simulator's CA as the only trust.
 
 #include "SimTestClient.h"
 
@@ -21,7 +22,7 @@ using kelvosim::MeetingSim;
 
 namespace {
 
-const QString kToken = QStringLiteral("sim-meeting-token-4b8f21");
+const QString kToken = simtest::kMeetingToken;
 const QString kSelf = QStringLiteral("3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01");
 const QString kHost = QStringLiteral("8C1D4E2F-6B3A-4D59-9F70-2A1B3C4D5E02");
 const QString kMuted = QStringLiteral("D4E5F6A7-1B2C-4D3E-8F90-3B4C5D6E7F03");
@@ -254,6 +255,35 @@ TEST_F(SimSignalling, PushesReachRegisteredConnectionsAndClosesAreSeen)
     EXPECT_TRUE(client->errors.isEmpty()) << "a close with a frame is no error";
     EXPECT_TRUE(kltest::waitUntil([&] { return sim.openSignallingConnections() == 0; }));
     EXPECT_EQ(sim.signallingConnections(), 3);
+}
+
+TEST_F(SimSignalling, InvitedPeopleAndRoomsArePushedRingingOnceEach)
+{
+    auto self = registered(kSelf);
+    simtest::SimClient http(sim);
+    const simtest::Pairs add{{"data", "{\"appointmentId\":\"880012345\",\"roomIds\":\"R-SH-3F-02\",\"memberList\":[{\"empId\":\"E10005\"}]}"},
+                             {"__appcode", ""}, {"__accesstoken", simtest::kAccessToken}};
+    const QJsonObject answer = http.signedPost("/conference/api/addMember", simtest::formBody(add), simtest::flatParameterText(add)).json();
+    ASSERT_TRUE(answer.value("success").toBool()) << QJsonDocument(answer).toJson().toStdString();
+    const QJsonArray added = answer.value("content").toObject().value("added").toArray();
+    ASSERT_EQ(added.size(), 2);
+
+    QList<QJsonObject> pushes;
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject message = self->next();
+        EXPECT_EQ(message.value("data").toObject().value("type").toString(), "addmember");
+        pushes << pushBody(message);
+    }
+    const QJsonObject person = pushes.value(0).value("memberList").toArray().first().toObject();
+    EXPECT_EQ(person.value("empId").toString(), QStringLiteral("E10005"));
+    EXPECT_EQ(person.value("memberUUID").toString(), added.at(0).toString());
+    EXPECT_EQ(person.value("callState").toObject().value("ringing").toInt(), 1);
+    EXPECT_EQ(person.value("callState").toObject().value("online").toInt(), 0);
+    const QJsonObject room = pushes.value(1).value("roomList").toArray().first().toObject();
+    EXPECT_EQ(room.value("roomId").toString(), QStringLiteral("R-SH-3F-02"));
+    EXPECT_EQ(room.value("callState").toObject().value("ringing").toInt(), 1);
+    // One push for each invitee: the next message is the member list's answer.
+    EXPECT_EQ(self->reply(self->memberList()).value("responseCode").toInt(), 200);
 }
 
 TEST_F(SimSignalling, BadInputIsRecordedAndAnsweredWithoutHarm)

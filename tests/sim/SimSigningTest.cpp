@@ -12,18 +12,11 @@ using namespace simtest;
 
 namespace {
 
-const QString kToken = QStringLiteral("sim-access-token-7c41e9");
 const QString kMultiScreen = QStringLiteral("/conference/api/v2/notifyMultiScreen");
 
-class SimSigning : public ::testing::Test
+class SimSigning : public SimTest
 {
 protected:
-    void SetUp() override
-    {
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
-        client = std::make_unique<SimClient>(sim);
-    }
 
     // Body sent in a shuffled order with a list, a map, a blank sent as "+", an escaped "+"
     // and a value with brackets; `status` varies.
@@ -53,8 +46,6 @@ protected:
             + status;
     }
 
-    MeetingSim sim;
-    std::unique_ptr<SimClient> client;
 };
 
 } // namespace
@@ -114,12 +105,12 @@ TEST_F(SimSigning, AccessTokenAndAddMemberShapeAreEnforced)
     };
     const QString dialIn = "/conference/api/v2/getCallInNumberByLetter";
     EXPECT_EQ(post(dialIn, commonParameters("stale-token")).value("errorMsg").toString(), QStringLiteral("invalid access token"));
-    const QJsonObject numbers = post(dialIn, commonParameters(kToken));
+    const QJsonObject numbers = post(dialIn, commonParameters(kAccessToken));
     EXPECT_TRUE(numbers.value("success").toBool());
     EXPECT_EQ(numbers.value("content").toArray().size(), 7);
 
     // Every path containing "addMember" carries only data, __appcode and __accesstoken.
-    const auto dataOnly = [](const QString &data) { return Pairs{{"data", data}, {"__appcode", ""}, {"__accesstoken", kToken}}; };
+    const auto dataOnly = [](const QString &data) { return Pairs{{"data", data}, {"__appcode", ""}, {"__accesstoken", kAccessToken}}; };
     const QString addMember = "/conference/api/addMember";
     Pairs add = dataOnly("{\"appointmentId\":\"880012345\",\"roomIds\":\"R-SH-3F-02\",\"memberList\":[{\"empId\":\"E10005\"}]}");
     const QJsonObject added = post(addMember, add);

@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QSslConfiguration>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 namespace simtest {
@@ -54,6 +56,21 @@ private:
     QNetworkAccessManager m_manager;
 };
 
+/// A simulator of the test's own on loopback, with a client that trusts it.
+class SimTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+        client = std::make_unique<SimClient>(sim);
+    }
+
+    kelvosim::MeetingSim sim;
+    std::unique_ptr<SimClient> client;
+};
+
 /// Form body from pairs, every byte but A-Z a-z 0-9 - . _ ~ percent-escaped.
 QByteArray formBody(const Pairs &pairs);
 /// Flat parameter text: keys sorted ignoring case, "k=v" joined with "&" (no lists or maps).
@@ -67,6 +84,10 @@ QString freshNonce();
 QByteArray hmacSha256Base64(const QByteArray &text);
 QByteArray hmacSha1Base64(const QByteArray &key, const QByteArray &text);
 QByteArray md5Hex(const QByteArray &data);
+
+/// The meeting API access token and the meeting token of the default scenario.
+inline const QString kAccessToken = QStringLiteral("sim-access-token-7c41e9");
+inline const QString kMeetingToken = QStringLiteral("sim-meeting-token-4b8f21");
 
 /// The known-answer values the helpers above must reproduce (derived outside this code base).
 constexpr const char *kAuthContent = "{\"timeStamp\":\"1735660800\",\"appVer\":\"v1.0.0 (100)\"}";

@@ -8,6 +8,8 @@
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
 #include "presentation/KLDialogQueue.h"
+#include "presentation/KLToastManager.h"
+#include "runtime/KLLocalization.h"
 #include "window/KLHubMeeting.h"
 
 #include "KLTestSupport.h"
@@ -125,6 +127,25 @@ public:
     bool visible = false;
     int shown = 0;
     KLDialogPresentation current;
+};
+
+/// English texts, no toast window, and the shared dialog queue drawn by `dialogs`; a dialog a
+/// test leaves open is closed before the next test.
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KLLocalization::setLanguage(KLLocalization::Language::English);
+        KLToastManager::shared().setView(nullptr);
+        KLDialogQueue::shared().setView(dialogs);
+    }
+    void TearDown() override
+    {
+        dialogs->drain();
+        KLDialogQueue::shared().setView(nullptr);
+    }
+
+    std::shared_ptr<DialogPresser> dialogs = std::make_shared<DialogPresser>();
 };
 
 } // namespace kltest

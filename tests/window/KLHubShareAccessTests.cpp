@@ -24,12 +24,11 @@ public:
     QStringList events;
 };
 
-class HubShareAccess : public ::testing::Test {
+class HubShareAccess : public kltest::DialogTest {
 protected:
     void SetUp() override
     {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLDialogQueue::shared().setView(dialogs);
+        DialogTest::SetUp();
         KLHubViewController::Setup setup;
         setup.leaveRoom = [](bool) {};
         setup.askScreenCapture = [this](std::function<void(int)> answer) { pending.push_back(std::move(answer)); };
@@ -38,9 +37,8 @@ protected:
     }
     void TearDown() override
     {
-        dialogs->drain();
+        DialogTest::TearDown();
         hub.reset();
-        KLDialogQueue::shared().setView(nullptr);
     }
     void answer(int status)
     {
@@ -53,7 +51,6 @@ protected:
 
     std::shared_ptr<kltest::FakeHubMeeting> meeting = std::make_shared<kltest::FakeHubMeeting>();
     std::shared_ptr<AccessHubView> view = std::make_shared<AccessHubView>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<KLHubViewController> hub;
     std::vector<std::function<void(int)>> pending;
 };

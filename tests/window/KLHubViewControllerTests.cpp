@@ -48,19 +48,12 @@ public:
     QStringList events;
 };
 
-class Hub : public ::testing::Test {
+class Hub : public kltest::DialogTest {
 protected:
-    void SetUp() override
-    {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
-    }
     void TearDown() override
     {
-        dialogs->drain();
+        DialogTest::TearDown();
         hub.reset();
-        KLDialogQueue::shared().setView(nullptr);
     }
     void make(const QString &rateUrl = {})
     {
@@ -83,7 +76,6 @@ protected:
     std::shared_ptr<FakeHubMeeting> meeting = std::make_shared<FakeHubMeeting>();
     std::shared_ptr<WindowReports> window = std::make_shared<WindowReports>();
     std::shared_ptr<RecordingHubView> view = std::make_shared<RecordingHubView>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<KLHubViewController> hub;
     // A std::vector: comparing empty QList<bool>s hands memcmp a null pointer in this Qt.
     std::vector<bool> leaves;

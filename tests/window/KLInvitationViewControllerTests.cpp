@@ -38,13 +38,11 @@ public:
     void closePage() override { closed = true; }
 };
 
-class Invitation : public ::testing::Test {
+class Invitation : public kltest::DialogTest {
 protected:
     void SetUp() override
     {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
+        DialogTest::SetUp();
         KLInvitationViewController::Setup setup;
         setup.actionLog = [this](const QString &control) { controls << control; };
         setup.roomCheckDelaySeconds = 0.05;
@@ -54,13 +52,11 @@ protected:
     }
     void TearDown() override
     {
-        dialogs->drain();
+        DialogTest::TearDown();
         page.reset();
-        KLDialogQueue::shared().setView(nullptr);
     }
 
     std::shared_ptr<FakePanelMeeting> meeting = std::make_shared<FakePanelMeeting>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<RecordingInvitationView> view = std::make_shared<RecordingInvitationView>();
     std::shared_ptr<KLInvitationViewController> page;
     QStringList controls;

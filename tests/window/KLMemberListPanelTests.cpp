@@ -36,19 +36,12 @@ const KLMemberRow *findRow(const QList<KLMemberRow> &rows, const QString &uuid)
     return nullptr;
 }
 
-class MemberPanel : public ::testing::Test {
+class MemberPanel : public kltest::DialogTest {
 protected:
-    void SetUp() override
-    {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
-    }
     void TearDown() override
     {
-        dialogs->drain();
+        DialogTest::TearDown();
         list.reset();
-        KLDialogQueue::shared().setView(nullptr);
     }
     void make()
     {
@@ -59,7 +52,6 @@ protected:
     }
 
     std::shared_ptr<FakeHubMeeting> meeting = std::make_shared<FakeHubMeeting>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<KLMemberListViewController> list;
     int observed = 0;
 };

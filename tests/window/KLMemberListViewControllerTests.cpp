@@ -18,19 +18,12 @@ namespace {
 using kltest::FakeHubMeeting;
 using kltest::makeFeed;
 
-class MemberList : public ::testing::Test {
+class MemberList : public kltest::DialogTest {
 protected:
-    void SetUp() override
-    {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
-    }
     void TearDown() override
     {
-        dialogs->drain();
+        DialogTest::TearDown();
         list.reset();
-        KLDialogQueue::shared().setView(nullptr);
         KLTimeScale::setFactor(previousScale);
     }
     void make()
@@ -40,7 +33,6 @@ protected:
     }
 
     std::shared_ptr<FakeHubMeeting> meeting = std::make_shared<FakeHubMeeting>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<KLMemberListViewController> list;
     QStringList controls;
     const double previousScale = KLTimeScale::factor();
