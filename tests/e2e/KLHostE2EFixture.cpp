@@ -122,6 +122,9 @@ QStringList HostE2ETest::hostArguments(const HostRun &run, bool drawn) const
         QStringLiteral("--control"), QStringLiteral("-"), QStringLiteral("--language"), QStringLiteral("en")};
     if (!drawn)
         arguments << QStringLiteral("--headless");
+    // The simulator's own media server speaks only to the built-in engine.
+    if (!sim->janus())
+        arguments << QStringLiteral("--meeting") << QStringLiteral("mediaEngine=builtin");
     // Staff name themselves by employee number; guests by the member record they were invited as.
     if (run.internal)
         arguments << QStringLiteral("--internal") << QStringLiteral("--user-id") << kSelfEmployee;

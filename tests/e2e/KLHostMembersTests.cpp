@@ -1,6 +1,6 @@
 // The sample host as a headless presenter hears the member list and the toolbar whenever they
-// change, and answers the call-rooms dialog with a control line; the calls reach the meeting
-// service.
+// change, sends chat typed into its control line, and answers the call-rooms dialog with a
+// control line; the messages and calls reach the meeting service.
 
 #include "KLHostE2EFixture.h"
 
@@ -30,6 +30,19 @@ QJsonObject memberIn(const QJsonObject &event, const char *section, const QStrin
         if (member.toObject().value(QLatin1String("uuid")).toString() == uuid)
             return member.toObject();
     return {};
+}
+
+/// The chat texts the host sent over the data channel, in order.
+QStringList sentChatTexts(const kelvosim::MeetingSim &sim)
+{
+    QStringList texts;
+    for (const kelvosim::SimMediaFrame &frame : sim.mediaFrames()) {
+        const QJsonObject data = frame.message.value(QLatin1String("data")).toObject();
+        if (frame.message.value(QLatin1String("type")).toString() == QLatin1String("data")
+            && data.value(QLatin1String("type")).toString() == QLatin1String("chatMsg"))
+            texts.append(data.value(QLatin1String("content")).toObject().value(QLatin1String("text")).toString());
+    }
+    return texts;
 }
 
 /// A "toolbar" event whose speaker button shows `icon`.
@@ -97,6 +110,19 @@ TEST_F(HostE2ETest, MembersAndToolbarLinesFollowTheMeeting)
     const qsizetype mark = host->events().size();
     sim->pushEvent(3, chair); // muted
     ASSERT_TRUE(await(memberOnlineWith(chair, "muted", true), mark)) << host->transcript();
+
+    // Chat from the control line follows the chat input's rules (blanks only: nothing to send;
+    // line breaks and the blanks around go) and shows in the sender's own bubble. (The pieces a
+    // long text is cut into: the chat manager's own test.)
+    host->send({{"cmd", "chat"}, {"text", " \r\n\t "}});
+    host->send({{"cmd", "chat"}, {"text", "  good\r\nbye \n"}});
+    ASSERT_TRUE(kltest::waitUntil([&] { return !sentChatTexts(*sim).isEmpty(); }, HostProcess::kDeadlineMs))
+        << host->transcript();
+    EXPECT_EQ(sentChatTexts(*sim), QStringList{"goodbye"});
+    const auto bubble = await(typeIs(QStringLiteral("chat")));
+    ASSERT_TRUE(bubble) << host->transcript();
+    EXPECT_TRUE(bubble->value(QLatin1String("text")).toString().endsWith(QStringLiteral("\uFF1Agoodbye")))
+        << host->transcript();
 
     host->send({{"cmd", "close"}});
     ASSERT_NO_FATAL_FAILURE(expectClosedAndCleanExit());

@@ -1,12 +1,14 @@
-// The sample host with the drawn window and its real web pages: the simulator's rating page,
-// clicked by the page's own scripted user, ends the meeting only when the rating is submitted.
+// The sample host with the drawn window and its real web pages: the leave dialog and the other
+// event and control lines work as they do headless, and the simulator's rating page, clicked by
+// the page's own scripted user, ends the meeting only when the rating is submitted.
 
 #include "KLHostE2EFixture.h"
 
 #include "SimRatePage.h"
 
+#include "KLTestSupport.h"
+
 #include <QJsonDocument>
-#include <QThread>
 
 namespace e2e {
 namespace {
@@ -56,9 +58,7 @@ protected:
 
     bool waitForClicks(qsizetype count) const
     {
-        for (int i = 0; i < 600 && postedClicks().size() < count; ++i)
-            QThread::msleep(50);
-        return postedClicks().size() >= count;
+        return kltest::waitUntil([&] { return postedClicks().size() >= count; }, HostProcess::kDeadlineMs);
     }
 };
 
