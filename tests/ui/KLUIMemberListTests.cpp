@@ -5,10 +5,6 @@
 #include "ui/memberlist/KLMemberListWidget.h"
 #include "ui/memberlist/KLMemberRowWidget.h"
 
-#include "presentation/KLDialogQueue.h"
-#include "presentation/KLToastManager.h"
-#include "runtime/KLLocalization.h"
-
 #include "../window/KLHubFakeMeeting.h"
 #include "KLTestSupport.h"
 
@@ -25,13 +21,11 @@ namespace {
 using kltest::FakeHubMeeting;
 using kltest::makeFeed;
 
-class UIMemberPanel : public ::testing::Test {
+class UIMemberPanel : public kltest::DialogTest {
 protected:
     void SetUp() override
     {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
+        DialogTest::SetUp();
         meeting->internal = true;
         for (int i = 0; i < 7; ++i)
             meeting->online << makeFeed(QStringLiteral("m%1").arg(i));
@@ -47,13 +41,11 @@ protected:
     void TearDown() override
     {
         widget.reset();
-        dialogs->drain();
+        DialogTest::TearDown();
         list.reset();
-        KLDialogQueue::shared().setView(nullptr);
     }
 
     std::shared_ptr<FakeHubMeeting> meeting = std::make_shared<FakeHubMeeting>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<KLMemberListViewController> list;
     std::unique_ptr<KLMemberListWidget> widget;
 };

@@ -31,12 +31,11 @@ const QStringList kControls{"hub-mute-button", "hub-video-mute-button", "hub-spe
                             "hub-leave-button", "hub-setting-button", "hub-meeting-info-button",
                             "hub-phone-enter-button", "hub-more-button", "hub-meetingNote-button"};
 
-class Toolbar : public ::testing::Test {
+class Toolbar : public kltest::DialogTest {
 protected:
     void SetUp() override
     {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLDialogQueue::shared().setView(dialogs);
+        DialogTest::SetUp();
         KLHubViewController::Setup setup;
         setup.actionLog = [this](const QString &control) { logged << control; };
         setup.exitFullScreen = [] { return false; };
@@ -48,15 +47,9 @@ protected:
         window.show();
         kltest::pumpEvents(20);
     }
-    void TearDown() override
-    {
-        dialogs->drain();
-        KLDialogQueue::shared().setView(nullptr);
-    }
     KLHubButtonWidget *button(const QString &control) { return widget->button(control); }
 
     std::shared_ptr<kltest::FakeHubMeeting> meeting = std::make_shared<kltest::FakeHubMeeting>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
     std::shared_ptr<KLHubViewController> hub;
     QStringList logged;
     QWidget window;
