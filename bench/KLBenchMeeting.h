@@ -258,6 +258,7 @@ private:
              {"apiBaseUrl", m_sim.baseUrl()},
              {"itMonitorBaseUrl", m_sim.baseUrl()},
              {"caFile", m_sim.caFile()},
+             {"mediaEngine", "builtin"}, // the simulator's own media server
              {"vanInternal", internal}});
     }
 

@@ -60,9 +60,12 @@ void HostSimulator::completeOptions(HostOptions &options) const
     fill(KLSDKMeetingConfigApiBaseUrl, m_sim->baseUrl());
     fill(KLSDKMeetingConfigItMonitorBaseUrl, m_sim->baseUrl());
     fill(KLSDKMeetingConfigCaFile, m_sim->caFile());
-    // A scenario with a Janus media server runs the meeting on the WebRTC engine.
+    // A scenario with a Janus media server names the WebRTC engine; without Janus the simulator
+    // serves its own media server, which only the built-in engine speaks.
     if (scenario.contains(QLatin1String("mediaEngine")))
         fill(KLSDKMeetingConfigMediaEngine, scenario.value(QLatin1String("mediaEngine")).toString());
+    else if (!m_sim->janus())
+        fill(KLSDKMeetingConfigMediaEngine, QStringLiteral("builtin"));
 
     // The window's header and loading page show what a host would pass for this meeting.
     const auto show = [&options](const char *key, const QString &value) {

@@ -64,9 +64,12 @@ extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigItMonitorBaseUrl;
 /// "caFile" (string): a PEM file of certificate authorities trusted in addition to the
 /// system's, for a meeting service with a private CA. Certificates are always verified.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigCaFile;
-/// "mediaEngine" (string): the media engine of the meeting. "webrtc" sends and receives real
-/// audio and video through the meeting's WebRTC media server; "builtin" (or absent) keeps the
-/// simulated engine. An engine that cannot run here is logged and the simulated one is kept.
+/// "mediaEngine" (string): the media engine of the meeting. Default (absent, or "webrtc"): the
+/// WebRTC engine, real audio and video through the meeting's WebRTC media server. Where it
+/// cannot run (a GStreamer element missing) an error line says why and the built-in engine is
+/// used. "builtin": the built-in engine, simulated media against the local meeting service's
+/// own media server. An unknown name is logged and taken as the default. Applied when the
+/// meeting is created; an engine the host installed itself is kept whatever this key says.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingConfigMediaEngine;
 /// "webRTCLogEnabled": reserved. The SDK does not read it; media-engine logging stays off.
 extern KELVOUISDK_EXPORT const char *const KLSDKMeetingWebRTCLogEnabled;

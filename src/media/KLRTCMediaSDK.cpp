@@ -142,6 +142,12 @@ void KLRTCMediaSDK::install(std::shared_ptr<KLRTCMediaSDK> engine)
     slot().nullReported = false;
 }
 
+std::shared_ptr<KLRTCMediaSDK> KLRTCMediaSDK::installed()
+{
+    std::lock_guard lock(slot().mutex);
+    return slot().installed;
+}
+
 void KLRTCMediaSDK::registerDefaultEngine(std::function<std::shared_ptr<KLRTCMediaSDK>()> factory)
 {
     std::shared_ptr<KLRTCMediaSDK> previous; // released after the lock, as in install()

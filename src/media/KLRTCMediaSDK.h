@@ -34,6 +34,8 @@ public:
     /// Makes `engine` the one in use; null goes back to the default (or null) engine. Objects
     /// made by the previous engine keep working with it.
     static void install(std::shared_ptr<KLRTCMediaSDK> engine);
+    /// The engine given to install(), null when none is (the default engine is not made).
+    static std::shared_ptr<KLRTCMediaSDK> installed();
     /// The factory of the engine used when none is installed; called on first use, its engine
     /// then kept. Registering again (or null) drops the default engine made so far.
     static void registerDefaultEngine(std::function<std::shared_ptr<KLRTCMediaSDK>()> factory);

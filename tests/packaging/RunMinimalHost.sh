@@ -39,6 +39,7 @@ status=0
 timeout 60 "$host" --leave-after 1 \
     "meetingUUID=$meeting" "memberUUID=$member" "meetingToken=$token" \
     "meetingDomain=${base#https://}" "apiBaseUrl=$base" "itMonitorBaseUrl=$base" "caFile=$ca" \
+    "mediaEngine=builtin" \
     "KEY_ACCESS_TOKEN=$access_token" "KEY_WORK_ID=$work_id" \
     >"$work/host.out" 2>"$work/host.err" || status=$?
 [ "$status" -eq 0 ] || fail "minimal-host exited with $status"

@@ -127,6 +127,7 @@ QVariantMap SoakWorld::meetingDictionary() const
             {"apiBaseUrl", base},
             {"itMonitorBaseUrl", base},
             {"caFile", m_sim->caFile()},
+            {"mediaEngine", "builtin"}, // the simulator's own media server
             {"vanInternal", false}};
 }
 

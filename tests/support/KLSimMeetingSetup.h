@@ -21,9 +21,10 @@ namespace kltest {
 
 /// Starts the suite's simulator and signs the user in; null (with `error` set) when it cannot
 /// start. `firstMeeting` receives the scenario's first meeting.
-inline kelvosim::MeetingSim *startSuiteSimulator(QJsonObject *firstMeeting, QString *error)
+inline kelvosim::MeetingSim *startSuiteSimulator(QJsonObject *firstMeeting, QString *error,
+                                                 const kelvosim::MeetingSimOptions &options = {})
 {
-    auto *sim = new kelvosim::MeetingSim();
+    auto *sim = new kelvosim::MeetingSim(options);
     if (!sim->start(error)) {
         delete sim;
         return nullptr;
@@ -49,11 +50,13 @@ inline std::shared_ptr<KLFakePlatform> installGrantingPlatform()
     return platform;
 }
 
-/// The meeting dictionary a host passes to join `meeting` on `sim`, over verified TLS.
+/// The meeting dictionary a host passes to join `meeting` on `sim`, over verified TLS. A
+/// simulator without Janus serves its own media server, which only the built-in engine speaks.
 inline QVariantMap simMeetingDictionary(const kelvosim::MeetingSim &sim, const QJsonObject &meeting,
                                         bool internal)
 {
     return {{"meetingUUID", meeting.value("meetingUUID").toString()},
+            {"mediaEngine", sim.janus() ? QStringLiteral("webrtc") : QStringLiteral("builtin")},
             {"memberUUID", meeting.value("selfMemberUUID").toString()},
             {"meetingToken", meeting.value("meetingToken").toString()},
             {"meetingDomain", QStringLiteral("127.0.0.1:%1").arg(sim.port())},

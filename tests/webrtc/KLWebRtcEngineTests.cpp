@@ -288,26 +288,8 @@ TEST(WebRtcEngineRules, GradesAndLoopbackCandidates)
 } // namespace
 
 #include "MeetingSim.h"
-#include "media/builtin/KLBuiltinMediaSDK.h"
-#include "media/webrtc/KLMediaEngineChoice.h"
 
 namespace {
-
-TEST(WebRtcEngineChoice, TheMeetingDictionaryChoosesTheEngine)
-{
-    QString why;
-    if (!KLWebRtcMediaSDK::available(&why))
-        GTEST_SKIP() << why.toStdString();
-    KLRTCMediaSDK::install(nullptr);
-    EXPECT_TRUE(std::dynamic_pointer_cast<KLBuiltinMediaSDK>(KLRTCMediaSDK::shared()));
-    KL_chooseMediaEngine(QStringLiteral("webrtc"));
-    EXPECT_TRUE(std::dynamic_pointer_cast<KLWebRtcMediaSDK>(KLRTCMediaSDK::shared()));
-    KL_chooseMediaEngine(QStringLiteral("no-such-engine"));
-    EXPECT_TRUE(std::dynamic_pointer_cast<KLWebRtcMediaSDK>(KLRTCMediaSDK::shared()));
-    KL_chooseMediaEngine(QString());
-    EXPECT_TRUE(std::dynamic_pointer_cast<KLBuiltinMediaSDK>(KLRTCMediaSDK::shared()));
-    KLRTCMediaSDK::install(nullptr);
-}
 
 TEST(WebRtcEngineSim, TheSimulatorPointsItsMeetingsAtItsJanus)
 {
