@@ -5,6 +5,7 @@
 // the machine's own devices (or sound server) do not matter.
 
 #include "KLTestSupport.h"
+#include "KLWebRtcTestSupport.h"
 
 #include "media/KLRTCMediaLogging.h"
 #include "media/webrtc/KLWebRtcDeviceMonitor.h"
@@ -21,74 +22,7 @@
 
 namespace {
 
-// What the test provider announces: classes, name, an id property and the bus.
-struct FakeDevice {
-    const char *classes;
-    const char *name;
-    const char *idKey;
-    const char *id;
-    const char *bus;
-};
-
-GstDevice *makeDevice(const FakeDevice &fake);
-
-// The provider's devices at its start; later ones come and go through add() / remove().
-std::vector<FakeDevice> g_initial;
-GstDeviceProvider *g_provider = nullptr;
-
-} // namespace
-
-extern "C" {
-
-struct KLTestDevice { GstDevice parent; };
-struct KLTestDeviceClass { GstDeviceClass parent_class; };
-G_DEFINE_TYPE(KLTestDevice, kl_test_device, GST_TYPE_DEVICE)
-static void kl_test_device_class_init(KLTestDeviceClass *) {}
-static void kl_test_device_init(KLTestDevice *) {}
-
-struct KLTestProvider { GstDeviceProvider parent; };
-struct KLTestProviderClass { GstDeviceProviderClass parent_class; };
-G_DEFINE_TYPE(KLTestProvider, kl_test_provider, GST_TYPE_DEVICE_PROVIDER)
-
-static gboolean kl_test_provider_start(GstDeviceProvider *provider)
-{
-    g_provider = provider;
-    for (const FakeDevice &fake : g_initial)
-        gst_device_provider_device_add(provider, makeDevice(fake));
-    return TRUE;
-}
-
-// GStreamer drops the provider's devices itself when its last user stops it.
-static void kl_test_provider_stop(GstDeviceProvider *) {}
-
-static void kl_test_provider_class_init(KLTestProviderClass *klass)
-{
-    auto *providerClass = GST_DEVICE_PROVIDER_CLASS(klass);
-    providerClass->start = kl_test_provider_start;
-    providerClass->stop = kl_test_provider_stop;
-    gst_device_provider_class_set_static_metadata(providerClass, "Test devices", "Audio/Video/Source/Sink",
-                                                  "Devices a test adds and removes", "Kelvo");
-}
-static void kl_test_provider_init(KLTestProvider *) {}
-
-} // extern "C"
-
-namespace {
-
-GstDevice *makeDevice(const FakeDevice &fake)
-{
-    GstStructure *properties = gst_structure_new_empty("properties");
-    if (fake.idKey)
-        gst_structure_set(properties, fake.idKey, G_TYPE_STRING, fake.id, nullptr);
-    if (fake.bus)
-        gst_structure_set(properties, "device.bus", G_TYPE_STRING, fake.bus, nullptr);
-    GstCaps *caps = gst_caps_from_string(g_str_has_prefix(fake.classes, "Video") ? "video/x-raw" : "audio/x-raw");
-    auto *device = GST_DEVICE(g_object_new(kl_test_device_get_type(), "display-name", fake.name, "device-class",
-                                           fake.classes, "caps", caps, "properties", properties, nullptr));
-    gst_caps_unref(caps);
-    gst_structure_free(properties);
-    return device;
-}
+using namespace kltest::webrtc;
 
 class PlugRecorder : public KLRTCMediaDeviceManagerDelegate {
 public:
@@ -113,21 +47,11 @@ protected:
     {
         QString error;
         ASSERT_TRUE(KLWebRtcMediaSDK::available(&error)) << error.toStdString();
-        static const bool registered =
-            gst_device_provider_register(nullptr, "kltestdevices", GST_RANK_PRIMARY, kl_test_provider_get_type());
-        ASSERT_TRUE(registered);
-        GList *factories = gst_device_provider_factory_list_get_device_providers(GST_RANK_NONE);
-        for (GList *item = factories; item; item = item->next) {
-            auto *feature = GST_PLUGIN_FEATURE(item->data);
-            if (g_strcmp0(gst_plugin_feature_get_name(feature), "kltestdevices") != 0)
-                gst_plugin_feature_set_rank(feature, GST_RANK_NONE);
-        }
-        gst_plugin_feature_list_free(factories);
     }
+    void SetUp() override { useTestDevices({}); }
     void TearDown() override
     {
         KLLoggingSetLoggingHandler(&LoggingHandler);
-        g_initial.clear();
     }
 
     std::shared_ptr<KLDispatchQueue> queue =
@@ -136,11 +60,11 @@ protected:
 
 TEST_F(WebRtcDeviceMonitor, ListsTheProvidersDevicesByTypeWithSystemIdsAndTransports)
 {
-    g_initial = {{"Video/Source", "Test Camera", "api.v4l2.path", "/dev/video-test0", "usb"},
+    useTestDevices({{"Video/Source", "Test Camera", "api.v4l2.path", "/dev/video-test0", "usb"},
                  {"Audio/Source", "Test Microphone", "node.name", "test-mic", "bluetooth"},
                  {"Audio/Sink", "Test Speakers", "device.name", "test-speakers", nullptr},
                  {"Audio/Source", "Nameless Microphone", nullptr, nullptr, nullptr},
-                 {"Generic/Thing", "Not A Medium", "device.path", "/dev/thing", nullptr}};
+                 {"Generic/Thing", "Not A Medium", "device.path", "/dev/thing", nullptr}});
     auto monitor = std::make_shared<KLWebRtcDeviceMonitor>(queue);
     ASSERT_TRUE(monitor->monitoring());
 
@@ -162,9 +86,34 @@ TEST_F(WebRtcDeviceMonitor, ListsTheProvidersDevicesByTypeWithSystemIdsAndTransp
     EXPECT_EQ(engine.deviceManager()->getDeviceByType(KLRTCMediaDeviceTypeCamera), QList<KLRTCMediaDevice>{camera});
 }
 
+TEST_F(WebRtcDeviceMonitor, AChosenDeviceIsOpenedElseTheDefaultElseTheFirstListed)
+{
+    useTestDevices({{"Audio/Source", "First Microphone", "node.name", "mic-first", nullptr, "audiotestsrc"},
+                    {"Audio/Source", "Default Microphone", "node.name", "mic-default", nullptr, "audiotestsrc", true},
+                    {"Audio/Source", "Broken Microphone", "node.name", "mic-broken", nullptr, nullptr},
+                    {"Audio/Sink", "Only Speakers", "node.name", "speakers", nullptr, "fakesink"}});
+    auto monitor = std::make_shared<KLWebRtcDeviceMonitor>(queue);
+    auto opened = [&](int type, const QString &id) {
+        KLRTCMediaDevice used;
+        GstElement *element = monitor->createElement(type, id, &used);
+        if (!element)
+            return QStringLiteral("none");
+        gst_object_unref(gst_object_ref_sink(element));
+        return used.deviceId;
+    };
+    EXPECT_EQ(opened(KLRTCMediaDeviceTypeMic, "mic-first"), "mic-first");
+    EXPECT_EQ(opened(KLRTCMediaDeviceTypeMic, QString()), "mic-default");
+    EXPECT_EQ(opened(KLRTCMediaDeviceTypeMic, "mic-unplugged"), "mic-default");
+    EXPECT_EQ(opened(KLRTCMediaDeviceTypeMic, "speakers"), "mic-default"); // an id of another kind
+    EXPECT_EQ(opened(KLRTCMediaDeviceTypeSpeaker, "gone"), "speakers");    // no default: the first
+    EXPECT_EQ(opened(KLRTCMediaDeviceTypeCamera, QString()), "none");
+    // A listed device that makes no element is not opened (the caller falls back).
+    EXPECT_EQ(opened(KLRTCMediaDeviceTypeMic, "mic-broken"), "none");
+}
+
 TEST_F(WebRtcDeviceMonitor, DevicesPluggedAndUnpluggedLaterReachTheDelegateAfterTheListsChanged)
 {
-    g_initial = {{"Audio/Sink", "Built-in Speakers", "node.name", "builtin-speakers", nullptr}}; // listed, not announced
+    useTestDevices({{"Audio/Sink", "Built-in Speakers", "node.name", "builtin-speakers", nullptr}}); // listed, not announced
     auto monitor = std::make_shared<KLWebRtcDeviceMonitor>(queue);
     auto recorder = std::make_shared<PlugRecorder>();
     recorder->lister = monitor;
@@ -173,21 +122,21 @@ TEST_F(WebRtcDeviceMonitor, DevicesPluggedAndUnpluggedLaterReachTheDelegateAfter
     EXPECT_TRUE(monitor->getDeviceByType(KLRTCMediaDeviceTypeCamera).isEmpty());
 
     GstDevice *plugged = GST_DEVICE(gst_object_ref(makeDevice({"Video/Source", "USB Camera", "device.path", "/dev/video7", "usb"})));
-    gst_device_provider_device_add(g_provider, plugged);
+    gst_device_provider_device_add(testProvider(), plugged);
     const KLRTCMediaDevice camera{"/dev/video7", "USB Camera", KLRTCMediaDeviceTypeCamera, 1};
     ASSERT_TRUE(kltest::waitUntil([&] { return recorder->count() == 1; }, 3000));
     EXPECT_EQ(recorder->notices[0], std::make_pair(true, camera));
     EXPECT_EQ(monitor->getDeviceByType(KLRTCMediaDeviceTypeCamera), QList<KLRTCMediaDevice>{camera});
 
-    gst_device_provider_device_remove(g_provider, plugged);
+    gst_device_provider_device_remove(testProvider(), plugged);
     gst_object_unref(plugged);
     ASSERT_TRUE(kltest::waitUntil([&] { return recorder->count() == 2; }, 3000));
     EXPECT_EQ(recorder->notices[1], std::make_pair(false, camera));
     EXPECT_EQ(monitor->deviceArray().size(), 1);
 
     // A device of no listed kind is neither listed nor announced; a speaker comes.
-    gst_device_provider_device_add(g_provider, makeDevice({"Generic/Thing", "Thing", nullptr, nullptr, nullptr}));
-    gst_device_provider_device_add(g_provider, makeDevice({"Audio/Sink", "Speakers", "device.name", "test-speakers", nullptr}));
+    gst_device_provider_device_add(testProvider(), makeDevice({"Generic/Thing", "Thing", nullptr, nullptr, nullptr}));
+    gst_device_provider_device_add(testProvider(), makeDevice({"Audio/Sink", "Speakers", "device.name", "test-speakers", nullptr}));
     ASSERT_TRUE(kltest::waitUntil([&] { return recorder->count() >= 3; }, 3000));
     kltest::pumpEvents(50);
     ASSERT_EQ(recorder->count(), 3u);

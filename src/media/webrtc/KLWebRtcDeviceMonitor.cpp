@@ -166,7 +166,13 @@ void KLWebRtcDeviceMonitor::added(GstDevice *device)
         for (const Entry &entry : m_entries)
             if (entry.gst == device)
                 return; // listed already (a provider's first devices arrive both ways while it starts)
-        m_entries.push_back({GST_DEVICE(gst_object_ref(device)), *record});
+        GstStructure *properties = gst_device_get_properties(device);
+        gboolean isDefault = FALSE;
+        if (properties) {
+            gst_structure_get_boolean(properties, "is-default", &isDefault);
+            gst_structure_free(properties);
+        }
+        m_entries.push_back({GST_DEVICE(gst_object_ref(device)), *record, bool(isDefault)});
         announce = m_running;
     }
     if (announce) {
@@ -217,6 +223,46 @@ bool KLWebRtcDeviceMonitor::monitoring()
     ensureStarted();
     std::lock_guard lock(m_mutex);
     return m_running;
+}
+
+GstElement *KLWebRtcDeviceMonitor::createElement(int type, const QString &chosenId, KLRTCMediaDevice *used)
+{
+    ensureStarted();
+    GstDevice *device = nullptr;
+    KLRTCMediaDevice record;
+    {
+        std::lock_guard lock(m_mutex);
+        const Entry *chosen = nullptr, *fallback = nullptr, *first = nullptr;
+        for (const Entry &entry : m_entries) {
+            if (entry.device.deviceType != type)
+                continue;
+            if (!chosenId.isEmpty() && entry.device.deviceId == chosenId && !chosen)
+                chosen = &entry;
+            if (entry.isDefault && !fallback)
+                fallback = &entry;
+            if (!first)
+                first = &entry;
+        }
+        const Entry *pick = chosen ? chosen : fallback ? fallback : first;
+        if (!pick)
+            return nullptr;
+        device = GST_DEVICE(gst_object_ref(pick->gst));
+        record = pick->device;
+    }
+    if (!chosenId.isEmpty() && record.deviceId != chosenId)
+        KL_ENGINE_LOG(2, QStringLiteral("%1 %2 is not listed: %3 (%4) is used instead")
+                             .arg(QLatin1String(typeName(type)), chosenId, record.deviceName, record.deviceId));
+    // Made outside the lock: a provider may post to the monitor's bus while making it.
+    GstElement *element = gst_device_create_element(device, nullptr);
+    gst_object_unref(device);
+    if (!element) {
+        KL_ENGINE_LOG(8, QStringLiteral("%1 %2 (%3) cannot be opened")
+                             .arg(QLatin1String(typeName(type)), record.deviceName, record.deviceId));
+        return nullptr;
+    }
+    if (used)
+        *used = record;
+    return element;
 }
 
 void KLWebRtcDeviceMonitor::initWithDelegate(std::weak_ptr<KLRTCMediaDeviceManagerDelegate> delegate)

@@ -19,6 +19,7 @@
 
 class KLDispatchQueue;
 typedef struct _GstDevice GstDevice;
+typedef struct _GstElement GstElement;
 typedef struct _GstDeviceMonitor GstDeviceMonitor;
 typedef struct _GstBus GstBus;
 typedef struct _GstMessage GstMessage;
@@ -44,10 +45,16 @@ public:
     /// True once the monitor runs (at least one device provider started).
     bool monitoring();
 
+    /// A new element for a device of `type`: the one listed under `chosenId`, else the one its
+    /// provider flags as the system's default, else the first listed. Null when none is listed
+    /// or the device makes no element. `used` gets the device opened.
+    GstElement *createElement(int type, const QString &chosenId, KLRTCMediaDevice *used = nullptr);
+
 private:
     struct Entry {
         GstDevice *gst = nullptr; // one reference held
         KLRTCMediaDevice device;
+        bool isDefault = false;   // the provider's "is-default" property
     };
 
     void ensureStarted();

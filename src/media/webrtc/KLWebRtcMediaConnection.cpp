@@ -42,10 +42,11 @@ QJsonObject error(int code, const QString &reason)
 
 std::shared_ptr<KLWebRtcMediaConnection>
 KLWebRtcMediaConnection::create(const QJsonObject &param, bool openDataChannel,
-                                std::weak_ptr<KLRTCMediaConnectionDelegate> delegate)
+                                std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
+                                std::shared_ptr<KLWebRtcDeviceMonitor> devices)
 {
     return std::shared_ptr<KLWebRtcMediaConnection>(
-        new KLWebRtcMediaConnection(param, openDataChannel, std::move(delegate)));
+        new KLWebRtcMediaConnection(param, openDataChannel, std::move(delegate), std::move(devices)));
 }
 
 static QString chooseDisplayName(const QJsonObject &param, const QJsonObject &regInfo)
@@ -60,7 +61,8 @@ static QString chooseDisplayName(const QJsonObject &param, const QJsonObject &re
 }
 
 KLWebRtcMediaConnection::KLWebRtcMediaConnection(const QJsonObject &param, bool openDataChannel,
-                                                 std::weak_ptr<KLRTCMediaConnectionDelegate> delegate)
+                                                 std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
+                                                 std::shared_ptr<KLWebRtcDeviceMonitor> devices)
     : KLMediaConnectionBase(std::move(delegate), QStringLiteral("com.kelvo.media.webrtc")),
       m_url(obj(param, "rtcWsRegInfo").value(QLatin1String("signalingServer")).toString()),
       m_caFile(text(param, "caFile")),
@@ -71,7 +73,8 @@ KLWebRtcMediaConnection::KLWebRtcMediaConnection(const QJsonObject &param, bool 
       m_iceServers(param.value(QLatin1String("iceServices")).toArray()),
       m_loopbackOnly(KLWebRtcPeer::isLoopbackHost(m_url.host())),
       m_relayOnly(text(param, "iceTransportPolicy") == QLatin1String("relay")),
-      m_openDataChannel(openDataChannel)
+      m_openDataChannel(openDataChannel),
+      m_devices(std::move(devices))
 {
 }
 
@@ -404,6 +407,8 @@ void KLWebRtcMediaConnection::handlePluginEvent(qint64 sender, const QJsonObject
         config.iceServers = m_iceServers;
         config.relayOnly = m_relayOnly;
         config.dataChannel = m_openDataChannel;
+        config.devices = m_devices;
+        config.speakerId = speakerChoice();
         std::weak_ptr<KLWebRtcMediaStream> weakStream = it->stream;
         KLWebRtcPeerCallbacks callbacks;
         callbacks.videoFrame = [weakStream](const KLRTCMediaVideoFrame &frame) {

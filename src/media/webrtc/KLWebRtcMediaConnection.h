@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 
+class KLWebRtcDeviceMonitor;
 class KLWebRtcMediaStream;
 class KLWebRtcPeer;
 class QWebSocket;
@@ -29,8 +30,10 @@ public:
     static constexpr double kStatsIntervalSeconds = 2.0;
     static constexpr double kKeepaliveSeconds = 25.0;
 
+    /// Subscriptions play on speakers of `devices` (none: received audio is discarded).
     static std::shared_ptr<KLWebRtcMediaConnection> create(const QJsonObject &connectionParam, bool openDataChannel,
-                                                           std::weak_ptr<KLRTCMediaConnectionDelegate> delegate);
+                                                           std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
+                                                           std::shared_ptr<KLWebRtcDeviceMonitor> devices = {});
     ~KLWebRtcMediaConnection() override;
 
     void setAecDumpFlagForTest(bool enabled) override;
@@ -71,7 +74,8 @@ private:
     using Reply = std::function<void(KLWebRtcMediaConnection &, const QJsonObject &)>;
 
     KLWebRtcMediaConnection(const QJsonObject &connectionParam, bool openDataChannel,
-                            std::weak_ptr<KLRTCMediaConnectionDelegate> delegate);
+                            std::weak_ptr<KLRTCMediaConnectionDelegate> delegate,
+                            std::shared_ptr<KLWebRtcDeviceMonitor> devices);
 
     void openSocket();
     void didOpen(quint64 generation);
@@ -96,6 +100,9 @@ private:
     void keepalive(quint64 generation);
     void sampleStatistics(quint64 generation);
     QJsonObject statistics(const QString &media) const;
+    /// The speaker subscriptions play on: the one changeAudioOutputDevice chose, else the
+    /// published camera stream's "speakerId".
+    QString speakerChoice() const;
 
     // Fixed at creation.
     const QUrl m_url;
@@ -108,6 +115,7 @@ private:
     const bool m_loopbackOnly;
     const bool m_relayOnly;
     const bool m_openDataChannel;
+    const std::shared_ptr<KLWebRtcDeviceMonitor> m_devices;
 
     // The connection's queue only.
     QWebSocket *m_socket = nullptr;

@@ -45,14 +45,42 @@ void KLWebRtcMediaConnection::streamVideo(const std::shared_ptr<KLRTCMediaStream
 
 void KLWebRtcMediaConnection::changeAudioInputDevice(const QString &deviceId)
 {
-    std::lock_guard lock(m_mutex);
-    m_audioInput = deviceId;
+    {
+        std::lock_guard lock(m_mutex);
+        m_audioInput = deviceId;
+    }
+    // The published streams' publishers swap their source; nothing is negotiated again.
+    onQueue([deviceId](KLWebRtcMediaConnection &c) {
+        for (const auto &stream : std::as_const(c.m_published))
+            if (!stream->hasScreen())
+                stream->switchMicrophone(deviceId);
+    });
 }
 
 void KLWebRtcMediaConnection::changeAudioOutputDevice(const QString &deviceId)
 {
-    std::lock_guard lock(m_mutex);
-    m_audioOutput = deviceId;
+    {
+        std::lock_guard lock(m_mutex);
+        m_audioOutput = deviceId;
+    }
+    onQueue([deviceId](KLWebRtcMediaConnection &c) {
+        for (const Handle &h : std::as_const(c.m_handles))
+            if (h.peer && !h.publisher)
+                h.peer->switchSpeaker(deviceId);
+    });
+}
+
+QString KLWebRtcMediaConnection::speakerChoice() const
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_audioOutput.isEmpty())
+            return m_audioOutput;
+    }
+    for (const auto &stream : std::as_const(m_published))
+        if (!stream->hasScreen())
+            return stream->publisherConfig().speakerId;
+    return QString();
 }
 
 void KLWebRtcMediaConnection::changeVideoInputDevice(const QString &deviceId, int width, int height)

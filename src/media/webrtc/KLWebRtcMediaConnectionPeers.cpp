@@ -140,6 +140,10 @@ void KLWebRtcMediaConnection::publishStream(const std::shared_ptr<KLRTCMediaStre
         const QString id = local->hasScreen() ? QStringLiteral("screen-") + c.m_uuid : c.m_uuid;
         const QString display = local->hasScreen() ? QString::fromLatin1(c.m_displayName.toUtf8().toBase64()) : c.m_displayName;
         local->assignPublication(id, display);
+        // A microphone chosen on the connection after the stream was made is the one sent.
+        const QString input = c.getSpeakerDeviceStatus().value(QLatin1String("micDeviceId")).toString();
+        if (!local->hasScreen() && !input.isEmpty() && local->publisherConfig().micId != input)
+            local->switchMicrophone(input);
         c.m_published.insert(id, local);
         c.startPublishing(local);
     });

@@ -33,13 +33,13 @@ std::shared_ptr<KLRTCMediaConnection>
 KLWebRtcMediaSDK::createConnection(const QJsonObject &connectionParam, int, int, bool openDataChannel, bool,
                                    std::weak_ptr<KLRTCMediaConnectionDelegate> delegate)
 {
-    return KLWebRtcMediaConnection::create(connectionParam, openDataChannel, std::move(delegate));
+    return KLWebRtcMediaConnection::create(connectionParam, openDataChannel, std::move(delegate), m_devices);
 }
 
 std::shared_ptr<KLRTCMediaStream> KLWebRtcMediaSDK::createStream(const QJsonObject &mediaDictionary,
                                                                  std::weak_ptr<KLRTCMediaStreamDelegate> delegate)
 {
-    return KLWebRtcMediaStream::createLocal(mediaDictionary, std::move(delegate));
+    return KLWebRtcMediaStream::createLocal(mediaDictionary, std::move(delegate), m_devices);
 }
 
 std::shared_ptr<KLRTCMediaLocalTurnDetect> KLWebRtcMediaSDK::createLocalTurnDetect()

@@ -28,7 +28,8 @@ public:
     std::shared_ptr<KLRTCMediaConnection>
     createConnection(const QJsonObject &connectionParam, int mode, int transport, bool openDataChannel,
                      bool useSimulcast, std::weak_ptr<KLRTCMediaConnectionDelegate> delegate) override;
-    /// As the boundary describes; "micId" "test-tone" sends a 440 Hz tone.
+    /// As the boundary describes. "micId" and "speakerId" name devices of deviceManager() (the
+    /// default ones when empty or not listed); "micId" "test-tone" sends a 440 Hz tone.
     std::shared_ptr<KLRTCMediaStream> createStream(const QJsonObject &mediaDictionary,
                                                    std::weak_ptr<KLRTCMediaStreamDelegate> delegate) override;
     std::shared_ptr<KLRTCMediaLocalTurnDetect> createLocalTurnDetect() override;

@@ -5,14 +5,9 @@
 
 #include <algorithm>
 
-namespace {
-/// The microphone id that asks for a 440 Hz tone instead of silence (a machine without a
-/// microphone, tests and simulated members that "speak").
-const QString kToneDevice = QStringLiteral("test-tone");
-} // namespace
-
 std::shared_ptr<KLWebRtcMediaStream>
-KLWebRtcMediaStream::createLocal(const QJsonObject &media, std::weak_ptr<KLRTCMediaStreamDelegate> delegate)
+KLWebRtcMediaStream::createLocal(const QJsonObject &media, std::weak_ptr<KLRTCMediaStreamDelegate> delegate,
+                                 std::shared_ptr<KLWebRtcDeviceMonitor> devices)
 {
     auto stream = std::shared_ptr<KLWebRtcMediaStream>(new KLWebRtcMediaStream(true, std::move(delegate)));
     stream->m_screen = media.value(QLatin1String("screen")).toBool();
@@ -25,7 +20,9 @@ KLWebRtcMediaStream::createLocal(const QJsonObject &media, std::weak_ptr<KLRTCMe
     config.audio = stream->m_audio;
     config.video = stream->m_video;
     config.cameraDevice = media.value(QLatin1String("cameraId")).toString();
-    config.tone = media.value(QLatin1String("micId")).toString() == kToneDevice;
+    config.devices = std::move(devices);
+    config.micId = media.value(QLatin1String("micId")).toString();
+    config.speakerId = media.value(QLatin1String("speakerId")).toString();
     config.width = media.value(QLatin1String("vWidth")).toInt(320);
     config.height = media.value(QLatin1String("vHeight")).toInt(180);
     config.fps = stream->m_screen ? media.value(QLatin1String("screenFps")).toInt(15) : 15;
@@ -232,6 +229,20 @@ KLWebRtcPeerConfig KLWebRtcMediaStream::publisherConfig() const
 {
     std::lock_guard lock(m_mutex);
     return m_config;
+}
+
+void KLWebRtcMediaStream::switchMicrophone(const QString &micId)
+{
+    std::shared_ptr<KLWebRtcPeer> peer;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_local)
+            return;
+        m_config.micId = micId;
+        peer = m_peer;
+    }
+    if (peer)
+        peer->switchMicrophone(micId);
 }
 
 void KLWebRtcMediaStream::deliver(const KLRTCMediaVideoFrame &frame)

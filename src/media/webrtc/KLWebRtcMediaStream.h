@@ -14,10 +14,14 @@
 #include <mutex>
 #include <vector>
 
+class KLWebRtcDeviceMonitor;
+
 class KLWebRtcMediaStream final : public KLRTCMediaStream {
 public:
+    /// "micId" and "speakerId" of `mediaDictionary` are opened through `devices`.
     static std::shared_ptr<KLWebRtcMediaStream> createLocal(const QJsonObject &mediaDictionary,
-                                                            std::weak_ptr<KLRTCMediaStreamDelegate> delegate);
+                                                            std::weak_ptr<KLRTCMediaStreamDelegate> delegate,
+                                                            std::shared_ptr<KLWebRtcDeviceMonitor> devices = {});
     /// A publisher of the room: `feedId` is the stream id, `display` its display name.
     static std::shared_ptr<KLWebRtcMediaStream> createRemote(const QString &feedId, const QString &display,
                                                              bool audio, bool video);
@@ -52,6 +56,8 @@ public:
     void renewPeer();
     /// The configuration a local stream's publisher was made with.
     KLWebRtcPeerConfig publisherConfig() const;
+    /// A local stream sends from this microphone from now on (and after a restart).
+    void switchMicrophone(const QString &micId);
     /// Hands a frame to every live view.
     void deliver(const KLRTCMediaVideoFrame &frame);
     /// 0…32767: the microphone's level (local) or the received audio's (remote); 0 when muted.

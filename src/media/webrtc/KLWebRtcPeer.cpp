@@ -122,7 +122,9 @@ KLWebRtcPeer::KLWebRtcPeer(const KLWebRtcPeerConfig &config, KLWebRtcPeerCallbac
     : m_config(config),
       m_callbacks(std::move(callbacks)),
       m_audioSsrc(QRandomGenerator::global()->bounded(1u, 0x7fffffffu)),
-      m_videoSsrc(QRandomGenerator::global()->bounded(1u, 0x7fffffffu))
+      m_videoSsrc(QRandomGenerator::global()->bounded(1u, 0x7fffffffu)),
+      m_micChoice(config.micId),
+      m_speakerChoice(config.speakerId)
 {
 }
 
@@ -130,6 +132,8 @@ KLWebRtcPeer::~KLWebRtcPeer()
 {
     if (m_channel)
         g_object_unref(m_channel);
+    if (m_pendingSink)
+        gst_object_unref(m_pendingSink);
     if (m_stopped && m_pipeline)
         gst_object_unref(m_pipeline); // at NULL already: no streaming thread is left
     else
@@ -348,19 +352,17 @@ bool KLWebRtcPeer::buildPublisher()
                             " vtee. ! queue leaky=downstream max-size-buffers=1 ! videoconvert ! video/x-raw,format=BGRA"
                             " ! appsink name=frames sync=false max-buffers=1 drop=true")
                  .arg(w).arg(h).arg(fps).arg(m_config.screen ? 600000 : 300000).arg(m_videoSsrc);
-    const QString audio = QStringLiteral("audiotestsrc is-live=true wave=%1 freq=440 volume=0.4"
-                                         " ! audioconvert ! audioresample ! audio/x-raw,rate=48000,channels=1"
+    // The source (microphone, tone or silence) is put in front of "ain" once the pipeline is
+    // made, and may be swapped there while it runs.
+    const QString audio = QStringLiteral("audioconvert name=ain ! audioresample ! audio/x-raw,rate=48000,channels=1"
                                          " ! volume name=avol ! level name=alevel interval=100000000 post-messages=true"
                                          " ! audioconvert ! opusenc bitrate=32000"
-                                         " ! rtpopuspay pt=111 ssrc=%2"
-                                         " ! capsfilter name=artp caps=\"application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000,ssrc=(uint)%2\""
+                                         " ! rtpopuspay pt=111 ssrc=%1"
+                                         " ! capsfilter name=artp caps=\"application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000,ssrc=(uint)%1\""
                                          " ! webrtc.")
-                              .arg(m_config.tone ? QStringLiteral("sine") : QStringLiteral("silence"))
                               .arg(m_audioSsrc);
-    if (!camera && !m_config.screen)
+    if (!camera && !m_config.screen && m_config.video)
         KL_ENGINE_LOG(4, QStringLiteral("no camera: sending the test pattern with %1").arg(nonEmpty(m_config.overlayText, "no name")));
-    KL_ENGINE_LOG(4, m_config.tone ? QStringLiteral("no microphone: sending a tone")
-                                   : QStringLiteral("no microphone: sending silence"));
     // What the stream was created without is not sent at all (an audio-only meeting sends no
     // video; a share sends no audio).
     QString description = QStringLiteral("webrtcbin name=webrtc");
@@ -389,6 +391,12 @@ bool KLWebRtcPeer::buildPublisher()
         gst_object_unref(m_videoValve);
     if ((m_audioVolume = gst_bin_get_by_name(GST_BIN(m_pipeline), "avol")))
         gst_object_unref(m_audioVolume);
+    if ((m_audioIn = gst_bin_get_by_name(GST_BIN(m_pipeline), "ain"))) {
+        gst_object_unref(m_audioIn);
+        QString device;
+        GstElement *source = makeMicrophone(m_config.micId, &device);
+        placeMicrophone(source, device);
+    }
     if (GstElement *sink = gst_bin_get_by_name(GST_BIN(m_pipeline), "frames")) {
         addAppSink(sink, nullptr);
         gst_object_unref(sink);

@@ -3,7 +3,9 @@
 // One WebRTC peer connection on GStreamer's webrtcbin, in a pipeline of its own: either a
 // publisher (camera or test pattern with the member's name, microphone or a tone or silence,
 // VP8 and Opus, a data channel) or a subscriber (whatever the media server offers, decoded:
-// video to BGRA frames, audio measured by a `level` element and played or discarded).
+// video to BGRA frames, audio measured by a `level` element and played on the chosen speaker or
+// discarded). Microphones and speakers are opened through the engine's device monitor and can
+// be switched while the peer runs, without a new negotiation.
 //
 // Callbacks arrive on GStreamer's threads; the owner moves work to its own queue. The peer
 // never blocks on its owner.
@@ -19,6 +21,11 @@
 #include <memory>
 #include <mutex>
 
+class KLWebRtcDeviceMonitor;
+
+/// The microphone id that asks for a 440 Hz tone instead of a device (tests, simulated members).
+inline constexpr char kKLWebRtcToneMicrophone[] = "test-tone";
+
 struct KLWebRtcPeerConfig {
     bool publisher = false;
     /// The media server is on this machine: ICE gathers on 127.0.0.1 only and every remote
@@ -29,7 +36,14 @@ struct KLWebRtcPeerConfig {
     bool relayOnly = false;     ///< only TURN relay candidates are used
     QString overlayText;        ///< drawn on the test pattern (the member's name)
     QString cameraDevice;       ///< a V4L2 device node; the test pattern when absent
-    bool tone = false;          ///< a 440 Hz tone instead of silence where there is no microphone
+    /// Where microphones and speakers are opened; without it silence is sent and received
+    /// audio is discarded.
+    std::shared_ptr<KLWebRtcDeviceMonitor> devices;
+    /// The chosen microphone's id (kKLWebRtcToneMicrophone for a tone); the default one when
+    /// empty or not listed, silence when there is none.
+    QString micId;
+    /// The chosen speaker's id for received audio; the default one when empty or not listed.
+    QString speakerId;
     bool audio = true;
     bool video = true;
     bool screen = false;
@@ -88,6 +102,14 @@ public:
     void setVideoMuted(bool muted);
     /// Subscriber: plays (or silences) the received audio.
     void setPlaybackMuted(bool muted);
+    /// Publisher: sends from another microphone (as KLWebRtcPeerConfig::micId chooses) from now
+    /// on; the stream and its negotiation stay as they are.
+    void switchMicrophone(const QString &micId);
+    /// Subscriber: plays the received audio on another speaker from now on (the old one is
+    /// let go once the audio chain is between two buffers).
+    void switchSpeaker(const QString &speakerId);
+    /// The microphone or speaker in use (its device id; empty for a tone, silence or discarding).
+    QString audioDeviceInUse() const;
     bool sendData(const QString &text);
     /// Starts one statistics request; stats() holds the answer once it came.
     void requestStats();
@@ -119,6 +141,7 @@ public:
     void onBusMessage(struct _GstMessage *message);
     void onSample(struct _GstAppSink *sink);
     void onCaps();
+    void onSpeakerIdle();
 
 private:
     KLWebRtcPeer(const KLWebRtcPeerConfig &config, KLWebRtcPeerCallbacks callbacks);
@@ -126,6 +149,12 @@ private:
     bool buildSubscriber();
     void watchChannel(struct _GstWebRTCDataChannel *channel);
     void addAppSink(struct _GstElement *convertFrom, struct _GstPad *from);
+    struct _GstElement *makeMicrophone(const QString &micId, QString *deviceId);
+    struct _GstElement *makeSpeaker(const QString &speakerId, QString *deviceId);
+    /// Puts the (floating) microphone element in place of the current source.
+    void placeMicrophone(struct _GstElement *source, const QString &deviceId);
+    /// Subscriber: ends the received audio's chain with the chosen speaker.
+    void attachSpeaker(struct _GstElement *chain);
 
     KLWebRtcPeerConfig m_config;
     KLWebRtcPeerCallbacks callbacks() const;
@@ -140,6 +169,18 @@ private:
     std::atomic<int> m_frames{0};
     std::atomic<int> m_capsSeen{0};
     int m_capsExpected = 0;
+
+    // Microphone and speaker swaps (never held while calling back or into the bus handler).
+    mutable std::mutex m_deviceMutex;
+    QString m_micChoice, m_speakerChoice;        // what the owner chose
+    QString m_deviceInUse;                       // what is open
+    struct _GstElement *m_audioSource = nullptr; // publisher: microphone, tone or silence
+    struct _GstElement *m_audioIn = nullptr;     // publisher: what the source feeds
+    struct _GstElement *m_audioOut = nullptr;    // subscriber: what feeds the speaker
+    struct _GstElement *m_audioSink = nullptr;   // subscriber: the speaker or a discarding sink
+    struct _GstElement *m_pendingSink = nullptr; // subscriber: the next speaker (one reference)
+    QString m_pendingDevice;
+    bool m_swapWaiting = false;                  // an idle probe will put the pending speaker in
 
     mutable std::mutex m_mutex;
     bool m_offerWanted = false;

@@ -112,12 +112,10 @@ void KLWebRtcPeer::onPadAdded(GstPad *pad)
         description = QStringLiteral("queue ! rtpvp8depay ! vp8dec ! videoconvert ! video/x-raw,format=BGRA"
                                      " ! appsink name=frames sync=false max-buffers=2 drop=true");
     } else if (media == QLatin1String("audio") && encoding == QLatin1String("OPUS")) {
-        // Played where a sound server is there; discarded in time otherwise.
-        const bool sound = hasElement("pulsesink") && !qEnvironmentVariableIsEmpty("PULSE_SERVER");
+        // The speaker takes the placeholder's place once the chain is made (attachSpeaker).
         description = QStringLiteral("queue ! rtpopusdepay ! opusdec ! audioconvert"
                                      " ! level interval=100000000 post-messages=true ! volume name=pvol"
-                                     " ! audioconvert ! audioresample ! %1")
-                          .arg(sound ? QStringLiteral("pulsesink") : QStringLiteral("fakesink sync=true"));
+                                     " ! audioconvert ! audioresample name=pout ! fakesink name=speaker");
     } else {
         description = QStringLiteral("fakesink");
         KL_ENGINE_LOG(2, QStringLiteral("received %1 %2 discarded").arg(media, encoding));
@@ -137,6 +135,7 @@ void KLWebRtcPeer::onPadAdded(GstPad *pad)
     if (GstElement *volume = gst_bin_get_by_name(GST_BIN(bin), "pvol")) {
         m_audioVolume = volume;
         gst_object_unref(volume);
+        attachSpeaker(bin);
     }
     gst_element_sync_state_with_parent(bin);
     GstPad *sinkPad = gst_element_get_static_pad(bin, "sink");
