@@ -171,6 +171,24 @@ TEST(UtilityQueues, SerialWorkIsOrderedAndConcurrentWorkOverlapsOffTheMainThread
     EXPECT_TRUE(kltest::waitUntil([&]() { return finished.load() == 2; }));
     EXPECT_FALSE(onMain.load());
     EXPECT_EQ(QThreadPool::globalInstance()->activeThreadCount(), 0);
+
+    // With one pool thread held, waiting blocks run each once: the high-priority one first,
+    // the others in the order they were queued.
+    QThreadPool &pool = KLUtility::shareInstance().concurrentQueue();
+    const int threads = pool.maxThreadCount();
+    pool.setMaxThreadCount(1);
+    std::promise<void> release;
+    KLUtility::shareInstance().dispatch_async_concurrent([held = release.get_future().share()] { held.wait(); });
+    OrderLog waiting;
+    for (const char *name : {"a", "b"})
+        KLPerformBlockOnConcurrentQueue([&waiting, name] { waiting.add(name); });
+    KLUtility::shareInstance().dispatch_async_concurrent([&waiting] { waiting.add("urgent"); }, QThread::HighPriority);
+    KLPerformBlockOnConcurrentQueue([&waiting] { waiting.add("c"); });
+    release.set_value();
+    pool.waitForDone();
+    pool.setMaxThreadCount(threads);
+    std::lock_guard lock(waiting.mutex);
+    EXPECT_EQ(waiting.entries, (QStringList{"urgent", "a", "b", "c"}));
 }
 
 TEST(SharedQueues, MeetingQueuesCountUntilTakenDownAndOneReleasedOnItsOwnThreadUntilJoined)

@@ -105,12 +105,13 @@ int SimMediaRecord::refusedSoFar() const
 
 QList<SimMediaFrame> SimMediaRecord::frames(int connection) const
 {
+    // A list of its own, never one sharing its block with m_frames: a caller's copy that
+    // detaches reads the shared elements while the server thread, told by a relaxed reference
+    // count that the block is its own again, moves them as it grows the list.
     std::lock_guard lock(m_mutex);
-    if (connection < 0)
-        return m_frames;
     QList<SimMediaFrame> selected;
     for (const SimMediaFrame &frame : m_frames)
-        if (frame.connection == connection)
+        if (connection < 0 || frame.connection == connection)
             selected.append(frame);
     return selected;
 }

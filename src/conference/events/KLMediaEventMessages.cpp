@@ -24,7 +24,7 @@ void KLMediaEventHandler::incomingCommonWebRtcMsg(qint32 type)
 {
     // The engine's audio thread must not wait for records and notifications.
     std::weak_ptr<KLMediaEventHandler> weak = weak_from_this();
-    KLUtility::shareInstance().concurrentQueue().start(
+    KLUtility::shareInstance().dispatch_async_concurrent(
         [weak, type] {
             if (auto self = weak.lock())
                 self->handleEngineMessage(type);
