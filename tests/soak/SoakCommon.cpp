@@ -48,7 +48,7 @@ bool SoakWorld::start(int members, int latencyMs, QString *error)
     QJsonObject meeting = meetings.at(0).toObject();
     QJsonArray list = meeting.value("members").toArray();
     const QJsonObject model = list.at(1).toObject();
-    for (int i = int(list.size()); i < members; ++i) {
+    for (int i = int(list.size()); i < members - 1; ++i) {
         QJsonObject member = model;
         member.insert("memberUUID", QStringLiteral("50AC0000-0000-4000-8000-%1").arg(i, 12, 10, QLatin1Char('0')));
         member.insert("memberId", 710000 + i);
@@ -60,6 +60,20 @@ bool SoakWorld::start(int members, int latencyMs, QString *error)
         state.insert("online", i % 2);
         member.insert("callState", state);
         list.append(member);
+    }
+    // A second guest, known only by a phone number: unlike the scenario's guest (known by an
+    // e-mail address, so never in the SDK's list) it is listed and goes online and offline.
+    for (const QJsonValue &value : std::as_const(list)) {
+        if (value["memberType"].toInt() != 3)
+            continue;
+        QJsonObject guest = value.toObject();
+        guest.insert("memberUUID", QStringLiteral("50AC0000-0000-4000-9000-000000000001"));
+        guest.insert("memberId", 719999);
+        guest.insert("displayName", QStringLiteral("Phone Guest"));
+        guest.insert("email", QString());
+        guest.insert("cellPhone", QStringLiteral("+1 415 555 0199"));
+        list.append(guest);
+        break;
     }
     meeting.insert("members", list);
     meetings[0] = meeting;
@@ -103,16 +117,23 @@ bool SoakWorld::start(int members, int latencyMs, QString *error)
     return true;
 }
 
+void SoakWorld::forgetRecords()
+{
+    m_sim->clearRequests();
+    m_sim->clearMediaFrames();
+    m_platform->clearCalls();
+}
+
 QString SoakWorld::selfUuid() const
 {
     return m_meeting.value("selfMemberUUID").toString();
 }
 
-QStringList SoakWorld::otherMembers(bool staffOnly) const
+QStringList SoakWorld::otherMembers() const
 {
     QStringList uuids;
     for (const QJsonValue &member : m_meeting.value("members").toArray())
-        if (member["memberUUID"].toString() != selfUuid() && (!staffOnly || member["memberType"].toInt() == 1))
+        if (member["memberUUID"].toString() != selfUuid())
             uuids << member["memberUUID"].toString();
     return uuids;
 }

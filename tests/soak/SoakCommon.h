@@ -36,10 +36,13 @@ class SoakWorld {
 public:
     bool start(int members, int latencyMs, QString *error);
     kelvosim::MeetingSim &sim() { return *m_sim; }
+    /// Forgets what the simulator and the fake platform recorded (every request, frame and
+    /// platform call), so that the memory figures are the SDK's rather than these logs.
+    void forgetRecords();
     QJsonObject meeting() const { return m_meeting; }
     QString selfUuid() const;
-    /// The other members' uuids, in scenario order; with `staffOnly`, only those of member type 1.
-    QStringList otherMembers(bool staffOnly = false) const;
+    /// The other members' uuids (not the rooms), in scenario order.
+    QStringList otherMembers() const;
     /// A fresh conference service for the meeting over the relay (not joined yet).
     std::shared_ptr<KLConferenceService> makeService(std::shared_ptr<KLSDKMeetingEventDelegate> delegate,
                                                      std::shared_ptr<KLConferenceManagerDataSource> layout) const;

@@ -77,14 +77,17 @@ private:
     int m_failed = 0;
 };
 
-/// Online members by uuid as the simulator has them now (members and rooms).
+/// Online members by uuid as the simulator has them now (members and rooms). An external member
+/// known by an e-mail address has no place in the SDK's list (it is never registered, so its
+/// pushes find no member): the simulator's side leaves it out too.
 QSet<QString> simOnline(kelvosim::MeetingSim &sim)
 {
     QSet<QString> online;
     const QJsonObject live = sim.liveMeeting();
     for (const char *list : {"members", "rooms"})
         for (const QJsonValue &entry : live.value(list).toArray())
-            if (entry["callState"]["online"].toInt() == 1)
+            if (entry["callState"]["online"].toInt() == 1
+                && !(entry["memberType"].toInt() == 3 && !entry["email"].toString().isEmpty()))
                 online.insert(entry["memberUUID"].toString());
     return online;
 }
@@ -168,8 +171,8 @@ int runMeetingSoak(int minutes)
     Ledger ledger;
     const QJsonValue appointmentId = world.meeting().value("appointmentId");
     const QStringList others = world.otherMembers();
-    // Churn moves the staff; the guest and the rooms keep the state the scenario gives them.
-    const QStringList staff = world.otherMembers(true);
+    // Churn moves the staff and the guests (one known by an e-mail address, one by a phone
+    // number); the rooms keep the state the scenario gives them.
     QHash<QString, std::shared_ptr<KLParticipant>> participants;
     for (const QJsonValue &member : world.meeting().value("members").toArray())
         participants.insert(member["memberUUID"].toString(), KLParticipant::createWithDictionary(member.toObject()));
@@ -199,7 +202,7 @@ int runMeetingSoak(int minutes)
 
     std::vector<Every> schedule = {
         {700, [&] { // member churn
-             sim.setMemberOnline(anyOf(staff), random->bounded(2) == 1);
+             sim.setMemberOnline(anyOf(others), random->bounded(2) == 1);
              ++churns;
          }},
         {1100, [&] { // mute and camera changes of others
@@ -236,10 +239,7 @@ int runMeetingSoak(int minutes)
              ++shares;
          }},
         {20000, [&] { sim.closeSignalling(1006); ++resets; }},
-        {10000, [&] { // the simulator's own records of requests and frames would grow all along
-             sim.clearRequests();
-             sim.clearMediaFrames();
-         }},
+        {10000, [&] { world.forgetRecords(); }}, // the test doubles' records would grow all along
         {60000, [&] { sim.closeMedia(1006); ++drops; }},
         {60000, [&] {
              const Ledger::Tally t = ledger.tally();
