@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
 #include <QThread>
 
 using kelvosim::SimJanus;
@@ -58,14 +57,7 @@ protected:
     // An audio-only member whose stream names its microphone and speaker.
     void join(Member &m, const QString &uuid, const QString &micId, const QString &speakerId)
     {
-        const QJsonObject param{
-            {QStringLiteral("rtcWsRegInfo"),
-             QJsonObject{{QStringLiteral("signalingServer"), janus.url()},
-                         {QStringLiteral("regInfo"), QJsonObject{{QStringLiteral("appointmentId"), QStringLiteral("meeting-1")},
-                                                                 {QStringLiteral("memberUuid"), uuid},
-                                                                 {QStringLiteral("token"), janus.token()}}}}},
-            {QStringLiteral("caFile"), janus.caFile()},
-            {QStringLiteral("iceServices"), QJsonArray()}};
+        const QJsonObject param = roomParam(janus.url(), janus.caFile(), QStringLiteral("meeting-1"), uuid, janus.token());
         m.connection = engine->createConnection(param, 1, 0, false, false, m.events);
         m.local = engine->createStream({{QStringLiteral("audio"), true}, {QStringLiteral("video"), false},
                                         {QStringLiteral("micId"), micId}, {QStringLiteral("speakerId"), speakerId}},

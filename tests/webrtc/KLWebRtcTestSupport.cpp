@@ -161,6 +161,28 @@ bool framesStop(const FrameView &view, int quietMs, int timeoutMs)
     }, timeoutMs);
 }
 
+QJsonObject roomParam(const QString &url, const QString &caFile, const QString &room, const QString &uuid,
+                      const QString &token)
+{
+    return {{QStringLiteral("rtcWsRegInfo"),
+             QJsonObject{{QStringLiteral("signalingServer"), url},
+                         {QStringLiteral("regInfo"), QJsonObject{{QStringLiteral("appointmentId"), room},
+                                                                 {QStringLiteral("memberUuid"), uuid},
+                                                                 {QStringLiteral("token"), token}}}}},
+            {QStringLiteral("caFile"), caFile},
+            {QStringLiteral("displayName"), QStringLiteral("Member ") + uuid},
+            {QStringLiteral("iceServices"), QJsonArray()}};
+}
+
+QJsonObject simRoomParam(const QJsonObject &meeting, const QString &caFile)
+{
+    const QJsonObject info = meeting.value(QLatin1String("meetingInfo")).toObject();
+    return roomParam(info.value(QLatin1String("rtcserverWsUrl")).toString(), caFile,
+                     info.value(QLatin1String("roomid")).toString(),
+                     meeting.value(QLatin1String("selfMemberUUID")).toString(),
+                     meeting.value(QLatin1String("meetingToken")).toString());
+}
+
 QJsonObject status(const std::shared_ptr<KLRTCMediaConnection> &connection)
 {
     std::mutex mutex;

@@ -65,6 +65,14 @@ private:
 /// still arrive first); false when frames keep coming for `timeoutMs`.
 bool framesStop(const FrameView &view, int quietMs = 1000, int timeoutMs = 8000);
 
+/// What the join hands the engine for a Janus room: the server, its CA, the room, the member
+/// (shown as "Member <uuid>") and the token; no ICE servers.
+QJsonObject roomParam(const QString &url, const QString &caFile, const QString &room, const QString &uuid,
+                      const QString &token);
+/// The same for a meeting of the simulator's scenario ("meetingInfo", "selfMemberUUID",
+/// "meetingToken"): what the join would hand the engine for it.
+QJsonObject simRoomParam(const QJsonObject &scenarioMeeting, const QString &caFile);
+
 /// The connection's statistics as getStatusForMedia answers them.
 QJsonObject status(const std::shared_ptr<KLRTCMediaConnection> &connection);
 /// The received level of the (first) subscribed stream, -1 when none is listed.
