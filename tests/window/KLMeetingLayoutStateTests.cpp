@@ -3,33 +3,18 @@
 // notifications reach the drawn layout.
 
 #include "host/UserPersistentData.h"
-#include "media/fake/KLFakeMediaSDK.h"
-#include "model/KLSDKMeetingConfigInternal.h"
-#include "model/KLUISDKGuiConfigInternal.h"
-#include "platform/KLFakePlatform.h"
-#include "presentation/KLDialogQueue.h"
 #include "presentation/KLToastManager.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "window/KLMeetingLayoutViewController.h"
-#include "window/KLUISDKMeetingWindow.h"
 
-#include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
-
-#include "KLHubFakeMeeting.h"
+#include "KLOfflineWindowFixture.h"
 #include "KLTestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-class NullDelegate final : public KLUISDKMeetingEventDelegate {
-public:
-    void onMeetingJoined() override {}
-    void onError(int, const QString &) override {}
-    void onMeetingFinish(int, const QString &) override {}
-};
 
 /// Records what the layout asks of its widgets.
 class RecordingLayoutView final : public KLMeetingLayoutView {
@@ -56,14 +41,11 @@ public:
     int memberChanges = 0;
 };
 
-class MeetingLayout : public ::testing::Test {
+class MeetingLayout : public kltest::OfflineWindowTest {
 protected:
     void SetUp() override
     {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        engine = KLFakeMediaSDK::installNew();
-        KLPlatform::install(std::make_shared<KLFakePlatform>());
-        KLDialogQueue::shared().setView(dialogs);
+        OfflineWindowTest::SetUp();
         for (const QString &key : {QStringLiteral("KEY_NEW_VERSION_TIPS"), QStringLiteral("KEY_NEW_MEETING_NOTE_TIPS")})
             UserPersistentData::sharedInstance().removeObjectForKey(key);
         for (const char *name : {"viewDidEnterScreenMode", "hubAndRightViewsShow", "hubAndRightViewsHidden"}) {
@@ -73,30 +55,19 @@ protected:
     }
     void TearDown() override
     {
-        window.reset();
-        dialogs->drain();
         KLNotificationCenter::defaultCenter().removeObserver(this);
-        KLDialogQueue::shared().setView(nullptr);
+        OfflineWindowTest::TearDown();
         KLToastManager::shared().closeResidentToast();
-        KLPlatform::install(nullptr);
-        KLRTCMediaSDK::install(nullptr);
     }
 
     void open(bool internal)
     {
-        const QVariantMap meeting{{"meetingUUID", "5F3C2A9E-8D41-4B7A-9C62-1E0D7A4B8F21"},
-                                  {"memberUUID", "3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01"},
-                                  {"meetingToken", "token"}, {"meetingDomain", "127.0.0.1:9"}, {"vanInternal", internal}};
-        const QVariantMap ui{{"meetingTopic", "Weekly sync"}, {"meetingCode", "884 211 907"}, {"meetingTime", "10:00-11:00"}};
-        window = KLUISDKMeetingWindow::create(std::make_shared<KLUISDKGuiConfigInternal>(ui),
-                                              KLSDKMeetingConfigInternal::create(meeting), std::make_shared<NullDelegate>());
+        OfflineWindowTest::open(internal, true,
+                                {{"meetingTopic", "Weekly sync"}, {"meetingCode", "884 211 907"}, {"meetingTime", "10:00-11:00"}});
         view = std::make_shared<RecordingLayoutView>();
         window->layout()->setView(view);
     }
 
-    std::shared_ptr<KLFakeMediaSDK> engine;
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
-    std::shared_ptr<KLUISDKMeetingWindow> window;
     std::shared_ptr<RecordingLayoutView> view;
     QStringList posted;
 };

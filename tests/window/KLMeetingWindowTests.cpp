@@ -4,85 +4,36 @@
 // awake only while the window is open.
 
 #include "conference/service/KLConferenceService.h"
-#include "model/KLSDKMeetingConfigInternal.h"
-#include "model/KLUISDKGuiConfigInternal.h"
-#include "media/fake/KLFakeMediaSDK.h"
-#include "platform/KLFakePlatform.h"
-#include "presentation/KLDialogQueue.h"
-#include "presentation/KLToastManager.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "window/KLMeetingLayoutViewController.h"
-#include "window/KLUISDKMeetingWindow.h"
 
-#include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
 #include <KelvoUISDK/KLUISDKMeetingMainWindow.h>
 
-#include "KLHubFakeMeeting.h"
+#include "KLOfflineWindowFixture.h"
 #include "KLTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 namespace {
 
-class HostDelegate final : public KLUISDKMeetingEventDelegate {
-public:
-    struct Call { QString kind; int code; QString text; };
-    void onMeetingJoined() override { add({"joined", 0, {}}); }
-    void onError(int code, const QString &reason) override { add({"error", code, reason}); }
-    void onMeetingFinish(int reason, const QString &text) override { add({"finish", reason, text}); }
-    std::vector<Call> calls() const { std::lock_guard l(m); return m_calls; }
+using HostDelegate = kltest::HostCalls;
 
-private:
-    void add(Call call) { std::lock_guard l(m); m_calls.push_back(std::move(call)); }
-    mutable std::mutex m;
-    std::vector<Call> m_calls;
-};
-
-class MeetingWindow : public ::testing::Test {
+class MeetingWindow : public kltest::OfflineWindowTest {
 protected:
     void SetUp() override
     {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        engine = KLFakeMediaSDK::installNew();
-        platform = std::make_shared<KLFakePlatform>();
-        KLPlatform::install(platform);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
+        OfflineWindowTest::SetUp();
         KLNotificationCenter::defaultCenter().addObserver(
             this, KLNotificationNames::KLHostUtilsCloseAppNotify, [this](const KLNotification &) { ++closeApps; });
     }
     void TearDown() override
     {
-        window.reset();
-        dialogs->drain();
         KLNotificationCenter::defaultCenter().removeObserver(this);
-        KLDialogQueue::shared().setView(nullptr);
-        KLPlatform::install(nullptr);
-        KLRTCMediaSDK::install(nullptr);
+        OfflineWindowTest::TearDown();
     }
 
-    static QVariantMap meeting(bool internal, bool allowNoMic = false)
-    {
-        return {{"meetingUUID", "5F3C2A9E-8D41-4B7A-9C62-1E0D7A4B8F21"}, {"memberUUID", "3B7E1C52-9A4D-4F0B-8E21-6C5D2F9A1B01"},
-                {"meetingToken", "token"}, {"meetingDomain", "127.0.0.1:9"}, {"vanInternal", internal}, {"allowNoMic", allowNoMic}};
-    }
-
-    void open(bool internal, bool allowNoMic = false, const QVariantMap &ui = {})
-    {
-        window = KLUISDKMeetingWindow::create(std::make_shared<KLUISDKGuiConfigInternal>(ui),
-                                              KLSDKMeetingConfigInternal::create(meeting(internal, allowNoMic)),
-                                              host);
-    }
-
-    std::shared_ptr<KLFakeMediaSDK> engine;
-    std::shared_ptr<KLFakePlatform> platform;
-    std::shared_ptr<HostDelegate> host = std::make_shared<HostDelegate>();
-    std::shared_ptr<kltest::DialogPresser> dialogs = std::make_shared<kltest::DialogPresser>();
-    std::shared_ptr<KLUISDKMeetingWindow> window;
     int closeApps = 0;
 };
 
