@@ -4,9 +4,11 @@
 
 #include "KLRegistryTestSupport.h"
 
+#include "model/KLCallState.h"
 #include "runtime/KLTimeScale.h"
 
 #include <functional>
+#include <thread>
 
 using namespace kltest;
 
@@ -165,6 +167,46 @@ TEST_F(RegistryMainView, SecondClickReplacesTheFirstTimer)
     // One expiry only: a second one would show "A" again as a content update.
     EXPECT_EQ(s.host->layout->mainScreen, (QStringList{"B", "C", "A"}));
     EXPECT_TRUE(s.host->layout->updated.isEmpty());
+}
+
+// Member pushes ask for the choice; the requests of one event-loop turn share one choice, made
+// after the last of them so that it sees what every push changed.
+TEST_F(RegistryMainView, RequestsOfOneTurnShareOneChoiceMadeAfterTheLast)
+{
+    RegistryScene s;
+    s.add({P, {"A", 0}, {"B", 0}});
+    const auto comesOnline = [&](const char *uuid) { s.feed(uuid)->participant()->callState()->online = 1; };
+    auto keeper = std::make_shared<int>();
+    const auto &layout = *s.host->layout;
+
+    s.registry.requestMainViewChoice(keeper);
+    comesOnline("A");
+    s.registry.requestMainViewChoice(keeper);
+    EXPECT_TRUE(layout.mainScreen.isEmpty()); // nothing before the turn ends
+    pumpEvents(50);
+    EXPECT_EQ(layout.mainScreen, QStringList{"A"}); // one choice, and it saw "A" come online
+    EXPECT_EQ(layout.smallScreen, 1);
+
+    // A reader of the main view in the same turn has the choice made first; the queued one
+    // then has nothing left to do.
+    s.feed("A")->participant()->callState()->online = 0;
+    comesOnline("B");
+    s.registry.requestMainViewChoice(keeper);
+    s.registry.choosePendingMainView();
+    EXPECT_EQ(layout.mainScreen, (QStringList{"A", "B"}));
+    pumpEvents(50);
+    EXPECT_EQ(layout.smallScreen, 2);
+
+    // Once the meeting that owns the registry is gone, a queued choice does nothing.
+    s.registry.requestMainViewChoice(keeper);
+    keeper.reset();
+    pumpEvents(50);
+    EXPECT_EQ(layout.smallScreen, 2);
+
+    // A thread without an event loop has no turn to wait for: the choice is made at once.
+    keeper = std::make_shared<int>();
+    std::thread([&] { s.registry.requestMainViewChoice(keeper); }).join();
+    EXPECT_EQ(layout.smallScreen, 3);
 }
 
 } // namespace

@@ -137,6 +137,11 @@ TEST(RegistryMembers, RegistersNewMembersOnceSkipsBadOrExternalEntriesAndTellsTh
     // A list with nobody new registers nothing and posts nothing.
     s.registry.addParticipants(QJsonArray{member("A", state(1))});
     EXPECT_EQ(updates.count, 1);
+    // A feed renamed after registration is found by its uuid now, not made a second time.
+    s.registry.clientWithUUID("A")->setUuid("A2");
+    s.registry.addParticipants(QJsonArray{member("Z", state(0)), member("A2", state(1))});
+    EXPECT_EQ(uuidsOf(s.registry.participants()), (QStringList{"A2", "Y", "Z"}));
+    EXPECT_TRUE(s.registry.clientWithUUID("A2")->isOnline());
 
     // Internal staff meetings load avatars instead of telling the host; offline ones leave the
     // alone flag set.

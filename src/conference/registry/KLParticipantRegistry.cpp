@@ -20,6 +20,8 @@
 #include <KelvoUISDK/KLSDKMeetingUser.h>
 #include <KelvoUISDK/KLUISDKMeetingEventDelegate.h>
 
+#include <atomic>
+
 namespace {
 
 const QString kLogTag = QStringLiteral("KLParticipantRegistry");
@@ -112,15 +114,24 @@ std::shared_ptr<KLFeedClient> firstOf(const KLFeedClientList &feeds, Predicate m
     return nullptr;
 }
 
+// Registries are told apart by a number rather than their address, which a new registry
+// may reuse while the old one's queued choice is still waiting.
+quint64 nextChoiceId()
+{
+    static std::atomic<quint64> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 } // namespace
 
 KLParticipantRegistry::KLParticipantRegistry(std::shared_ptr<KLParticipantRegistryHost> host)
-    : m_host(std::move(host))
+    : m_host(std::move(host)), m_choiceId(nextChoiceId())
 {
 }
 
 KLParticipantRegistry::KLParticipantRegistry(KLParticipantRegistryHost &host)
     : m_host(std::shared_ptr<KLParticipantRegistryHost>(), &host) // borrowed: never deleted here
+    , m_choiceId(nextChoiceId())
 {
 }
 
@@ -128,82 +139,57 @@ KLParticipantRegistry::~KLParticipantRegistry() = default;
 
 // ---- Registry state ------------------------------------------------------------------
 
-KLFeedClientList KLParticipantRegistry::participants() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_participants;
-}
+KLFeedClientList KLParticipantRegistry::participants() const { return guarded(m_participants); }
 
-std::shared_ptr<KLFeedClient> KLParticipantRegistry::publisher() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_publisher;
-}
+std::shared_ptr<KLFeedClient> KLParticipantRegistry::publisher() const { return guarded(m_publisher); }
 
 void KLParticipantRegistry::setPublisher(std::shared_ptr<KLFeedClient> publisher)
 {
-    std::lock_guard lock(m_mutex);
-    m_publisher = std::move(publisher);
+    setGuarded(m_publisher, std::move(publisher));
 }
 
 std::shared_ptr<KLFeedClient> KLParticipantRegistry::displayingClient() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_displayingClient;
+    return guarded(m_displayingClient);
 }
 
 void KLParticipantRegistry::setDisplayingClient(std::shared_ptr<KLFeedClient> feed)
 {
-    std::lock_guard lock(m_mutex);
-    m_displayingClient = std::move(feed);
+    setGuarded(m_displayingClient, std::move(feed));
 }
 
-std::shared_ptr<KLFeedClient> KLParticipantRegistry::lockedFeed() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_lockedFeed;
-}
+std::shared_ptr<KLFeedClient> KLParticipantRegistry::lockedFeed() const { return guarded(m_lockedFeed); }
 
 void KLParticipantRegistry::setLockedFeed(std::shared_ptr<KLFeedClient> feed)
 {
-    std::lock_guard lock(m_mutex);
-    m_lockedFeed = std::move(feed);
+    setGuarded(m_lockedFeed, std::move(feed));
 }
 
 std::shared_ptr<KLFeedClient> KLParticipantRegistry::remoteShareScreenFeed() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_remoteShareScreenFeed;
+    return guarded(m_remoteShareScreenFeed);
 }
 
 void KLParticipantRegistry::setRemoteShareScreenFeed(std::shared_ptr<KLFeedClient> feed)
 {
-    std::lock_guard lock(m_mutex);
-    m_remoteShareScreenFeed = std::move(feed);
+    setGuarded(m_remoteShareScreenFeed, std::move(feed));
 }
 
 std::shared_ptr<KLFeedClient> KLParticipantRegistry::floorChangeFeed() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_floorChangeFeed;
+    return guarded(m_floorChangeFeed);
 }
 
 void KLParticipantRegistry::setFloorChangeFeed(std::shared_ptr<KLFeedClient> feed)
 {
-    std::lock_guard lock(m_mutex);
-    m_floorChangeFeed = std::move(feed);
+    setGuarded(m_floorChangeFeed, std::move(feed));
 }
 
-bool KLParticipantRegistry::isOnlyPersonEnterRoom() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_isOnlyPersonEnterRoom;
-}
+bool KLParticipantRegistry::isOnlyPersonEnterRoom() const { return guarded(m_isOnlyPersonEnterRoom); }
 
 void KLParticipantRegistry::setIsOnlyPersonEnterRoom(bool alone)
 {
-    std::lock_guard lock(m_mutex);
-    m_isOnlyPersonEnterRoom = alone;
+    setGuarded(m_isOnlyPersonEnterRoom, alone);
 }
 
 // ---- Lookups -------------------------------------------------------------------------
@@ -219,7 +205,30 @@ std::shared_ptr<KLFeedClient> KLParticipantRegistry::clientWithUUID(const QStrin
             return mapped;
         feeds = m_participants;
     }
+    // A feed renamed after registration is found by its uuid now.
     return firstOf(feeds, [&](const KLFeedClient &feed) { return feed.uuid() == uuid; });
+}
+
+std::shared_ptr<KLFeedClient> KLParticipantRegistry::registeredFeed(const QString &uuid,
+                                                                    NewFeeds &newFeeds) const
+{
+    KLFeedClientList feeds;
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto mapped = m_participantsMapper.value(uuid))
+            return mapped;
+        if (!newFeeds.registeredIndexed)
+            feeds = m_participants;
+    }
+    if (!newFeeds.registeredIndexed) {
+        newFeeds.registeredIndexed = true;
+        for (const auto &feed : feeds) {
+            const QString current = feed->uuid();
+            if (!newFeeds.registeredByUuid.contains(current))
+                newFeeds.registeredByUuid.insert(current, feed);
+        }
+    }
+    return newFeeds.registeredByUuid.value(uuid);
 }
 
 bool KLParticipantRegistry::isClientExists(const QString &uuid) const
@@ -427,7 +436,7 @@ void KLParticipantRegistry::registerParticipant(const QJsonObject &dictionary, N
     }
     announceParticipant(participant);
 
-    auto feed = clientWithUUID(participant->memberUUID);
+    auto feed = registeredFeed(participant->memberUUID, newFeeds);
     if (!feed) {
         // A list may name a member twice; the second entry updates the feed made for the first.
         feed = newFeeds.byUuid.value(participant->memberUUID);

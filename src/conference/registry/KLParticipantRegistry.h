@@ -161,6 +161,16 @@ public:
     void clickedClientFeed(const std::shared_ptr<KLFeedClient> &feed);
     /// Chooses the main view's feed by the meeting's rules and shows it.
     void displayClientAutomatically();
+    /// Chooses the main view again when the calling thread's current event-loop turn ends:
+    /// the requests of one turn (a burst of member pushes read from one socket) share one
+    /// choice, made after the last of them, so it sees what every push changed. Requests from
+    /// different threads are never merged; on a thread without an event loop the choice is
+    /// made at once. The queued choice runs only while `keeper` lives, and `keeper` must own
+    /// this registry (the meeting's service).
+    void requestMainViewChoice(std::weak_ptr<const void> keeper);
+    /// Makes the choice requested on this thread now, if one is still queued: a reader of the
+    /// main view in the same turn sees it as if every request had been served at once.
+    void choosePendingMainView();
     /// Shows `feed` in the main view, asks for its high-definition video and redraws the strip.
     void displayClientOnMain(const std::shared_ptr<KLFeedClient> &feed);
     /// The strip: at most four feeds, publisher, share or sharer and floor feed first. Turns
@@ -178,8 +188,14 @@ private:
     struct NewFeeds {
         KLFeedClientList inOrder;
         QHash<QString, std::shared_ptr<KLFeedClient>> byUuid;
+        /// Registered feeds by their uuid now, made at the list's first unknown uuid.
+        QHash<QString, std::shared_ptr<KLFeedClient>> registeredByUuid;
+        bool registeredIndexed = false;
     };
     void registerParticipant(const QJsonObject &dictionary, NewFeeds &newFeeds);
+    /// `clientWithUUID` for a member list: the uuid index, then the feeds by their uuid now,
+    /// indexed once per list, so that a list of many unknown members scans the feeds once.
+    std::shared_ptr<KLFeedClient> registeredFeed(const QString &uuid, NewFeeds &newFeeds) const;
     void announceParticipant(const std::shared_ptr<KLParticipant> &participant);
     void copyCallState(const std::shared_ptr<KLFeedClient> &feed,
                        const std::shared_ptr<KLParticipant> &participant);
@@ -203,7 +219,23 @@ private:
     void clickedFeedExpired();
     void postMemberUpdate() const;
 
+
+    template <class T>
+    T guarded(const T &field) const
+    {
+        std::lock_guard lock(m_mutex);
+        return field;
+    }
+    template <class T>
+    void setGuarded(T &field, T value)
+    {
+        std::lock_guard lock(m_mutex);
+        field = std::move(value);
+    }
+
     const std::shared_ptr<KLParticipantRegistryHost> m_host;
+    /// Names this registry among those with a choice queued on a thread.
+    const quint64 m_choiceId;
 
     mutable std::recursive_mutex m_mutex;
     KLFeedClientList m_participants;

@@ -10,6 +10,8 @@
 #include "runtime/KLSDKLog.h"
 #include "runtime/KLTimer.h"
 
+#include <QAbstractEventDispatcher>
+#include <QMetaObject>
 #include <QSet>
 
 namespace {
@@ -44,15 +46,20 @@ KLToastFeed toastFeedOf(const std::shared_ptr<KLFeedClient> &feed)
     return toastFeed;
 }
 
+// The registries whose main-view choice is queued on this thread's event loop. Per thread,
+// so that nothing outlives the loop it waits on: when a thread ends with a choice still
+// queued, its set goes with it and no later request is swallowed.
+QSet<quint64> &pendingChoices()
+{
+    thread_local QSet<quint64> pending;
+    return pending;
+}
+
 } // namespace
 
 // ---- Lock and click ------------------------------------------------------------------
 
-std::shared_ptr<KLFeedClient> KLParticipantRegistry::clickedFeed() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_clickedFeed;
-}
+std::shared_ptr<KLFeedClient> KLParticipantRegistry::clickedFeed() const { return guarded(m_clickedFeed); }
 
 void KLParticipantRegistry::setClickedFeed(std::shared_ptr<KLFeedClient> feed)
 {
@@ -105,6 +112,35 @@ void KLParticipantRegistry::displayClientAutomatically()
 {
     if (auto feed = chooseMainFeed())
         displayClientOnMain(feed);
+}
+
+void KLParticipantRegistry::requestMainViewChoice(std::weak_ptr<const void> keeper)
+{
+    QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance();
+    if (!loop) {
+        displayClientAutomatically();
+        return;
+    }
+    if (pendingChoices().contains(m_choiceId))
+        return; // the queued choice comes after this request and serves it
+    pendingChoices().insert(m_choiceId);
+    // Queued behind the events already waiting on this thread: every push read in this turn
+    // has been handled when the choice runs.
+    QMetaObject::invokeMethod(
+        loop,
+        [this, id = m_choiceId, keeper = std::move(keeper)]() {
+            if (!pendingChoices().remove(id))
+                return; // a reader of the main view made it already
+            if (const auto alive = keeper.lock())
+                displayClientAutomatically();
+        },
+        Qt::QueuedConnection);
+}
+
+void KLParticipantRegistry::choosePendingMainView()
+{
+    if (pendingChoices().remove(m_choiceId))
+        displayClientAutomatically();
 }
 
 std::shared_ptr<KLFeedClient> KLParticipantRegistry::chooseMainFeed() const

@@ -95,7 +95,10 @@ FeedPtr Context::publisher() const
 }
 FeedPtr Context::displayingClient() const
 {
-    return KL_askService(m_service, FeedPtr(), [](Service &s) { return s.m_registry->displayingClient(); });
+    return KL_askService(m_service, FeedPtr(), [](Service &s) {
+        s.m_registry->choosePendingMainView();
+        return s.m_registry->displayingClient();
+    });
 }
 FeedPtr Context::clientWithUUID(const QString &uuid) const
 {
@@ -123,7 +126,8 @@ void Context::closeClient(FeedPtr feed)
 }
 void Context::displayClientAutomatically()
 {
-    KL_tellService(m_service, [](Service &s) { s.displayClientAutomatically(); });
+    // A burst of member pushes is answered by one choice after the last of them.
+    KL_tellService(m_service, [this](Service &s) { s.m_registry->requestMainViewChoice(m_service); });
 }
 
 // ---- Actions ----------------------------------------------------------------------------
