@@ -6,12 +6,12 @@
 
 #include "conference/service/KLConferenceService.h"
 #include "multiprojector/KLMultiProjectorSession.h"
-#include "presentation/KLToastManager.h"
 #include "runtime/KLLocalization.h"
 #include "runtime/KLNotificationCenter.h"
 #include "runtime/KLNotificationNames.h"
 #include "runtime/KLTimeScale.h"
 
+#include "KLDialogPresser.h"
 #include "KLTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,14 +23,12 @@ namespace {
 using namespace kltest;
 using Args = QStringList;
 
-class MultiProjectorSession : public ::testing::Test {
+class MultiProjectorSession : public DialogTest {
 protected:
     void SetUp() override
     {
         KLTimeScale::setFactor(0.01); // 2 s become 20 ms, 20 s become 200 ms
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
+        DialogTest::SetUp();
         KLNotificationCenter::defaultCenter().addObserver(
             this, KLNotificationNames::STOP_SHARE_INTERNAL, [this](const KLNotification &) { ++pauses; });
     }
@@ -38,9 +36,7 @@ protected:
     {
         session.reset();
         KLNotificationCenter::defaultCenter().removeObserver(this);
-        while (dialogs->visible)
-            KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, KLDialogButton::First);
-        KLDialogQueue::shared().setView(nullptr);
+        DialogTest::TearDown();
         pumpEvents(50);
         KLTimeScale::setFactor(1.0);
     }
@@ -57,11 +53,7 @@ protected:
     }
     /// Casting to one receiving room.
     void castingTo(bool sender) { begin(sender, true, {makeFeed("r-recv", 2, receiving())}); }
-    void press(KLDialogButton button)
-    {
-        ASSERT_TRUE(dialogs->visible);
-        KLDialogQueue::shared().buttonPressed(dialogs->current.dialogId, button);
-    }
+    void press(KLDialogButton button) { dialogs->press(button); }
     std::vector<ProjectorCall> calls(const QString &name = {}) const { return ctx->api->calls(name); }
     Args args(const QString &name) const
     {
@@ -80,7 +72,6 @@ protected:
 
     std::shared_ptr<FakeProjectorContext> ctx;
     std::shared_ptr<RecordingProjectorView> view = std::make_shared<RecordingProjectorView>();
-    std::shared_ptr<ProjectorDialogWindow> dialogs = std::make_shared<ProjectorDialogWindow>();
     HostRecorder host;
     std::shared_ptr<KLMultiProjectorSession> session;
     int closes = 0;

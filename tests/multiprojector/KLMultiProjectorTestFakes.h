@@ -174,15 +174,6 @@ public:
     int kicks = 0;
 };
 
-/// The dialog window: what it shows now.
-class ProjectorDialogWindow : public KLDialogView {
-public:
-    void showDialog(const KLDialogPresentation &dialog) override { visible = true; current = dialog; }
-    void closeDialog() override { visible = false; }
-    bool visible = false;
-    KLDialogPresentation current;
-};
-
 /// A host pipe that keeps its messages.
 class HostRecorder {
 public:

@@ -1,17 +1,14 @@
 #pragma once
 
 // A meeting for the toolbar's and the member list's tests: the answers are fields, the
-// operations are written down as text ("muteAudio own 1 0"), the dialogs are pressed through
-// the shared dialog queue.
+// operations are written down as text ("muteAudio own 1 0").
 
 #include "conference/registry/KLFeedClient.h"
 #include "model/KLCallState.h"
 #include "model/KLParticipant.h"
-#include "presentation/KLDialogQueue.h"
-#include "presentation/KLToastManager.h"
-#include "runtime/KLLocalization.h"
 #include "window/KLHubMeeting.h"
 
+#include "KLDialogPresser.h"
 #include "KLTestSupport.h"
 
 #include <QJsonObject>
@@ -103,49 +100,6 @@ private:
     mutable std::mutex m;
     QStringList m_calls;
     QList<int> m_statuses;
-};
-
-/// The dialog window of the shared queue, pressed by the tests.
-class DialogPresser final : public KLDialogView {
-public:
-    void showDialog(const KLDialogPresentation &dialog) override { visible = true; current = dialog; ++shown; }
-    void closeDialog() override { visible = false; }
-    void press(KLDialogButton button)
-    {
-        ASSERT_TRUE(visible) << "no dialog to press";
-        KLDialogQueue::shared().buttonPressed(current.dialogId, button);
-    }
-    /// Closes whatever is left, so one test's dialog never reaches the next.
-    void drain()
-    {
-        pumpEvents(10);
-        while (visible)
-            KLDialogQueue::shared().buttonPressed(current.dialogId, current.third.visible    ? KLDialogButton::Third
-                                                                    : current.second.visible ? KLDialogButton::Second
-                                                                                             : KLDialogButton::First);
-    }
-    bool visible = false;
-    int shown = 0;
-    KLDialogPresentation current;
-};
-
-/// English texts, no toast window, and the shared dialog queue drawn by `dialogs`; a dialog a
-/// test leaves open is closed before the next test.
-class DialogTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        KLLocalization::setLanguage(KLLocalization::Language::English);
-        KLToastManager::shared().setView(nullptr);
-        KLDialogQueue::shared().setView(dialogs);
-    }
-    void TearDown() override
-    {
-        dialogs->drain();
-        KLDialogQueue::shared().setView(nullptr);
-    }
-
-    std::shared_ptr<DialogPresser> dialogs = std::make_shared<DialogPresser>();
 };
 
 } // namespace kltest
