@@ -17,6 +17,10 @@
 
 #include <gst/gst.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
 #include <mutex>
 #include <vector>
 
@@ -54,6 +58,21 @@ protected:
         KLLoggingSetLoggingHandler(&LoggingHandler);
     }
 
+    void captureLog()
+    {
+        KLLoggingSetLoggingHandler([this](int, const QString &message) {
+            std::lock_guard lock(linesMutex);
+            lines << message;
+        });
+    }
+    QString log()
+    {
+        std::lock_guard lock(linesMutex);
+        return lines.join('\n');
+    }
+
+    std::mutex linesMutex;
+    QStringList lines;
     std::shared_ptr<KLDispatchQueue> queue =
         KLDispatchQueue::makeShared(QStringLiteral("test.devices"), KLDispatchQueue::Lifetime::Process);
 };
@@ -150,20 +169,69 @@ TEST_F(WebRtcDeviceMonitor, DevicesPluggedAndUnpluggedLaterReachTheDelegateAfter
 
 TEST_F(WebRtcDeviceMonitor, WithoutDevicesTheListsAreEmptyAndTheLogSaysWhatIsSentInstead)
 {
-    QStringList lines;
-    std::mutex linesMutex;
-    KLLoggingSetLoggingHandler([&](int, const QString &message) {
-        std::lock_guard lock(linesMutex);
-        lines << message;
-    });
+    captureLog();
     auto monitor = std::make_shared<KLWebRtcDeviceMonitor>(queue);
     EXPECT_TRUE(monitor->monitoring());
     EXPECT_TRUE(monitor->deviceArray().isEmpty());
     EXPECT_FALSE(monitor->getDeviceByTypeTransport(KLRTCMediaDeviceTypeMic, 0));
-    KLLoggingSetLoggingHandler(&LoggingHandler);
-    const QString log = lines.join('\n');
-    EXPECT_TRUE(log.contains("no camera: the test pattern with the member's name is sent")) << log.toStdString();
-    EXPECT_TRUE(log.contains("no microphone: silence is sent")) << log.toStdString();
+    EXPECT_TRUE(log().contains("no camera: the test pattern with the member's name is sent")) << log().toStdString();
+    EXPECT_TRUE(log().contains("no microphone: silence is sent")) << log().toStdString();
+    // A sound file is not played where there is no speaker.
+    QTemporaryDir dir;
+    QFile sound(dir.filePath("test.wav"));
+    ASSERT_TRUE(sound.open(QIODevice::WriteOnly));
+    sound.close();
+    monitor->startPlayingFile(sound.fileName());
+    EXPECT_TRUE(log().contains("no speaker: " + sound.fileName() + " is not played")) << log().toStdString();
+}
+
+// 0.1 s of a 440 Hz tone, 16-bit mono at 48 kHz.
+QByteArray toneWav()
+{
+    const int rate = 48000, samples = rate / 10;
+    QByteArray pcm;
+    for (int i = 0; i < samples; ++i) {
+        const auto value = qint16(8000 * std::sin(2 * M_PI * 440 * i / rate));
+        pcm.append(char(value & 0xff)).append(char((value >> 8) & 0xff));
+    }
+    auto le = [](quint32 v, int bytes) {
+        QByteArray out;
+        for (int i = 0; i < bytes; ++i)
+            out.append(char((v >> (8 * i)) & 0xff));
+        return out;
+    };
+    return "RIFF" + le(36 + pcm.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(rate, 4)
+        + le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(pcm.size(), 4) + pcm;
+}
+
+TEST_F(WebRtcDeviceMonitor, ASoundFilePlaysOnceOnTheSpeakerAMeetingChose)
+{
+    useTestDevices({{"Audio/Sink", "Default Speakers", "node.name", "sound-default", nullptr, "fakesink", true},
+                    {"Audio/Sink", "Headset", "node.name", "sound-headset", nullptr, "fakesink"}});
+    captureLog();
+    auto monitor = std::make_shared<KLWebRtcDeviceMonitor>(queue);
+    QTemporaryDir dir;
+    QFile sound(dir.filePath("ring.wav"));
+    ASSERT_TRUE(sound.open(QIODevice::WriteOnly));
+    sound.write(toneWav());
+    sound.close();
+
+    monitor->rememberSpeaker("sound-headset");
+    monitor->startPlayingFile(sound.fileName());
+    EXPECT_TRUE(kltest::waitUntil([&] { return log().contains("sound file played"); }, 5000)) << log().toStdString();
+    EXPECT_GT(buffersPlayed("sound-headset"), 0);
+    EXPECT_EQ(buffersPlayed("sound-default"), 0);
+    EXPECT_TRUE(log().contains("playing " + sound.fileName() + " on Headset (sound-headset)")) << log().toStdString();
+
+    // A file that is not a sound ends in an error line, a missing one is refused at once.
+    QFile garbage(dir.filePath("garbage.wav"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    monitor->startPlayingFile(garbage.fileName());
+    EXPECT_TRUE(kltest::waitUntil([&] { return log().contains("sound file failed"); }, 5000)) << log().toStdString();
+    monitor->startPlayingFile(dir.filePath("missing.wav"));
+    EXPECT_TRUE(log().contains("cannot play " + dir.filePath("missing.wav") + ": no such file"));
 }
 
 } // namespace

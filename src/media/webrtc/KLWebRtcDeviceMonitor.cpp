@@ -39,6 +39,10 @@ KLWebRtcDeviceMonitor::KLWebRtcDeviceMonitor(std::shared_ptr<KLDispatchQueue> qu
 
 KLWebRtcDeviceMonitor::~KLWebRtcDeviceMonitor()
 {
+    if (m_player) {
+        gst_element_set_state(m_player, GST_STATE_NULL);
+        gst_object_unref(m_player);
+    }
     if (m_monitor) {
         if (m_running)
             gst_device_monitor_stop(m_monitor);
@@ -326,13 +330,4 @@ void KLWebRtcDeviceMonitor::updateAllDeviceName()
     std::lock_guard lock(m_mutex);
     for (Entry &entry : m_entries)
         entry.device.deviceName = displayName(entry.gst);
-}
-
-void KLWebRtcDeviceMonitor::startPlayingFile(const QString &path)
-{
-    // Playback on a chosen output is not wired in this engine yet; the file is checked.
-    if (!QFileInfo(path).isFile())
-        KL_ENGINE_LOG(8, QStringLiteral("cannot play %1: no such file").arg(path));
-    else
-        KL_ENGINE_LOG(4, QStringLiteral("not playing %1: this engine has no sound output for tests yet").arg(path));
 }

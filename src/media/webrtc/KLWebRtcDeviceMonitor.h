@@ -40,6 +40,8 @@ public:
     QList<KLRTCMediaDevice> deviceArray() override;
     /// Reads the names from the monitor's current devices again.
     void updateAllDeviceName() override;
+    /// Plays the sound file once on the speaker a meeting of this engine chose last (else the
+    /// default one; discarded where there is none); a new call stops a sound still playing.
     void startPlayingFile(const QString &path) override;
 
     /// True once the monitor runs (at least one device provider started).
@@ -49,6 +51,8 @@ public:
     /// provider flags as the system's default, else the first listed. Null when none is listed
     /// or the device makes no element. `used` gets the device opened.
     GstElement *createElement(int type, const QString &chosenId, KLRTCMediaDevice *used = nullptr);
+    /// The speaker a meeting chose (startPlayingFile plays on it).
+    void rememberSpeaker(const QString &speakerId);
 
 private:
     struct Entry {
@@ -63,6 +67,8 @@ private:
     void removed(GstDevice *device);
     void notify(bool add, const KLRTCMediaDevice &device);
     static int busMessage(GstBus *bus, GstMessage *message, void *data);
+    static int playerMessage(GstBus *bus, GstMessage *message, void *data);
+    void finishPlaying(GstElement *player, const QString &outcome);
 
     const std::shared_ptr<KLDispatchQueue> m_queue;
     std::mutex m_startMutex; // held while starting only: the monitor may post while it starts
@@ -72,4 +78,6 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Entry> m_entries;
     std::weak_ptr<KLRTCMediaDeviceManagerDelegate> m_delegate;
+    QString m_speakerChoice;
+    GstElement *m_player = nullptr; // the sound file playing, one reference held
 };

@@ -3,6 +3,7 @@
 #include "media/webrtc/KLWebRtcMediaConnection.h"
 
 #include "media/KLRTCMediaLogging.h"
+#include "media/webrtc/KLWebRtcDeviceMonitor.h"
 #include "media/webrtc/KLWebRtcMediaStream.h"
 #include "media/webrtc/KLWebRtcPeer.h"
 #include "runtime/KLDispatchQueue.h"
@@ -63,6 +64,8 @@ void KLWebRtcMediaConnection::changeAudioOutputDevice(const QString &deviceId)
         std::lock_guard lock(m_mutex);
         m_audioOutput = deviceId;
     }
+    if (m_devices)
+        m_devices->rememberSpeaker(deviceId); // the settings' test sound plays there too
     onQueue([deviceId](KLWebRtcMediaConnection &c) {
         for (const Handle &h : std::as_const(c.m_handles))
             if (h.peer && !h.publisher)

@@ -1,6 +1,7 @@
 #include "media/webrtc/KLWebRtcMediaStream.h"
 
 #include "media/KLRTCMediaLogging.h"
+#include "media/webrtc/KLWebRtcDeviceMonitor.h"
 #include "media/KLRTCMediaVideoRenderView.h"
 
 #include <algorithm>
@@ -23,6 +24,8 @@ KLWebRtcMediaStream::createLocal(const QJsonObject &media, std::weak_ptr<KLRTCMe
     config.devices = std::move(devices);
     config.micId = media.value(QLatin1String("micId")).toString();
     config.speakerId = media.value(QLatin1String("speakerId")).toString();
+    if (config.devices && !config.speakerId.isEmpty())
+        config.devices->rememberSpeaker(config.speakerId);
     config.width = media.value(QLatin1String("vWidth")).toInt(320);
     config.height = media.value(QLatin1String("vHeight")).toInt(180);
     config.fps = stream->m_screen ? media.value(QLatin1String("screenFps")).toInt(15) : 15;
