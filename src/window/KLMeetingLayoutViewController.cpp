@@ -1,5 +1,6 @@
 #include "window/KLMeetingLayoutViewController.h"
 #include "window/KLRenderViewProvider.h"
+#include "window/KLVideoTileModel.h"
 
 #include "cloudlog/KLQLSLogger.h"
 #include "clientconfig/KLClientConfigManager.h"
@@ -559,11 +560,8 @@ KLMeetingInformationText KLMeetingLayoutViewController::meetingInformation() con
 
 QString KLMeetingLayoutViewController::meetingTimerText(qint64 seconds)
 {
-    seconds = std::max<qint64>(seconds, 0);
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    // The header's timer reads like the big view's.
+    return KLVideoTileModel::meetingTimerText(seconds);
 }
 
 void KLMeetingLayoutViewController::tipPopoverClosed(KLTipPopover which)

@@ -1,6 +1,6 @@
-// The layout's widget-free decisions beyond the leave reasons: the meeting timer's text, the
-// one-person toast, the tip popovers and their shown flags, full screen and Escape, and which
-// notifications reach the drawn layout.
+// The layout's widget-free decisions beyond the leave reasons (its timer text is the tiles'
+// one, checked with the tile rules): the one-person toast, the tip popovers and their shown
+// flags, full screen and Escape, and which notifications reach the drawn layout.
 
 #include "host/UserPersistentData.h"
 #include "presentation/KLToastManager.h"
@@ -71,14 +71,6 @@ protected:
     std::shared_ptr<RecordingLayoutView> view;
     QStringList posted;
 };
-
-TEST(MeetingLayoutText, TimerCountsWholeHoursMinutesAndSecondsWithoutWrapping)
-{
-    EXPECT_EQ(KLMeetingLayoutViewController::meetingTimerText(0), "00:00:00");
-    EXPECT_EQ(KLMeetingLayoutViewController::meetingTimerText(3661), "01:01:01");
-    EXPECT_EQ(KLMeetingLayoutViewController::meetingTimerText(25 * 3600), "25:00:00");
-    EXPECT_EQ(KLMeetingLayoutViewController::meetingTimerText(100 * 3600 + 59), "100:00:59");
-}
 
 TEST(MeetingLayoutText, OnePersonToastFollowsTheInvitationThenWhoIsOnline)
 {
