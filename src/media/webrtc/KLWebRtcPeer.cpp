@@ -391,11 +391,9 @@ bool KLWebRtcPeer::buildPublisher()
         gst_object_unref(m_videoValve);
     if ((m_audioVolume = gst_bin_get_by_name(GST_BIN(m_pipeline), "avol")))
         gst_object_unref(m_audioVolume);
-    if ((m_audioIn = gst_bin_get_by_name(GST_BIN(m_pipeline), "ain"))) {
-        gst_object_unref(m_audioIn);
-        QString device;
-        GstElement *source = makeMicrophone(m_config.micId, &device);
-        placeMicrophone(source, device);
+    if (GstElement *input = gst_bin_get_by_name(GST_BIN(m_pipeline), "ain")) {
+        gst_object_unref(input); // the pipeline keeps it
+        openMicrophone(input);
     }
     if (GstElement *sink = gst_bin_get_by_name(GST_BIN(m_pipeline), "frames")) {
         addAppSink(sink, nullptr);

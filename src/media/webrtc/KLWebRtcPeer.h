@@ -153,6 +153,8 @@ private:
     struct _GstElement *makeSpeaker(const QString &speakerId, QString *deviceId);
     /// Puts the (floating) microphone element in place of the current source.
     void placeMicrophone(struct _GstElement *source, const QString &deviceId);
+    /// Publisher: puts the chosen microphone in front of `input` as the pipeline is made.
+    void openMicrophone(struct _GstElement *input);
     /// Subscriber: ends the received audio's chain with the chosen speaker.
     void attachSpeaker(struct _GstElement *chain);
 

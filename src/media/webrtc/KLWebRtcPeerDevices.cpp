@@ -83,6 +83,28 @@ void KLWebRtcPeer::placeMicrophone(GstElement *source, const QString &deviceId)
         KL_ENGINE_LOG(8, QStringLiteral("microphone %1 cannot start").arg(deviceId));
 }
 
+void KLWebRtcPeer::openMicrophone(GstElement *input)
+{
+    QString choice;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        m_audioIn = input;
+        choice = m_micChoice;
+    }
+    QString device;
+    placeMicrophone(makeMicrophone(choice, &device), device);
+    // A choice made meanwhile saw no input yet and left the opening to this call.
+    QString later;
+    bool changed = false;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        changed = m_micChoice != choice;
+        later = m_micChoice;
+    }
+    if (changed)
+        switchMicrophone(later);
+}
+
 void KLWebRtcPeer::switchMicrophone(const QString &micId)
 {
     if (!m_config.publisher || !m_config.audio || m_config.screen || stopped())
@@ -114,14 +136,20 @@ void KLWebRtcPeer::attachSpeaker(GstElement *chain)
     gst_bin_add(GST_BIN(chain), sink);
     if (!gst_element_link(out, sink))
         KL_ENGINE_LOG(8, QStringLiteral("speaker %1 takes none of the received audio's formats").arg(device));
+    QString later;
+    bool changed = false;
     {
         std::lock_guard lock(m_deviceMutex);
         m_audioOut = out;   // the chain holds both
         m_audioSink = sink;
         m_deviceInUse = device;
+        changed = m_speakerChoice != choice; // chosen while this chain was being made
+        later = m_speakerChoice;
     }
     gst_object_unref(placeholder);
     gst_object_unref(out);
+    if (changed)
+        switchSpeaker(later);
 }
 
 static GstPadProbeReturn speakerIdle(GstPad *, GstPadProbeInfo *, gpointer data)
