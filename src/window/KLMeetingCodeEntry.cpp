@@ -1,5 +1,7 @@
 #include "window/KLMeetingCodeEntry.h"
 
+#include "window/KLEnterNameViewController.h"
+
 #include "host/KLHostUtils.h"
 #include "host/UserPersistentData.h"
 #include "runtime/KLNotificationCenter.h"
@@ -13,15 +15,6 @@ const char *const kTag = "KLMeetingCodeEntry";
 bool KLMeetingCodeEntry::canJoin(const QString &name, const QString &code)
 {
     return !name.isEmpty() && !code.isEmpty();
-}
-
-QString KLMeetingCodeEntry::checkName(const QString &name)
-{
-    if (KLHostUtils::isWhiteSpaceString(name))
-        return QStringLiteral("ERROR_NAME_ONLY_BLANK");
-    if (KLHostUtils::isEmojiCharacter(name))
-        return QStringLiteral("ERROR_NAME_HAS_EMOJI");
-    return {};
 }
 
 QString KLMeetingCodeEntry::checkCode(const QString &code, QString *meetingId)
@@ -54,7 +47,7 @@ KLMeetingCodeEntryResult KLMeetingCodeEntry::join(const QString &name, const QSt
         result.showDownload = true;
         return result;
     }
-    result.nameErrorKey = checkName(name);
+    result.nameErrorKey = KLEnterNameViewController::nameErrorKey(name); // the enter-name dialog's rules
     if (result.nameErrorKey.isEmpty() && !UserPersistentData::sharedInstance().writeVanNames(name))
         KL_LOG_WARN(kTag, QStringLiteral("the display name could not be stored"));
     result.codeErrorKey = checkCode(code, &result.meetingId);

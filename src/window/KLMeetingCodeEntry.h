@@ -23,8 +23,6 @@ public:
 
     /// The join button is active only with both fields filled.
     static bool canJoin(const QString &name, const QString &code);
-    /// The name's error key: "ERROR_NAME_ONLY_BLANK", "ERROR_NAME_HAS_EMOJI" or empty.
-    static QString checkName(const QString &name);
     /// The code's or link's error key ("ERROR_CODE_ERROR", "ERROR_URL_INVALID") or empty;
     /// `meetingId` receives a valid link's UUID.
     static QString checkCode(const QString &code, QString *meetingId = nullptr);
