@@ -17,6 +17,7 @@
 
 #include <gst/gst.h>
 
+#include <QDataStream>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -188,20 +189,19 @@ TEST_F(WebRtcDeviceMonitor, WithoutDevicesTheListsAreEmptyAndTheLogSaysWhatIsSen
 // 0.1 s of a 440 Hz tone, 16-bit mono at 48 kHz.
 QByteArray toneWav()
 {
-    const int rate = 48000, samples = rate / 10;
-    QByteArray pcm;
-    for (int i = 0; i < samples; ++i) {
-        const auto value = qint16(8000 * std::sin(2 * M_PI * 440 * i / rate));
-        pcm.append(char(value & 0xff)).append(char((value >> 8) & 0xff));
-    }
-    auto le = [](quint32 v, int bytes) {
-        QByteArray out;
-        for (int i = 0; i < bytes; ++i)
-            out.append(char((v >> (8 * i)) & 0xff));
-        return out;
-    };
-    return "RIFF" + le(36 + pcm.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(rate, 4)
-        + le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(pcm.size(), 4) + pcm;
+    const quint32 rate = 48000, bytes = rate / 10 * 2;
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + bytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << rate << rate * 2 << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << bytes;
+    for (quint32 i = 0; i < bytes / 2; ++i)
+        out << qint16(8000 * std::sin(2 * M_PI * 440 * i / rate));
+    return wav;
 }
 
 TEST_F(WebRtcDeviceMonitor, ASoundFilePlaysOnceOnTheSpeakerAMeetingChose)

@@ -1,5 +1,6 @@
 // The WebRTC engine against a real Janus started for the test: two members in one room see
-// and hear each other, and bad media-server input ends in events, not in a crash or a hang.
+// and hear each other, each through the microphone and speaker chosen (switched during the
+// meeting too), and bad media-server input ends in events, not in a crash or a hang.
 
 #include "../engine/KLEngineTestSupport.h"
 #include "KLTestSupport.h"
@@ -47,7 +48,7 @@ protected:
         ASSERT_TRUE(janus.start({QStringLiteral("meeting-1")}, &error)) << error.toStdString();
     }
     void join(Member &m, const QString &uuid, bool tone, const QString &room = QStringLiteral("meeting-1"),
-              const QString &token = {}, const QJsonObject &turn = {})
+              const QString &token = {}, const QJsonObject &turn = {}, const QJsonObject &media = {})
     {
         QJsonObject p = param(janus, room, uuid, token.isNull() ? janus.token() : token);
         if (!turn.isEmpty()) {
@@ -55,9 +56,11 @@ protected:
             p.insert(QStringLiteral("iceTransportPolicy"), QStringLiteral("relay"));
         }
         m.connection = engine.createConnection(p, 1, 0, true, false, m.events);
-        m.local = engine.createStream({{QStringLiteral("audio"), true}, {QStringLiteral("video"), true},
-                                       {QStringLiteral("micId"), tone ? QStringLiteral("test-tone") : QString()}},
-                                      m.states);
+        QJsonObject dictionary{{QStringLiteral("audio"), true}, {QStringLiteral("video"), true},
+                               {QStringLiteral("micId"), tone ? QStringLiteral("test-tone") : QString()}};
+        for (auto it = media.begin(); it != media.end(); ++it)
+            dictionary.insert(it.key(), it.value());
+        m.local = engine.createStream(dictionary, m.states);
         m.local->initStream();
         m.connection->connect();
         m.connection->publishStream(m.local);
@@ -176,14 +179,7 @@ TEST_F(WebRtcEngine, OnlyRelayedMediaStillFlows)
 
 TEST_F(WebRtcEngine, AnAudioOnlyStreamSendsNoVideo)
 {
-    a.connection = engine.createConnection(param(janus, QStringLiteral("meeting-1"), QStringLiteral("alice"), janus.token()),
-                                           1, 0, true, false, a.events);
-    a.local = engine.createStream({{QStringLiteral("audio"), true}, {QStringLiteral("video"), false},
-                                   {QStringLiteral("micId"), QStringLiteral("test-tone")}},
-                                  a.states);
-    a.local->initStream();
-    a.connection->connect();
-    a.connection->publishStream(a.local);
+    join(a, QStringLiteral("alice"), true, QStringLiteral("meeting-1"), {}, {}, {{QStringLiteral("video"), false}});
     join(b, QStringLiteral("bob"), false);
     const auto aliceAtBob = waitForRemote(b, QStringLiteral("alice"));
     ASSERT_TRUE(aliceAtBob);
@@ -219,6 +215,54 @@ TEST_F(WebRtcEngine, ADroppedMediaServerIsReported)
     const auto state = a.events->last(KLRTCMediaEventMediaSignalingState);
     ASSERT_TRUE(state.has_value());
     EXPECT_FALSE(state->info.dictionary().value(QLatin1String("isOpen")).toBool());
+}
+
+TEST_F(WebRtcEngine, TheChosenMicrophoneIsSentAndTheChosenSpeakerPlaysBothSwitchedLive)
+{
+    // The test provider's microphones make a tone (the default one) or silence; its speakers
+    // count the buffers they are given.
+    useTestDevices({{"Audio/Source", "Quiet Microphone", "node.name", "quiet-mic", nullptr, "audiotestsrc is-live=true wave=silence"},
+                    {"Audio/Source", "Tone Microphone", "node.name", "tone-mic", nullptr,
+                     "audiotestsrc is-live=true wave=sine freq=440 volume=0.4", true},
+                    {"Audio/Sink", "Speakers A", "node.name", "speakers-a", nullptr, "fakesink sync=true"},
+                    {"Audio/Sink", "Speakers B", "node.name", "speakers-b", nullptr, "fakesink sync=true"}});
+    join(a, QStringLiteral("alice"), false, QStringLiteral("meeting-1"), {}, {},
+         {{QStringLiteral("video"), false}, {QStringLiteral("micId"), QStringLiteral("quiet-mic")}});
+    join(b, QStringLiteral("bob"), false, QStringLiteral("meeting-1"), {}, {},
+         {{QStringLiteral("video"), false}, {QStringLiteral("speakerId"), QStringLiteral("speakers-a")}});
+    const auto aliceAtBob = waitForRemote(b, QStringLiteral("alice"));
+    ASSERT_TRUE(aliceAtBob) << janus.output().right(3000).toStdString();
+    b.connection->subscribe(aliceAtBob);
+
+    // Alice's audio plays on Bob's chosen speaker only; her chosen quiet microphone, not the
+    // default tone, is what he hears.
+    ASSERT_TRUE(kltest::waitUntil([] { return buffersPlayed("speakers-a") >= 10; }, 10000));
+    EXPECT_EQ(buffersPlayed("speakers-b"), 0);
+    EXPECT_LT(receivedLevel(b.connection), 300);
+    const QJsonObject sent = sentAudio(a.connection);
+    EXPECT_LT(sent.value(QLatin1String("iLevel")).toInt(), 300);
+
+    // Alice chooses a microphone that is not listed (unplugged meanwhile): the default one, the
+    // tone, is sent from then on, on the same stream; nothing is published again.
+    a.connection->changeAudioInputDevice(QStringLiteral("unplugged-mic"));
+    EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(b.connection) > 2000; }, 5000)) << receivedLevel(b.connection);
+    EXPECT_TRUE(kltest::waitUntil([&] { return sentAudio(a.connection).value(QLatin1String("iLevel")).toInt() > 2000; }, 5000));
+    EXPECT_EQ(sentAudio(a.connection).value(QLatin1String("ssrc")), sent.value(QLatin1String("ssrc")));
+    EXPECT_EQ(b.events->count(KLRTCMediaEventStreamAdded), 1);
+
+    // Bob switches speakers: the new one gets the audio, the old one nothing more.
+    b.connection->changeAudioOutputDevice(QStringLiteral("speakers-b"));
+    ASSERT_TRUE(kltest::waitUntil([] { return buffersPlayed("speakers-b") > 0; }, 5000));
+    const int playedOnA = buffersPlayed("speakers-a");
+    const int playedOnB = buffersPlayed("speakers-b");
+    ASSERT_TRUE(kltest::waitUntil([&] { return buffersPlayed("speakers-b") >= playedOnB + 10; }, 5000));
+    EXPECT_EQ(buffersPlayed("speakers-a"), playedOnA);
+    EXPECT_GT(receivedLevel(b.connection), 2000);
+
+    // Alice goes back to her quiet microphone.
+    a.connection->changeAudioInputDevice(QStringLiteral("quiet-mic"));
+    EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(b.connection) < 300; }, 5000)) << receivedLevel(b.connection);
+    EXPECT_EQ(sentAudio(a.connection).value(QLatin1String("ssrc")), sent.value(QLatin1String("ssrc")));
 }
 
 TEST(WebRtcEngineRules, GradesAndLoopbackCandidates)
