@@ -1,7 +1,8 @@
 #pragma once
 
-// The log statement every writer in the SDK uses. The message gets the prefix
-// "(file:line function): " on the caller's thread, then goes to KLSDKLogging.
+// The log statement every writer in the SDK uses. The line reaches the logger's printer as
+// "(file:line function): message", with the level mapping of KLSDKLogging; the prefix is
+// spelt out on the IO queue, so the caller pays only for queueing its message.
 
 #include <KelvoUISDK/KLSDKLogger.h>
 
@@ -20,7 +21,8 @@ constexpr const char *sourceFileName(const char *path)
     return name;
 }
 
-/// Builds "(file:line function): message" and writes it.
+/// Queues "(file:line function): message". `fileName` and `function` must outlive the
+/// process's logging (string literals: the macros below pass them).
 void write(int level, const QString &tag, const char *fileName, int line, const char *function,
            const QString &message);
 

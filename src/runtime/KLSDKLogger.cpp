@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -58,7 +59,42 @@ struct PendingLine {
     QVariant point;
     QVariant params;
     std::shared_ptr<KLSDKLoggerProtocol> printer;
+    /// A log statement's place in the source (string literals, never freed). Its prefix
+    /// "(file:line function): " is put before `msg` on the IO queue: spelling out the function
+    /// signature was most of a statement's cost to its caller.
+    bool located = false;
+    const char *fileName = nullptr;
+    int line = 0;
+    const char *function = nullptr;
 };
+
+std::optional<PendingLine::Kind> kindOfLevel(int level)
+{
+    switch (level) {
+    case KLSDKLogLevelVerbose:
+    case KLSDKLogLevelInfo: return PendingLine::Kind::Info;
+    case KLSDKLogLevelWarn: return PendingLine::Kind::Warn;
+    case KLSDKLogLevelError: return PendingLine::Kind::Error;
+    case KLSDKLogLevelDebug: return PendingLine::Kind::Debug;
+    default: return std::nullopt; // not a level: the line vanishes
+    }
+}
+
+QString locatedText(const PendingLine &line)
+{
+    QString text;
+    text.reserve(line.msg.size() + 160);
+    text += QLatin1Char('(');
+    // Source file names and compiler-spelled function names are ASCII: no UTF-8 decoding.
+    text += QLatin1String(line.fileName);
+    text += QLatin1Char(':');
+    text += QString::number(line.line);
+    text += QLatin1Char(' ');
+    text += QLatin1String(line.function);
+    text += QLatin1String("): ");
+    text += line.msg;
+    return text;
+}
 
 // Lines wait here as plain records and one IO-queue job prints every line queued by the time it
 // runs; a caller posts that job only when the buffer was empty. The queue's mailbox batches
@@ -93,14 +129,15 @@ void printPendingLine(const PendingLine &line)
                              QLatin1String(": ");
         printConsoleLine(isPoint ? head + describe(line.point) + QLatin1Char(' ') +
                                        describe(line.params)
-                                 : head + line.msg);
+                                 : head + (line.located ? locatedText(line) : line.msg));
         return;
     }
+    const QString msg = line.located ? locatedText(line) : line.msg;
     switch (line.kind) {
-    case Kind::Info: printer->info(line.tag, line.msg); break;
-    case Kind::Debug: printer->debug(line.tag, line.msg); break;
-    case Kind::Warn: printer->warn(line.tag, line.msg); break;
-    case Kind::Error: printer->error(line.tag, line.msg); break;
+    case Kind::Info: printer->info(line.tag, msg); break;
+    case Kind::Debug: printer->debug(line.tag, msg); break;
+    case Kind::Warn: printer->warn(line.tag, msg); break;
+    case Kind::Error: printer->error(line.tag, msg); break;
     case Kind::Action: printer->action(line.tag, line.point, line.params); break;
     case Kind::Event: printer->event(line.tag, line.point, line.params); break;
     case Kind::ErrorPoint: printer->error(line.tag, line.point, line.params); break;
@@ -199,23 +236,8 @@ void KLSDKLogger::error(const QString &tag, const QVariant &point, const QVarian
 
 void KLSDKLogging(int level, const QString &tag, const QString &message)
 {
-    switch (level) {
-    case KLSDKLogLevelVerbose:
-    case KLSDKLogLevelInfo:
-        KLSDKLogger::info(tag, message);
-        break;
-    case KLSDKLogLevelWarn:
-        KLSDKLogger::warn(tag, message);
-        break;
-    case KLSDKLogLevelError:
-        KLSDKLogger::error(tag, message);
-        break;
-    case KLSDKLogLevelDebug:
-        KLSDKLogger::debug(tag, message);
-        break;
-    default:
-        break; // not a level: the line vanishes
-    }
+    if (const auto kind = kindOfLevel(level))
+        queueMessage(*kind, tag, message);
 }
 
 QString KLSDKLoggingFileName(const char *path)
@@ -229,16 +251,13 @@ QString KLSDKLoggingFileName(const char *path)
 void kl_log_detail::write(int level, const QString &tag, const char *fileName, int line,
                           const char *function, const QString &message)
 {
-    QString text;
-    text.reserve(message.size() + 96);
-    text += QLatin1Char('(');
-    // Source file names and compiler-spelled function names are ASCII: no UTF-8 decoding.
-    text += QLatin1String(fileName);
-    text += QLatin1Char(':');
-    text += QString::number(line);
-    text += QLatin1Char(' ');
-    text += QLatin1String(function);
-    text += QLatin1String("): ");
-    text += message;
-    KLSDKLogging(level, tag, text);
+    const auto kind = kindOfLevel(level);
+    if (!kind)
+        return;
+    PendingLine pending{*kind, tag, message, QVariant(), QVariant(), nullptr};
+    pending.located = true;
+    pending.fileName = fileName ? fileName : "";
+    pending.line = line;
+    pending.function = function ? function : "";
+    queueLine(std::move(pending));
 }
