@@ -4,12 +4,15 @@
 
 #include "KLHostE2EFixture.h"
 
+#include "KLSimChat.h"
 #include "KLTestSupport.h"
 
 #include <QJsonArray>
 
 namespace e2e {
 namespace {
+
+using kltest::sentChatTexts;
 
 /// A "members" event whose online list has `uuid` with `field` = `value`.
 EventMatch memberOnlineWith(const QString &uuid, const char *field, const QJsonValue &value)
@@ -30,19 +33,6 @@ QJsonObject memberIn(const QJsonObject &event, const char *section, const QStrin
         if (member.toObject().value(QLatin1String("uuid")).toString() == uuid)
             return member.toObject();
     return {};
-}
-
-/// The chat texts the host sent over the data channel, in order.
-QStringList sentChatTexts(const kelvosim::MeetingSim &sim)
-{
-    QStringList texts;
-    for (const kelvosim::SimMediaFrame &frame : sim.mediaFrames()) {
-        const QJsonObject data = frame.message.value(QLatin1String("data")).toObject();
-        if (frame.message.value(QLatin1String("type")).toString() == QLatin1String("data")
-            && data.value(QLatin1String("type")).toString() == QLatin1String("chatMsg"))
-            texts.append(data.value(QLatin1String("content")).toObject().value(QLatin1String("text")).toString());
-    }
-    return texts;
 }
 
 /// A "toolbar" event whose speaker button shows `icon`.

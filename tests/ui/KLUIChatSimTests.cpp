@@ -4,6 +4,7 @@
 // hides the input again. The bubble, the notices and the big view's name never cover each
 // other, whatever the window's size.
 
+#include "KLSimChat.h"
 #include "KLUIWindowFixture.h"
 
 #include "ui/chat/KLChatBubbleWidget.h"
@@ -22,19 +23,8 @@
 namespace {
 
 using kltest::UIWindowFixture;
+using kltest::sentChatTexts;
 using kltest::waitUntil;
-
-QStringList sentChatTexts(const kelvosim::MeetingSim &sim)
-{
-    QStringList texts;
-    for (const kelvosim::SimMediaFrame &frame : sim.mediaFrames()) {
-        const QJsonObject data = frame.message.value(QLatin1String("data")).toObject();
-        if (frame.message.value(QLatin1String("type")).toString() == QLatin1String("data")
-            && data.value(QLatin1String("type")).toString() == QLatin1String("chatMsg"))
-            texts.append(data.value(QLatin1String("content")).toObject().value(QLatin1String("text")).toString());
-    }
-    return texts;
-}
 
 class UIChat : public UIWindowFixture {
 protected:
