@@ -23,13 +23,16 @@ struct KLBuiltinLocalTurnDetect::Run {
         QString error;
     };
 
-    std::shared_ptr<KLDispatchQueue> queue;
+    // Used only inside blocks running on the queue, where the queue is alive: a queue being
+    // taken down waits for its running block. Holding it would keep the engine's thread up
+    // for as long as the time-out below is pending.
+    KLDispatchQueue *queue = nullptr;
     KLRTCMediaTurnDetectHandler completion;
     std::vector<Probe> probes;
     bool finished = false;
-    std::shared_ptr<Run> keepAlive; // set while probes run; released on completion
 
-    void start();
+    ~Run();
+    static void start(const std::shared_ptr<Run> &run);
     void settle(size_t index, bool ok, const QString &error);
     void finishIfDone(bool force);
 };
@@ -115,37 +118,43 @@ void KLBuiltinLocalTurnDetect::detectLocalTurnServerWithIceServices(const QJsonA
                                                                     KLRTCMediaTurnDetectHandler completionHandler)
 {
     auto run = std::make_shared<Run>();
-    run->queue = m_queue;
+    run->queue = m_queue.get();
     run->completion = std::move(completionHandler);
     for (const KLBuiltinIceAddress &address : addresses(iceServers)) {
         run->probes.emplace_back();
         run->probes.back().address = address;
     }
-    run->keepAlive = run;
     m_run = run;
-    m_queue->async([run] { run->start(); });
+    m_queue->async([run] { Run::start(run); });
 }
 
-void KLBuiltinLocalTurnDetect::Run::start()
+KLBuiltinLocalTurnDetect::Run::~Run()
 {
-    if (probes.empty()) {
-        finishIfDone(true);
+    // Probes still open when the queue went down before their time-out: the queue's thread
+    // has ended, so they are deleted here.
+    for (Probe &probe : probes)
+        delete probe.socket;
+}
+
+void KLBuiltinLocalTurnDetect::Run::start(const std::shared_ptr<Run> &run)
+{
+    if (run->probes.empty()) {
+        run->finishIfDone(true);
         return;
     }
-    for (size_t i = 0; i < probes.size(); ++i) {
-        Probe &probe = probes[i];
+    Run *self = run.get();
+    for (size_t i = 0; i < self->probes.size(); ++i) {
+        Probe &probe = self->probes[i];
         probe.socket = new QTcpSocket;
-        QObject::connect(probe.socket, &QTcpSocket::connected, probe.socket, [this, i] { settle(i, true, {}); });
+        QObject::connect(probe.socket, &QTcpSocket::connected, probe.socket, [self, i] { self->settle(i, true, {}); });
         QObject::connect(probe.socket, &QTcpSocket::errorOccurred, probe.socket,
-                         [this, i] { settle(i, false, probes[i].socket->errorString()); });
+                         [self, i] { self->settle(i, false, self->probes[i].socket->errorString()); });
         probe.clock.start();
         probe.socket->connectToHost(probe.address.host, probe.address.port);
     }
-    std::weak_ptr<Run> weak = keepAlive;
-    queue->asyncAfter(KLTimeScale::scaledMilliseconds(kTimeoutSeconds), [weak] {
-        if (auto self = weak.lock())
-            self->finishIfDone(true);
-    });
+    // The time-out holds the run while its sockets may still call into it. A queue taken down
+    // earlier drops the block, and with it the run and its sockets.
+    self->queue->asyncAfter(KLTimeScale::scaledMilliseconds(kTimeoutSeconds), [run] { run->finishIfDone(true); });
 }
 
 void KLBuiltinLocalTurnDetect::Run::settle(size_t index, bool ok, const QString &error)
@@ -200,20 +209,15 @@ void KLBuiltinLocalTurnDetect::Run::finishIfDone(bool force)
                                     {QStringLiteral("error"), why}});
         }
     }
-    // The sockets go in a later block: this may run inside one of their signals.
-    std::vector<QTcpSocket *> sockets;
+    // Deleted later, as this may run inside one of their signals; a thread that ends deletes
+    // what it was asked to, so none outlives the engine's queue.
     for (Probe &probe : probes) {
         if (probe.socket) {
             probe.socket->disconnect();
             probe.socket->abort();
-            sockets.push_back(std::exchange(probe.socket, nullptr));
+            std::exchange(probe.socket, nullptr)->deleteLater();
         }
     }
-    std::shared_ptr<Run> self = std::move(keepAlive);
-    queue->async([sockets] {
-        for (QTcpSocket *socket : sockets)
-            delete socket;
-    });
     if (completion)
         std::exchange(completion, nullptr)(ips, rtts, localIp);
 }
