@@ -18,6 +18,7 @@ std::mutex g_mutex;
 std::vector<kltest::webrtc::FakeDevice> g_initial;
 GstDeviceProvider *g_provider = nullptr;
 std::map<std::string, int> g_played; // by speaker id
+std::vector<std::pair<std::string, GWeakRef *>> g_elements; // made by the devices, by device id
 
 void played(GstElement *, GstBuffer *, GstPad *, gpointer id)
 {
@@ -40,6 +41,12 @@ static GstElement *kl_test_device_create_element(GstDevice *device, const gchar 
     GstElement *element = description ? gst_parse_launch(description, nullptr) : nullptr;
     if (element && name)
         gst_object_set_name(GST_OBJECT(element), name);
+    if (element) {
+        auto *weak = g_new0(GWeakRef, 1);
+        g_weak_ref_init(weak, element);
+        std::lock_guard lock(g_mutex);
+        g_elements.emplace_back(gst_structure_get_string(properties, "kl.id"), weak);
+    }
     if (element && gst_device_has_classes(device, "Audio/Sink")) {
         g_object_set(element, "signal-handoffs", TRUE, nullptr);
         g_signal_connect_data(element, "handoff", G_CALLBACK(played),
@@ -138,6 +145,30 @@ GstDeviceProvider *testProvider()
 {
     std::lock_guard lock(g_mutex);
     return g_provider;
+}
+
+void unplug(const char *id)
+{
+    GList *devices = gst_device_provider_get_devices(testProvider());
+    for (GList *item = devices; item; item = item->next) {
+        GstStructure *properties = gst_device_get_properties(GST_DEVICE(item->data));
+        if (g_strcmp0(gst_structure_get_string(properties, "kl.id"), id) == 0)
+            gst_device_provider_device_remove(testProvider(), GST_DEVICE(item->data));
+        gst_structure_free(properties);
+    }
+    g_list_free_full(devices, gst_object_unref);
+    std::vector<GstElement *> alive;
+    {
+        std::lock_guard lock(g_mutex);
+        for (const auto &[device, weak] : g_elements)
+            if (device == id)
+                if (auto *element = static_cast<GstElement *>(g_weak_ref_get(weak)))
+                    alive.push_back(element);
+    }
+    for (GstElement *element : alive) {
+        GST_ELEMENT_ERROR(element, RESOURCE, READ, ("device unplugged"), (nullptr));
+        gst_object_unref(element);
+    }
 }
 
 int buffersPlayed(const char *speakerId)

@@ -37,6 +37,9 @@ void useTestDevices(std::vector<FakeDevice> initial);
 GstDevice *makeDevice(const FakeDevice &fake);
 /// The running provider (to add and remove devices), null before a monitor started it.
 GstDeviceProvider *testProvider();
+/// Takes the device away as an unplugging does: the provider removes it and each of its
+/// elements still alive posts a read error.
+void unplug(const char *id);
 /// Buffers given to the elements of the speaker with this id so far.
 int buffersPlayed(const char *speakerId);
 

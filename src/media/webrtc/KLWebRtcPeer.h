@@ -110,6 +110,8 @@ public:
     void switchSpeaker(const QString &speakerId);
     /// The microphone or speaker in use (its device id; empty for a tone, silence or discarding).
     QString audioDeviceInUse() const;
+    /// The microphone (publisher) or speaker (subscriber) chosen last.
+    QString audioChoice() const;
     bool sendData(const QString &text);
     /// Starts one statistics request; stats() holds the answer once it came.
     void requestStats();
@@ -142,6 +144,10 @@ public:
     void onSample(struct _GstAppSink *sink);
     void onCaps();
     void onSpeakerIdle();
+    /// A pipeline error from the microphone or speaker in use (unplugged, taken away): the
+    /// current choice is opened again off the streaming thread, which falls back to the default
+    /// device, silence or discarding. False when the error came from elsewhere.
+    bool recoverAudioDevice(struct _GstMessage *error);
 
 private:
     KLWebRtcPeer(const KLWebRtcPeerConfig &config, KLWebRtcPeerCallbacks callbacks);
@@ -176,10 +182,10 @@ private:
     mutable std::mutex m_deviceMutex;
     QString m_micChoice, m_speakerChoice;        // what the owner chose
     QString m_deviceInUse;                       // what is open
-    struct _GstElement *m_audioSource = nullptr; // publisher: microphone, tone or silence
+    std::atomic<struct _GstElement *> m_audioSource{nullptr}; // publisher: microphone, tone or silence
     struct _GstElement *m_audioIn = nullptr;     // publisher: what the source feeds
     struct _GstElement *m_audioOut = nullptr;    // subscriber: what feeds the speaker
-    struct _GstElement *m_audioSink = nullptr;   // subscriber: the speaker or a discarding sink
+    std::atomic<struct _GstElement *> m_audioSink{nullptr};   // subscriber: the speaker or a discarding sink
     struct _GstElement *m_pendingSink = nullptr; // subscriber: the next speaker (one reference)
     QString m_pendingDevice;
     bool m_swapWaiting = false;                  // an idle probe will put the pending speaker in

@@ -64,7 +64,7 @@ void KLWebRtcPeer::placeMicrophone(GstElement *source, const QString &deviceId)
         return;
     }
     const bool running = GST_STATE(m_pipeline) > GST_STATE_NULL || GST_STATE_PENDING(m_pipeline) > GST_STATE_NULL;
-    if (GstElement *old = std::exchange(m_audioSource, nullptr)) {
+    if (GstElement *old = m_audioSource.exchange(nullptr)) {
         // Its streaming thread ends first, so nothing is pushed into an unlinked pad.
         gst_element_set_state(old, GST_STATE_NULL);
         gst_element_unlink(old, m_audioIn);
@@ -222,6 +222,36 @@ void KLWebRtcPeer::onSpeakerIdle()
         m_audioSink = fresh;
         m_deviceInUse = device;
     }
+}
+
+static void reopenAudioDevice(GstElement *, gpointer data)
+{
+    auto peer = lockPeer(data);
+    if (!peer || peer->stopped())
+        return;
+    if (peer->config().publisher)
+        peer->switchMicrophone(peer->audioChoice());
+    else
+        peer->switchSpeaker(peer->audioChoice());
+}
+
+bool KLWebRtcPeer::recoverAudioDevice(GstMessage *error)
+{
+    GstElement *device = m_config.publisher ? m_audioSource.load() : m_audioSink.load();
+    if (!device || !gst_object_has_as_ancestor(GST_MESSAGE_SRC(error), GST_OBJECT(device)) || stopped())
+        return false;
+    // (No device lock here: a swap holding it may be what posted the error.)
+    KL_ENGINE_LOG(2, QStringLiteral("the %1 in use stopped: the choice is opened again")
+                         .arg(m_config.publisher ? QStringLiteral("microphone") : QStringLiteral("speaker")));
+    // Posted from the device's own streaming thread, which a swap must not stop itself.
+    gst_element_call_async(m_pipeline, reopenAudioDevice, weakOf(shared_from_this()), freeWeak);
+    return true;
+}
+
+QString KLWebRtcPeer::audioChoice() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    return m_config.publisher ? m_micChoice : m_speakerChoice;
 }
 
 QString KLWebRtcPeer::audioDeviceInUse() const

@@ -247,6 +247,7 @@ void KLWebRtcPeer::onBusMessage(GstMessage *message)
         g_clear_error(&error);
         g_free(debug);
         KL_ENGINE_LOG(8, QStringLiteral("media pipeline error %1").arg(text));
+        recoverAudioDevice(message);
         if (const auto cb = callbacks(); cb.error)
             cb.error(text);
         return;
