@@ -141,7 +141,10 @@ KLParticipantRegistry::~KLParticipantRegistry() = default;
 
 KLFeedClientList KLParticipantRegistry::participants() const { return guarded(m_participants); }
 
-std::shared_ptr<KLFeedClient> KLParticipantRegistry::publisher() const { return guarded(m_publisher); }
+std::shared_ptr<KLFeedClient> KLParticipantRegistry::publisher() const
+{
+    return guarded(m_publisher);
+}
 
 void KLParticipantRegistry::setPublisher(std::shared_ptr<KLFeedClient> publisher)
 {
@@ -158,7 +161,10 @@ void KLParticipantRegistry::setDisplayingClient(std::shared_ptr<KLFeedClient> fe
     setGuarded(m_displayingClient, std::move(feed));
 }
 
-std::shared_ptr<KLFeedClient> KLParticipantRegistry::lockedFeed() const { return guarded(m_lockedFeed); }
+std::shared_ptr<KLFeedClient> KLParticipantRegistry::lockedFeed() const
+{
+    return guarded(m_lockedFeed);
+}
 
 void KLParticipantRegistry::setLockedFeed(std::shared_ptr<KLFeedClient> feed)
 {
@@ -185,7 +191,10 @@ void KLParticipantRegistry::setFloorChangeFeed(std::shared_ptr<KLFeedClient> fee
     setGuarded(m_floorChangeFeed, std::move(feed));
 }
 
-bool KLParticipantRegistry::isOnlyPersonEnterRoom() const { return guarded(m_isOnlyPersonEnterRoom); }
+bool KLParticipantRegistry::isOnlyPersonEnterRoom() const
+{
+    return guarded(m_isOnlyPersonEnterRoom);
+}
 
 void KLParticipantRegistry::setIsOnlyPersonEnterRoom(bool alone)
 {

@@ -59,7 +59,10 @@ QSet<quint64> &pendingChoices()
 
 // ---- Lock and click ------------------------------------------------------------------
 
-std::shared_ptr<KLFeedClient> KLParticipantRegistry::clickedFeed() const { return guarded(m_clickedFeed); }
+std::shared_ptr<KLFeedClient> KLParticipantRegistry::clickedFeed() const
+{
+    return guarded(m_clickedFeed);
+}
 
 void KLParticipantRegistry::setClickedFeed(std::shared_ptr<KLFeedClient> feed)
 {
