@@ -106,20 +106,24 @@ void HostE2ETest::startSimulator(const ScenarioEdit &edit)
     meeting = firstMeeting(sim->scenario());
 }
 
+QStringList HostE2ETest::baseArguments(const QString &workId) const
+{
+    return {QStringLiteral("--meeting-uuid"), meeting.value(QLatin1String("meetingUUID")).toString(),
+            QStringLiteral("--token"), meeting.value(QLatin1String("meetingToken")).toString(),
+            QStringLiteral("--domain"), QStringLiteral("127.0.0.1:%1").arg(sim->port()),
+            QStringLiteral("--ca-file"), sim->caFile(),
+            QStringLiteral("--meeting"), QStringLiteral("apiBaseUrl=") + sim->baseUrl(),
+            QStringLiteral("--meeting"), QStringLiteral("itMonitorBaseUrl=") + sim->baseUrl(),
+            QStringLiteral("--store"),
+            QStringLiteral("KEY_ACCESS_TOKEN=") + sim->scenario().value(QLatin1String("accessToken")).toString(),
+            QStringLiteral("--store"), QStringLiteral("KEY_WORK_ID=") + workId,
+            QStringLiteral("--events"), QStringLiteral("-"),
+            QStringLiteral("--control"), QStringLiteral("-"), QStringLiteral("--language"), QStringLiteral("en")};
+}
+
 QStringList HostE2ETest::hostArguments(const HostRun &run, bool drawn) const
 {
-    QStringList arguments{
-        QStringLiteral("--meeting-uuid"), meeting.value(QLatin1String("meetingUUID")).toString(),
-        QStringLiteral("--token"), meeting.value(QLatin1String("meetingToken")).toString(),
-        QStringLiteral("--domain"), QStringLiteral("127.0.0.1:%1").arg(sim->port()),
-        QStringLiteral("--ca-file"), sim->caFile(),
-        QStringLiteral("--meeting"), QStringLiteral("apiBaseUrl=") + sim->baseUrl(),
-        QStringLiteral("--meeting"), QStringLiteral("itMonitorBaseUrl=") + sim->baseUrl(),
-        QStringLiteral("--store"),
-        QStringLiteral("KEY_ACCESS_TOKEN=") + sim->scenario().value(QLatin1String("accessToken")).toString(),
-        QStringLiteral("--store"), QStringLiteral("KEY_WORK_ID=") + kSelfEmployee,
-        QStringLiteral("--events"), QStringLiteral("-"),
-        QStringLiteral("--control"), QStringLiteral("-"), QStringLiteral("--language"), QStringLiteral("en")};
+    QStringList arguments = baseArguments(kSelfEmployee);
     if (!drawn)
         arguments << QStringLiteral("--headless");
     // The simulator's own media server speaks only to the built-in engine.

@@ -75,6 +75,10 @@ protected:
     /// The same end with exit code `code` (1: the meeting could not start).
     void expectClosedAndExit(int code);
 
+    /// What every run is started with against this test's simulator: the meeting and its
+    /// service, the user store of staff member `workId`, the event and control lines.
+    QStringList baseArguments(const QString &workId) const;
+
     QString selfUuid() const;
     /// The uuid of the member or room with employee number `empId`.
     QString uuidOf(const QString &empId) const;

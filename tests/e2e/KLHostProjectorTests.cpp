@@ -6,8 +6,8 @@
 
 #include "KLHostE2EFixture.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "KLTestSupport.h"
+
 #include <QJsonArray>
 
 namespace e2e {
@@ -18,20 +18,9 @@ protected:
     /// Staff run casts: the meeting service's cast operations are the staff's HTTP interface.
     QStringList projectorArguments(const QString &mode, const QString &workId) const
     {
-        return {QStringLiteral("--projector"), mode,
-                QStringLiteral("--project-id"), QStringLiteral("P-2024"),
-                QStringLiteral("--meeting-uuid"), meeting.value(QLatin1String("meetingUUID")).toString(),
-                QStringLiteral("--internal"), QStringLiteral("--user-id"), workId,
-                QStringLiteral("--token"), meeting.value(QLatin1String("meetingToken")).toString(),
-                QStringLiteral("--domain"), QStringLiteral("127.0.0.1:%1").arg(sim->port()),
-                QStringLiteral("--ca-file"), sim->caFile(),
-                QStringLiteral("--meeting"), QStringLiteral("apiBaseUrl=") + sim->baseUrl(),
-                QStringLiteral("--meeting"), QStringLiteral("itMonitorBaseUrl=") + sim->baseUrl(),
-                QStringLiteral("--store"),
-                QStringLiteral("KEY_ACCESS_TOKEN=") + sim->scenario().value(QLatin1String("accessToken")).toString(),
-                QStringLiteral("--store"), QStringLiteral("KEY_WORK_ID=") + workId,
-                QStringLiteral("--events"), QStringLiteral("-"), QStringLiteral("--control"), QStringLiteral("-"),
-                QStringLiteral("--language"), QStringLiteral("en")};
+        return QStringList{QStringLiteral("--projector"), mode, QStringLiteral("--project-id"), QStringLiteral("P-2024"),
+                           QStringLiteral("--internal"), QStringLiteral("--user-id"), workId}
+               + baseArguments(workId);
     }
     static EventMatch row(const QString &uuid, const QString &presence)
     {
@@ -52,17 +41,14 @@ protected:
     /// Waits until some member reported cast state `status`; that member's uuid.
     bool waitUntilReported(int status, QString *member) const
     {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < HostProcess::kDeadlineMs) {
+        return kltest::waitUntil([&] {
             for (const auto &request : sim->requests(QStringLiteral("/conference/api/v2/notifyMultiScreen")))
                 if (request.form.value(QStringLiteral("status")) == QString::number(status)) {
                     *member = request.form.value(QStringLiteral("memberUUID"));
                     return true;
                 }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        return false;
+            return false;
+        }, HostProcess::kDeadlineMs);
     }
     static EventMatch cast(bool shown)
     {
