@@ -258,6 +258,13 @@ TEST_F(WebRtcEngine, TheChosenMicrophoneIsSentAndTheChosenSpeakerPlaysBothSwitch
     ASSERT_TRUE(kltest::waitUntil([&] { return buffersPlayed("speakers-b") >= playedOnB + 10; }, 5000));
     EXPECT_EQ(buffersPlayed("speakers-a"), playedOnA);
     EXPECT_GT(receivedLevel(b.connection), 2000);
+    // Choices in quick succession: the last one wins.
+    for (int i = 0; i < 9; ++i)
+        b.connection->changeAudioOutputDevice(QString::fromLatin1(i % 2 ? "speakers-b" : "speakers-a"));
+    ASSERT_TRUE(kltest::waitUntil([&] { return buffersPlayed("speakers-a") >= playedOnA + 10; }, 5000));
+    const int lastOnB = buffersPlayed("speakers-b");
+    ASSERT_TRUE(kltest::waitUntil([&] { return buffersPlayed("speakers-a") >= playedOnA + 20; }, 5000));
+    EXPECT_EQ(buffersPlayed("speakers-b"), lastOnB);
 
     // The tone microphone in use is unplugged: Alice's engine opens her choice again, which
     // now finds only the quiet one.
