@@ -10,6 +10,9 @@
 // Bluetooth as the sound server reports the bus, 0 otherwise. The monitor starts on first use;
 // without a camera or a microphone the lists stay empty and a log line says the stream sends its
 // test pattern / silence instead.
+//
+// It also opens devices: the peers take their microphone's and speaker's elements from
+// createElement, and startPlayingFile plays a sound file on the speaker a meeting chose.
 
 #include "media/KLRTCMediaDeviceManager.h"
 
