@@ -220,12 +220,12 @@ TEST_F(WebRtcEngine, ADroppedMediaServerIsReported)
 TEST_F(WebRtcEngine, TheChosenMicrophoneIsSentAndTheChosenSpeakerPlaysBothSwitchedLive)
 {
     // The test provider's microphones make a tone (the default one) or silence; its speakers
-    // count the buffers they are given.
+    // count the buffers they are given (the first listed, taken without a choice, is B).
     useTestDevices({{"Audio/Source", "Quiet Microphone", "node.name", "quiet-mic", nullptr, "audiotestsrc is-live=true wave=silence"},
                     {"Audio/Source", "Tone Microphone", "node.name", "tone-mic", nullptr,
                      "audiotestsrc is-live=true wave=sine freq=440 volume=0.4", true},
-                    {"Audio/Sink", "Speakers A", "node.name", "speakers-a", nullptr, "fakesink sync=true"},
-                    {"Audio/Sink", "Speakers B", "node.name", "speakers-b", nullptr, "fakesink sync=true"}});
+                    {"Audio/Sink", "Speakers B", "node.name", "speakers-b", nullptr, "fakesink sync=true"},
+                    {"Audio/Sink", "Speakers A", "node.name", "speakers-a", nullptr, "fakesink sync=true"}});
     join(a, QStringLiteral("alice"), false, QStringLiteral("meeting-1"), {}, {},
          {{QStringLiteral("video"), false}, {QStringLiteral("micId"), QStringLiteral("quiet-mic")}});
     join(b, QStringLiteral("bob"), false, QStringLiteral("meeting-1"), {}, {},
