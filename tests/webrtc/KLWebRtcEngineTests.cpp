@@ -265,6 +265,9 @@ TEST_F(WebRtcEngine, TheChosenMicrophoneIsSentAndTheChosenSpeakerPlaysBothSwitch
     const int lastOnB = buffersPlayed("speakers-b");
     ASSERT_TRUE(kltest::waitUntil([&] { return buffersPlayed("speakers-a") >= playedOnA + 20; }, 5000));
     EXPECT_EQ(buffersPlayed("speakers-b"), lastOnB);
+    // Speakers A, in use, are unplugged: the audio goes on on the speakers left.
+    unplug("speakers-a");
+    EXPECT_TRUE(kltest::waitUntil([&] { return buffersPlayed("speakers-b") >= lastOnB + 10; }, 5000));
 
     // The tone microphone in use is unplugged: Alice's engine opens her choice again, which
     // now finds only the quiet one.
