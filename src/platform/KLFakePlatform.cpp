@@ -1,15 +1,6 @@
 #include "platform/KLFakePlatform.h"
 
 #include "runtime/KLMainThread.h"
-#include "runtime/KLNotificationCenter.h"
-#include "runtime/KLNotificationNames.h"
-#include "runtime/KLSDKLog.h"
-
-namespace {
-
-const QString kTag = QStringLiteral("KLFakePlatform");
-
-} // namespace
 
 void KLFakePlatform::record(const QString &name, QVariantList arguments)
 {
@@ -45,18 +36,6 @@ void KLFakePlatform::setAccessAnswer(KLMediaType type, std::optional<bool> grant
     m_answer[type] = granted;
 }
 
-void KLFakePlatform::answerPendingRequests(KLMediaType type, bool granted)
-{
-    std::vector<AccessCompletion> pending;
-    {
-        std::lock_guard lock(m_mutex);
-        pending.swap(m_pending[type]);
-        m_status[type] = granted ? KLAuthorizationStatusAuthorized : KLAuthorizationStatusDenied;
-    }
-    for (AccessCompletion &completion : pending)
-        answerOnMainThread(std::move(completion), granted);
-}
-
 void KLFakePlatform::setHasVideoCaptureDevice(bool present)
 {
     std::lock_guard lock(m_mutex);
@@ -75,32 +54,12 @@ void KLFakePlatform::setRecordScreenFromCreateStream(bool allowed)
     m_recordScreenFromCreateStream = allowed;
 }
 
-bool KLFakePlatform::fireSystemWillSleep()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_monitoringSleep)
-            return false;
-    }
-    KL_LOG_INFO(kTag, QStringLiteral("system will sleep (simulated)"));
-    const auto post = [] { KLNotificationCenter::defaultCenter().postNotification(KLNotificationNames::SystemWillSleep); };
-    if (!KLMainThread::post(post))
-        post();
-    return true;
-}
-
 // --- Readings ---------------------------------------------------------------------------------
 
 std::vector<KLFakePlatform::Call> KLFakePlatform::calls() const
 {
     std::lock_guard lock(m_mutex);
     return m_calls;
-}
-
-int KLFakePlatform::callCount(const QString &name) const
-{
-    std::lock_guard lock(m_mutex);
-    return int(std::count_if(m_calls.begin(), m_calls.end(), [&](const Call &call) { return call.name == name; }));
 }
 
 void KLFakePlatform::clearCalls()
@@ -119,13 +78,6 @@ bool KLFakePlatform::isMonitoringSleep() const
 {
     std::lock_guard lock(m_mutex);
     return m_monitoringSleep;
-}
-
-int KLFakePlatform::pendingRequestCount(KLMediaType type) const
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_pending.find(type);
-    return it == m_pending.end() ? 0 : int(it->second.size());
 }
 
 // --- KLPlatform -------------------------------------------------------------------------------

@@ -24,26 +24,18 @@ public:
     void setOsVersion(std::optional<KLOSVersion> version);
     void setAuthorizationStatus(KLMediaType type, int status);
     /// How requestAccessForMediaType answers: granted or not at once (on the main thread), or,
-    /// with nothing, it holds the request until answerPendingRequests().
+    /// with nothing, never (a prompt the user leaves open).
     void setAccessAnswer(KLMediaType type, std::optional<bool> granted);
-    /// After an answer, the status becomes authorised or denied, as the real systems do.
-    void answerPendingRequests(KLMediaType type, bool granted);
     void setHasVideoCaptureDevice(bool present);
     void setCanRecordScreen(bool allowed);
     void setRecordScreenFromCreateStream(bool allowed);
 
-    /// Does what the system's sleep does: when sleep is being watched, posts "SystemWillSleep"
-    /// on the main thread and returns true; otherwise posts nothing and returns false.
-    bool fireSystemWillSleep();
-
     // --- What the test reads ---
     std::vector<Call> calls() const;
-    int callCount(const QString &name) const;
     void clearCalls();
     /// Handles given out and not yet given back.
     std::set<KLDisplaySleepHandle> heldDisplaySleepHandles() const;
     bool isMonitoringSleep() const;
-    int pendingRequestCount(KLMediaType type) const;
 
     // --- KLPlatform ---
     KLDisplaySleepHandle preventDisplaySleep(const QString &reason) override;
