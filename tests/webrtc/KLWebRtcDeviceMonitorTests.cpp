@@ -10,6 +10,7 @@
 #include "media/KLRTCMediaLogging.h"
 #include "media/webrtc/KLWebRtcDeviceMonitor.h"
 #include "media/webrtc/KLWebRtcMediaSDK.h"
+#include "media/webrtc/KLWebRtcPeer.h"
 #include "runtime/KLDispatchQueue.h"
 #include "runtime/KLSDKLoggingHandler.h"
 
@@ -129,6 +130,27 @@ TEST_F(WebRtcDeviceMonitor, AChosenDeviceIsOpenedElseTheDefaultElseTheFirstListe
     EXPECT_EQ(opened(KLRTCMediaDeviceTypeCamera, QString()), "none");
     // A listed device that makes no element is not opened (the caller falls back).
     EXPECT_EQ(opened(KLRTCMediaDeviceTypeMic, "mic-broken"), "none");
+}
+
+TEST_F(WebRtcDeviceMonitor, APublisherSendsSilenceFromAMicrophoneWithoutAudioAndSwitchesToAnother)
+{
+    useTestDevices({{"Audio/Source", "Camera Posing As Microphone", "node.name", "odd-mic", nullptr, "videotestsrc"},
+                    {"Audio/Source", "Microphone", "node.name", "mic", nullptr, "audiotestsrc is-live=true"}});
+    captureLog();
+    KLWebRtcPeerConfig config;
+    config.publisher = true;
+    config.video = false;
+    config.devices = std::make_shared<KLWebRtcDeviceMonitor>(queue);
+    config.micId = "odd-mic";
+    auto peer = KLWebRtcPeer::create(config, {});
+    ASSERT_TRUE(peer->start());
+    // A device whose element gives no audio: silence is sent rather than nothing.
+    EXPECT_EQ(peer->audioDeviceInUse(), "");
+    EXPECT_TRUE(log().contains("microphone odd-mic gives no audio the encoder takes: sending silence")) << log().toStdString();
+    peer->switchMicrophone("mic");
+    EXPECT_EQ(peer->audioDeviceInUse(), "mic");
+    EXPECT_EQ(peer->audioChoice(), "mic");
+    peer->stop();
 }
 
 TEST_F(WebRtcDeviceMonitor, DevicesPluggedAndUnpluggedLaterReachTheDelegateAfterTheListsChanged)

@@ -71,14 +71,19 @@ void KLWebRtcPeer::placeMicrophone(GstElement *source, const QString &deviceId)
         gst_bin_remove(GST_BIN(m_pipeline), old);
     }
     gst_bin_add(GST_BIN(m_pipeline), source);
+    QString inUse = deviceId;
     if (!gst_element_link(source, m_audioIn)) {
-        KL_ENGINE_LOG(8, QStringLiteral("microphone %1 gives no audio the encoder takes").arg(deviceId));
+        KL_ENGINE_LOG(8, QStringLiteral("microphone %1 gives no audio the encoder takes: sending silence").arg(deviceId));
         gst_bin_remove(GST_BIN(m_pipeline), source);
-        m_deviceInUse.clear();
-        return;
+        source = gst_element_factory_make("audiotestsrc", nullptr);
+        g_object_set(source, "is-live", TRUE, nullptr);
+        gst_util_set_object_arg(G_OBJECT(source), "wave", "silence");
+        gst_bin_add(GST_BIN(m_pipeline), source);
+        gst_element_link(source, m_audioIn);
+        inUse.clear();
     }
     m_audioSource = source;
-    m_deviceInUse = deviceId;
+    m_deviceInUse = inUse;
     if (running && !gst_element_sync_state_with_parent(source))
         KL_ENGINE_LOG(8, QStringLiteral("microphone %1 cannot start").arg(deviceId));
 }
