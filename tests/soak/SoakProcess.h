@@ -12,8 +12,9 @@ struct ProcessFigures {
     qint64 rssKiB = 0;
     int fds = 0;
     int threads = 0;
-    /// Bytes in the allocator's blocks that are in use, and the memory it holds for them (freed
-    /// blocks it keeps, per-thread arenas included). Both 0 under a sanitizer's own allocator.
+    /// glibc's figures: bytes in blocks in use (blocks parked in a thread's cache of freed
+    /// blocks count as in use), and the memory it holds (freed blocks it keeps, every thread's
+    /// arena included). Both 0 under a sanitizer's own allocator.
     qint64 heapInUseKiB = 0;
     qint64 heapHeldKiB = 0;
 };
