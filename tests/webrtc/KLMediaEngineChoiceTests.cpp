@@ -44,6 +44,16 @@ TEST(MediaEngineChoice, TheDictionaryChoosesAndAnInstalledEngineWins)
     EXPECT_TRUE(isBuiltin());
     KL_chooseMediaEngine(QString());
     EXPECT_EQ(KLRTCMediaSDK::shared(), webrtc);
+
+    // A projection chooses as a meeting does, from its own dictionary.
+    const auto projection = [](const QVariantMap &dictionary) {
+        KLConferenceService::create(QStringLiteral("M-1"), 1, true, QString(),
+                                    dictionary.isEmpty() ? nullptr : KLSDKMeetingConfigInternal::create(dictionary));
+    };
+    projection({{"mediaEngine", "builtin"}});
+    EXPECT_TRUE(isBuiltin()) << "a projection asking for the built-in engine";
+    projection({});
+    EXPECT_EQ(KLRTCMediaSDK::shared(), webrtc) << "a projection without a dictionary";
     KLRTCMediaSDK::install(nullptr);
 }
 

@@ -67,7 +67,6 @@ KLConferenceService::create(std::shared_ptr<KLSDKMeetingConfigInternal> meetingC
     meetingConfig->setSdkVersion(QString::fromLatin1(kSdkVersion));
     KLQLSLogger::sharedInstance().setMeetingConfig(meetingConfig);
     KLClientConfigManager::sharedInstance().setIsStaff(meetingConfig->isVanInternal());
-    KL_chooseMediaEngine(meetingConfig->mediaEngine());
     const QString conferenceId = meetingConfig->meetingUUID();
     return create(conferenceId, 0, false, QString(), std::move(meetingConfig), std::move(delegate));
 }
@@ -78,6 +77,9 @@ KLConferenceService::create(const QString &conferenceId, qint64 mode, bool isRec
                             std::shared_ptr<KLSDKMeetingConfigInternal> meetingConfig,
                             std::weak_ptr<KLSDKMeetingEventDelegate> delegate)
 {
+    // Meetings and projections alike run on the engine their dictionary names (a projection
+    // started without one: the default engine).
+    KL_chooseMediaEngine(meetingConfig ? meetingConfig->mediaEngine() : QString());
     std::shared_ptr<KLConferenceService> service(new KLConferenceService(
         conferenceId, mode, isReceive, projectId, std::move(meetingConfig), std::move(delegate)));
     service->setUp();
