@@ -45,12 +45,11 @@ void SimControl::record(const RecordedRequest &request, const QList<QJsonObject>
 
 QList<RecordedRequest> SimControl::requests(const QString &path) const
 {
+    // Every list handed out is a list of its own, as SimMediaRecord::frames explains.
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (path.isEmpty())
-        return m_requests;
     QList<RecordedRequest> matching;
     for (const RecordedRequest &request : m_requests) {
-        if (request.path == path)
+        if (path.isEmpty() || request.path == path)
             matching.append(request);
     }
     return matching;
@@ -67,11 +66,9 @@ void SimControl::clearRequests()
 QList<QJsonObject> SimControl::logEntries(const QString &logstore) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (logstore.isEmpty())
-        return m_logEntries;
     QList<QJsonObject> matching;
     for (const QJsonObject &entry : m_logEntries) {
-        if (entry.value(QLatin1String("__logstore__")).toString() == logstore)
+        if (logstore.isEmpty() || entry.value(QLatin1String("__logstore__")).toString() == logstore)
             matching.append(entry);
     }
     return matching;
@@ -122,11 +119,9 @@ void SimControl::recordFrame(const SignallingFrame &frame)
 QList<SignallingFrame> SimControl::signallingFrames(int connection) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (connection < 0)
-        return m_frames;
     QList<SignallingFrame> matching;
     for (const SignallingFrame &frame : m_frames) {
-        if (frame.connection == connection)
+        if (connection < 0 || frame.connection == connection)
             matching.append(frame);
     }
     return matching;
@@ -155,7 +150,9 @@ void SimControl::recordSignallingClose(int id, int code)
 QMap<int, int> SimControl::signallingCloseCodes() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_closeCodes;
+    QMap<int, int> codes = m_closeCodes;
+    codes.detach(); // copied here, under the lock
+    return codes;
 }
 
 int SimControl::signallingConnections() const

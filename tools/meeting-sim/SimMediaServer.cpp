@@ -70,7 +70,9 @@ void SimMediaRecord::recordClose(int id, int code)
 QMap<int, int> SimMediaRecord::closeCodes() const
 {
     std::lock_guard lock(m_mutex);
-    return m_closeCodes;
+    QMap<int, int> codes = m_closeCodes;
+    codes.detach(); // copied here, under the lock (see frames())
+    return codes;
 }
 
 void SimMediaRecord::record(const SimMediaFrame &frame)
