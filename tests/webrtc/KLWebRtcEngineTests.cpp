@@ -1,6 +1,7 @@
 // The WebRTC engine against a real Janus started for the test: two members in one room see
 // and hear each other, each through the microphone and speaker chosen (switched during the
-// meeting too), and bad media-server input ends in events, not in a crash or a hang.
+// meeting too), one sees the screen the other shares, and bad media-server input ends in
+// events, not in a crash or a hang.
 
 #include "../engine/KLEngineTestSupport.h"
 #include "KLTestSupport.h"
@@ -8,9 +9,12 @@
 
 #include "SimJanus.h"
 #include "SimTurn.h"
+#include "media/KLRTCMediaLogging.h"
+#include "media/capture/KLScreenCapture.h"
 #include "media/webrtc/KLWebRtcMediaConnection.h"
 #include "media/webrtc/KLWebRtcMediaSDK.h"
 #include "media/webrtc/KLWebRtcPeer.h"
+#include "runtime/KLSDKLoggingHandler.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +33,35 @@ struct Member {
     std::shared_ptr<KLRTCMediaConnection> connection;
     std::shared_ptr<KLRTCMediaStream> local;
     std::shared_ptr<FrameView> view = std::make_shared<FrameView>();
+};
+
+/// A capture showing one solid colour (0xffRRGGBB) at a size the test changes; `padding`
+/// black pixels end each row.
+class SolidScreen : public KLScreenCaptureSource {
+public:
+    void show(int width, int height, quint32 colour, int padding = 0)
+    {
+        KLRTCMediaVideoFrame frame{width, height, KLRTCMediaVideoFrame::FormatRGB32, (width + padding) * 4, {}, 0};
+        frame.pixels = QByteArray(qsizetype(frame.bytesPerLine) * height, '\0');
+        for (int y = 0; y < height; ++y)
+            std::fill_n(reinterpret_cast<quint32 *>(frame.pixels.data() + qsizetype(y) * frame.bytesPerLine), width, colour);
+        std::lock_guard lock(m_mutex);
+        m_frame = frame;
+    }
+    QString describe() const override { return QStringLiteral("solid test screen"); }
+    bool latestFrame(KLRTCMediaVideoFrame &frame) const override
+    {
+        std::lock_guard lock(m_mutex);
+        frame = m_frame;
+        return frame.isValid();
+    }
+    qint64 framesTaken() const override { return 1; }
+    void stop() override { stopped = true; }
+    std::atomic<bool> stopped{false};
+
+private:
+    mutable std::mutex m_mutex;
+    KLRTCMediaVideoFrame m_frame;
 };
 
 QJsonObject param(const SimJanus &janus, const QString &room, const QString &uuid, const QString &token)
@@ -84,6 +117,8 @@ protected:
                 m->local->close();
         }
         kltest::pumpEvents(300);
+        KLScreenCapture::setBackend({});
+        KLLoggingSetLoggingHandler(&LoggingHandler);
     }
 
     SimJanus janus;
@@ -135,6 +170,69 @@ TEST_F(WebRtcEngine, TwoMembersSeeHearAndMessageEachOther)
     b.connection->disconnect();
     b.connection.reset();
     EXPECT_TRUE(kltest::waitUntil([&] { return a.events->last(KLRTCMediaEventStreamRemoved, QStringLiteral("bob")).has_value(); }, 10000));
+}
+
+TEST_F(WebRtcEngine, AShareSendsTheCapturedScreenScaledToTheSizeItStartedAt)
+{
+    QJsonObject shareMedia{{QStringLiteral("screen"), true}, {QStringLiteral("screenFps"), 10},
+                           {QStringLiteral("vWidth"), 160}, {QStringLiteral("vHeight"), 90}};
+    auto preview = [&](const std::shared_ptr<FrameView> &view) {
+        auto stream = engine.createStream(shareMedia, a.states);
+        stream->preVideoWithView(view);
+        stream->initStream();
+        EXPECT_TRUE(kltest::waitUntil([&] { return view->frames() >= 2; }, 8000));
+        stream->close();
+    };
+    // Without a capture the share still starts, on a moving pattern, and the log says why.
+    std::mutex linesMutex;
+    QStringList lines;
+    KLLoggingSetLoggingHandler([&](int, const QString &line) { std::lock_guard lock(linesMutex); lines << line; });
+    preview(std::make_shared<FrameView>());
+    KLLoggingSetLoggingHandler(&LoggingHandler);
+    EXPECT_TRUE(lines.join('\n').contains(QLatin1String("moving pattern: no capture backend is installed")))
+        << lines.join('\n').toStdString();
+    // A capture that never gives a picture: after a wait the share runs on black at the
+    // stream's size rather than never being offered; releasing the share stops the capture.
+    auto screen = std::make_shared<SolidScreen>();
+    KLScreenCapture::setBackend([&screen](const QString &) { return KLScreenCaptureResult{screen, {}}; });
+    const auto black = std::make_shared<FrameView>();
+    preview(black);
+    EXPECT_EQ(black->size(), QSize(160, 90));
+    EXPECT_TRUE(black->near(80, 45, 0xff000000)) << std::hex << black->pixel(80, 45);
+    EXPECT_TRUE(screen->stopped);
+
+    const quint32 red = 0xffc82828, blue = 0xff2838c8;
+    screen = std::make_shared<SolidScreen>();
+    screen->show(480, 270, red);
+    const QJsonObject audioOnly{{QStringLiteral("video"), false}};
+    join(a, QStringLiteral("alice"), false, QStringLiteral("meeting-1"), {}, {}, audioOnly);
+    join(b, QStringLiteral("bob"), false, QStringLiteral("meeting-1"), {}, {}, audioOnly);
+    auto share = engine.createStream(shareMedia, a.states);
+    share->initStream();
+    a.connection->publishStream(share);
+    const auto shareAtBob = waitForRemote(b, QStringLiteral("screen-alice"));
+    ASSERT_TRUE(shareAtBob) << janus.output().right(3000).toStdString();
+    b.connection->subscribe(shareAtBob);
+    shareAtBob->playWithView(b.view);
+    // Bob decodes Alice's screen: its size (not the stream's 160x90), its colour.
+    ASSERT_TRUE(kltest::waitUntil([&] { return b.view->frames() >= 5 && b.view->near(240, 135, red); }, 15000))
+        << b.view->frames() << " frames, " << std::hex << b.view->pixel(240, 135);
+    EXPECT_EQ(b.view->size(), QSize(480, 270));
+
+    // Alice picks a 4:3 screen (whose rows are padded): the stream keeps its size, the new
+    // screen fills its height, unsheared, with black borders at the sides.
+    screen->show(640, 480, blue, 10);
+    EXPECT_TRUE(kltest::waitUntil([&] {
+        for (int x = 70; x <= 410; ++x)
+            if (!b.view->near(x, 135, blue))
+                return false;
+        return true;
+    }, 5000)) << std::hex << b.view->pixel(240, 135);
+    EXPECT_EQ(b.view->size(), QSize(480, 270));
+    EXPECT_TRUE(b.view->near(10, 135, 0xff000000)) << std::hex << b.view->pixel(10, 135);
+    a.connection->unPublishStream(share);
+    share->close();
+    EXPECT_TRUE(screen->stopped);
 }
 
 TEST_F(WebRtcEngine, ARestartBringsTheMediaBack)

@@ -245,4 +245,22 @@ QJsonObject sentAudio(const std::shared_ptr<KLRTCMediaConnection> &connection)
     return {};
 }
 
+quint32 FrameView::pixel(int x, int y) const
+{
+    std::lock_guard lock(m_mutex);
+    if (x < 0 || y < 0 || x >= m_last.width || y >= m_last.height)
+        return 0;
+    // Decoded frames are ARGB32 (or RGB32): native 0xAARRGGBB words.
+    return 0xff000000u | reinterpret_cast<const quint32 *>(m_last.pixels.constData() + qsizetype(y) * m_last.bytesPerLine)[x];
+}
+
+bool FrameView::near(int x, int y, quint32 expected) const
+{
+    const quint32 seen = pixel(x, y);
+    for (int shift : {16, 8, 0})
+        if (std::abs(int(seen >> shift & 0xff) - int(expected >> shift & 0xff)) >= 24)
+            return false;
+    return true;
+}
+
 } // namespace kltest::webrtc

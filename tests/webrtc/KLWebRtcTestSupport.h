@@ -53,15 +53,19 @@ public:
         std::lock_guard lock(m_mutex);
         ++m_frames;
         if (frame.isValid())
-            m_size = QSize(frame.width, frame.height);
+            m_last = frame;
     }
     int frames() const { std::lock_guard lock(m_mutex); return m_frames; }
-    QSize size() const { std::lock_guard lock(m_mutex); return m_size; }
+    QSize size() const { std::lock_guard lock(m_mutex); return QSize(m_last.width, m_last.height); }
+    /// The newest frame's 0xffRRGGBB at (x, y); 0 outside it or before the first frame.
+    quint32 pixel(int x, int y) const;
+    /// Each channel of pixel(x, y) within codec error of `expected`'s.
+    bool near(int x, int y, quint32 expected) const;
 
 private:
     mutable std::mutex m_mutex;
     int m_frames = 0;
-    QSize m_size;
+    KLRTCMediaVideoFrame m_last;
 };
 
 /// True once `view` has had no frame for `quietMs` (frames in flight when the sender stopped

@@ -1,6 +1,7 @@
 #include "media/webrtc/KLWebRtcMediaStream.h"
 
 #include "media/KLRTCMediaLogging.h"
+#include "media/capture/KLScreenCapture.h"
 #include "media/webrtc/KLWebRtcDeviceMonitor.h"
 #include "media/KLRTCMediaVideoRenderView.h"
 
@@ -29,6 +30,13 @@ KLWebRtcMediaStream::createLocal(const QJsonObject &media, std::weak_ptr<KLRTCMe
     config.width = media.value(QLatin1String("vWidth")).toInt(320);
     config.height = media.value(QLatin1String("vHeight")).toInt(180);
     config.fps = stream->m_screen ? media.value(QLatin1String("screenFps")).toInt(15) : 15;
+    if (stream->m_screen && !stream->m_fake) {
+        // Opened once per share: a restart's fresh publisher sends from the same capture.
+        KLScreenCaptureResult capture = KLScreenCapture::open();
+        config.capture = std::move(capture.source);
+        if (!config.capture)
+            KL_ENGINE_LOG(2, QStringLiteral("no screen capture, the share sends a moving pattern: %1").arg(capture.why));
+    }
     return stream;
 }
 
@@ -53,6 +61,8 @@ KLWebRtcMediaStream::~KLWebRtcMediaStream()
 {
     if (m_peer)
         m_peer->stop();
+    if (m_config.capture)
+        m_config.capture->stop();
 }
 
 void KLWebRtcMediaStream::renewPeer()
@@ -186,14 +196,18 @@ void KLWebRtcMediaStream::stopPlayWithView(const std::shared_ptr<KLRTCMediaVideo
 void KLWebRtcMediaStream::close()
 {
     std::shared_ptr<KLWebRtcPeer> peer;
+    std::shared_ptr<KLScreenCaptureSource> capture;
     {
         std::lock_guard lock(m_mutex);
         m_closed = true;
         m_views.clear();
         peer = std::exchange(m_peer, nullptr);
+        capture = std::exchange(m_config.capture, nullptr);
     }
     if (peer)
         peer->stop();
+    if (capture)
+        capture->stop();
 }
 
 void KLWebRtcMediaStream::assignPublication(const QString &streamId, const QString &display)

@@ -93,7 +93,7 @@ bool KLWebRtcPeer::initialise(QString *error)
         QStringList absent;
         for (const char *factory : {"webrtcbin", "videotestsrc", "audiotestsrc", "vp8enc", "vp8dec", "rtpvp8pay",
                                     "rtpvp8depay", "opusenc", "opusdec", "rtpopuspay", "rtpopusdepay", "level",
-                                    "textoverlay", "videoconvert", "appsink", "nicesrc"}) {
+                                    "textoverlay", "videoconvert", "videoscale", "appsink", "appsrc", "nicesrc"}) {
             if (!hasElement(factory))
                 absent << QString::fromLatin1(factory);
         }
@@ -130,6 +130,7 @@ KLWebRtcPeer::KLWebRtcPeer(const KLWebRtcPeerConfig &config, KLWebRtcPeerCallbac
 
 KLWebRtcPeer::~KLWebRtcPeer()
 {
+    stopScreen();
     if (m_channel)
         g_object_unref(m_channel);
     if (m_pendingSink)
@@ -175,6 +176,7 @@ void KLWebRtcPeer::stop()
         m_stopped = true;
         pipeline = m_pipeline;
     }
+    stopScreen();
     if (pipeline)
         gst_element_set_state(pipeline, GST_STATE_NULL);
 }
@@ -264,6 +266,7 @@ bool KLWebRtcPeer::start()
         KL_ENGINE_LOG(8, QStringLiteral("media pipeline cannot play"));
         return false;
     }
+    startScreen();
     return true;
 }
 
@@ -337,21 +340,25 @@ bool KLWebRtcPeer::buildPublisher()
     QString video;
     const bool camera = !m_config.screen && !m_config.cameraDevice.isEmpty() && QFile::exists(m_config.cameraDevice)
         && hasElement("v4l2src");
-    if (camera)
-        video = QStringLiteral("v4l2src name=camera ! videoconvert ! videoscale ! videorate");
-    else
-        video = QStringLiteral("videotestsrc is-live=true pattern=%1").arg(m_config.screen ? QStringLiteral("ball") : QStringLiteral("smpte"));
-    video += QStringLiteral(" ! video/x-raw,format=I420,width=%1,height=%2,framerate=%3/1"
-                            " ! textoverlay name=overlay valignment=bottom halignment=center font-desc=\"Sans 16\""
+    if (m_config.screen && m_config.capture) {
+        video = screenSource(); // a captured screen's size is fixed by its first frame
+    } else {
+        if (camera)
+            video = QStringLiteral("v4l2src name=camera ! videoconvert ! videoscale ! videorate");
+        else
+            video = QStringLiteral("videotestsrc is-live=true pattern=%1").arg(m_config.screen ? QStringLiteral("ball") : QStringLiteral("smpte"));
+        video += QStringLiteral(" ! video/x-raw,format=I420,width=%1,height=%2,framerate=%3/1").arg(w).arg(h).arg(fps);
+    }
+    video += QStringLiteral(" ! textoverlay name=overlay valignment=bottom halignment=center font-desc=\"Sans 16\""
                             " ! valve name=vvalve drop=false ! tee name=vtee"
                             " vtee. ! queue max-size-buffers=2 ! vp8enc deadline=1 cpu-used=8 threads=1"
-                            " target-bitrate=%4 keyframe-max-dist=%3 error-resilient=partitions"
-                            " ! rtpvp8pay pt=96 ssrc=%5 picture-id-mode=15-bit"
-                            " ! capsfilter name=vrtp caps=\"application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000,ssrc=(uint)%5\""
+                            " target-bitrate=%2 keyframe-max-dist=%1 error-resilient=partitions"
+                            " ! rtpvp8pay pt=96 ssrc=%3 picture-id-mode=15-bit"
+                            " ! capsfilter name=vrtp caps=\"application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000,ssrc=(uint)%3\""
                             " ! webrtc."
                             " vtee. ! queue leaky=downstream max-size-buffers=1 ! videoconvert ! video/x-raw,format=BGRA"
                             " ! appsink name=frames sync=false max-buffers=1 drop=true")
-                 .arg(w).arg(h).arg(fps).arg(m_config.screen ? 600000 : 300000).arg(m_videoSsrc);
+                 .arg(fps).arg(m_config.screen ? 600000 : 300000).arg(m_videoSsrc);
     // The source (microphone, tone or silence) is put in front of "ain" once the pipeline is
     // made, and may be swapped there while it runs.
     const QString audio = QStringLiteral("audioconvert name=ain ! audioresample ! audio/x-raw,rate=48000,channels=1"
@@ -395,6 +402,7 @@ bool KLWebRtcPeer::buildPublisher()
         gst_object_unref(input); // the pipeline keeps it
         openMicrophone(input);
     }
+    wireScreen();
     if (GstElement *sink = gst_bin_get_by_name(GST_BIN(m_pipeline), "frames")) {
         addAppSink(sink, nullptr);
         gst_object_unref(sink);

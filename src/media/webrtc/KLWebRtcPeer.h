@@ -1,8 +1,8 @@
 #pragma once
 
 // One WebRTC peer connection on GStreamer's webrtcbin, in a pipeline of its own: either a
-// publisher (camera or test pattern with the member's name, microphone or a tone or silence,
-// VP8 and Opus, a data channel) or a subscriber (whatever the media server offers, decoded:
+// publisher (camera or test pattern with the member's name, or a share's screen capture;
+// microphone or a tone or silence; VP8 and Opus; a data channel) or a subscriber (whatever the media server offers, decoded:
 // video to BGRA frames, audio measured by a `level` element and played on the chosen speaker or
 // discarded). Microphones and speakers are opened through the engine's device monitor and can
 // be switched while the peer runs, without a new negotiation.
@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 
+class KLScreenCaptureSource;
 class KLWebRtcDeviceMonitor;
 
 /// The microphone id that asks for a 440 Hz tone instead of a device (tests, simulated members).
@@ -47,6 +48,9 @@ struct KLWebRtcPeerConfig {
     bool audio = true;
     bool video = true;
     bool screen = false;
+    /// A share's running screen capture: its newest frame is sent at `fps`, scaled to the size
+    /// of the first frame sent. Without one a share sends a moving pattern.
+    std::shared_ptr<KLScreenCaptureSource> capture;
     bool dataChannel = false;
     int width = 320;
     int height = 180;
@@ -148,6 +152,8 @@ public:
     /// current choice is opened again off the streaming thread, which falls back to the default
     /// device, silence or discarding. False when the error came from elsewhere.
     bool recoverAudioDevice(struct _GstMessage *error);
+    /// A share's frame tick: pushes the capture's newest frame into the pipeline.
+    void onScreenTick();
 
 private:
     KLWebRtcPeer(const KLWebRtcPeerConfig &config, KLWebRtcPeerCallbacks callbacks);
@@ -163,6 +169,12 @@ private:
     void openMicrophone(struct _GstElement *input);
     /// Subscriber: ends the received audio's chain with the chosen speaker.
     void attachSpeaker(struct _GstElement *chain);
+    /// The pipeline text that feeds a share's video from the capture (up to raw I420 video).
+    QString screenSource() const;
+    /// Finds the capture's elements in the made pipeline; starts and stops the frame tick.
+    void wireScreen();
+    void startScreen();
+    void stopScreen();
 
     KLWebRtcPeerConfig m_config;
     KLWebRtcPeerCallbacks callbacks() const;
@@ -196,4 +208,14 @@ private:
     bool m_stopped = false;
     struct _GstWebRTCDataChannel *m_channel = nullptr; // ours (publisher, or the subscriber's own)
     QJsonObject m_stats;
+
+    // A share from a screen capture (KLWebRtcPeerScreen.cpp). The tick runs on the system
+    // clock's thread; these are touched there and by start/stop only.
+    struct _GstElement *m_screenSrc = nullptr;   // appsrc the capture's frames go into
+    struct _GstElement *m_screenSize = nullptr;  // capsfilter fixing the encoder's size
+    void *m_screenTick = nullptr;                // GstClockID of the periodic frame tick
+    std::mutex m_screenMutex;
+    struct _GstCaps *m_screenCaps = nullptr;     // the caps last set on m_screenSrc
+    bool m_screenSized = false;                  // the encoder's size is fixed
+    int m_screenTicksWithoutFrame = 0;
 };
