@@ -17,10 +17,12 @@
 #include <KelvoUISDK/KLSDKLogger.h>
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -74,11 +76,15 @@ protected:
         KLRTCMediaSDK::install(nullptr); // the built-in engine
         KLSDKLogger::setLoggerPrinter(printer);
         join(true);
-        // The whole member list is in before a test starts: a list still arriving while a test
+        // The whole member list, rooms included, is in before a test starts: a list still arriving while a test
         // floods the channel would read as members appearing out of nowhere.
-        ASSERT_TRUE(kltest::waitUntil([this] {
+        QStringList expected{kHost, kSecond};
+        for (const QJsonValue &room : meeting.value("rooms").toArray())
+            expected << room["memberUUID"].toString();
+        ASSERT_TRUE(kltest::waitUntil([this, &expected] {
             const QStringList ids = memberIds();
-            return service->publisher() && ids.contains(kHost) && ids.contains(kSecond);
+            return service->publisher()
+                && std::all_of(expected.begin(), expected.end(), [&](const QString &id) { return ids.contains(id); });
         }, 20000)) << memberIds().join(' ').toStdString();
     }
     QStringList memberIds() const
