@@ -198,6 +198,16 @@ void HostE2ETest::expectClosedAndExit(int code)
         << "nothing of the meeting may follow \"closed\"" << host->transcript();
 }
 
+QString HostE2ETest::cloudLogSettings() const
+{
+    const QJsonObject service = sim->scenario().value(QLatin1String("logService")).toObject();
+    const QJsonObject info{{"project", service.value(QLatin1String("project"))},
+                           {"logServiceEndpoint", service.value(QLatin1String("endpoint"))},
+                           {"logstore", "meeting-track"},
+                           {"logServiceAddress", QStringLiteral("127.0.0.1:%1").arg(sim->port())}};
+    return QString::fromUtf8(QJsonDocument(info).toJson(QJsonDocument::Compact));
+}
+
 QString HostE2ETest::selfUuid() const
 {
     return meeting.value(QLatin1String("selfMemberUUID")).toString();

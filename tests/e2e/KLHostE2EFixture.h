@@ -79,6 +79,9 @@ protected:
     /// service, the user store of staff member `workId`, the event and control lines.
     QStringList baseArguments(const QString &workId) const;
 
+    /// The cloud-log settings ("qlsInfo") that send a guest's records to this test's simulator.
+    QString cloudLogSettings() const;
+
     QString selfUuid() const;
     /// The uuid of the member or room with employee number `empId`.
     QString uuidOf(const QString &empId) const;

@@ -18,17 +18,6 @@ constexpr int kLeaves = 5;
 // Once the host has exited, what it sent is already on its way; the simulator reads it at once.
 constexpr int kAfterExitWaitMs = 5000;
 
-/// The cloud-log settings that send a guest's records to the simulator's log service.
-QString qlsInfoFor(const kelvosim::MeetingSim &sim)
-{
-    const QJsonObject service = sim.scenario().value(QLatin1String("logService")).toObject();
-    const QJsonObject info{{"project", service.value(QLatin1String("project"))},
-                           {"logServiceEndpoint", service.value(QLatin1String("endpoint"))},
-                           {"logstore", "meeting-track"},
-                           {"logServiceAddress", QStringLiteral("127.0.0.1:%1").arg(sim.port())}};
-    return QString::fromUtf8(QJsonDocument(info).toJson(QJsonDocument::Compact));
-}
-
 bool hasLeaveRecord(const kelvosim::MeetingSim &sim)
 {
     const auto entries = sim.logEntries(QStringLiteral("meeting-track"));
@@ -63,7 +52,7 @@ TEST_F(HostE2ETest, EveryLeaveSaysGoodbyeAndDeliversItsRecordBeforeTheHostExits)
         sim.reset();
         ASSERT_NO_FATAL_FAILURE(startSimulator());
         HostRun run;
-        run.extraArguments = {QStringLiteral("--meeting"), QStringLiteral("qlsInfo=") + qlsInfoFor(*sim)};
+        run.extraArguments = {QStringLiteral("--meeting"), QStringLiteral("qlsInfo=") + cloudLogSettings()};
         ASSERT_NO_FATAL_FAILURE(launchHost(run));
         ASSERT_NO_FATAL_FAILURE(awaitJoined());
         ASSERT_NO_FATAL_FAILURE(awaitMemberListRead());

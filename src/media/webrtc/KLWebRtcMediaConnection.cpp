@@ -411,7 +411,8 @@ void KLWebRtcMediaConnection::handlePluginEvent(qint64 sender, const QJsonObject
         config.speakerId = speakerChoice();
         std::weak_ptr<KLWebRtcMediaStream> weakStream = it->stream;
         KLWebRtcPeerCallbacks callbacks;
-        callbacks.videoFrame = [weakStream](const KLRTCMediaVideoFrame &frame) {
+        callbacks.videoFrame = [weakStream, size = it->frameSize](const KLRTCMediaVideoFrame &frame) {
+            size->store(quint64(quint32(frame.width)) << 32 | quint32(frame.height));
             if (auto stream = weakStream.lock())
                 stream->deliver(frame);
         };

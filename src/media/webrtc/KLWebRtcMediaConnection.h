@@ -14,6 +14,7 @@
 #include <QMap>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -70,6 +71,9 @@ private:
         std::shared_ptr<KLWebRtcPeer> peer;
         int grade = 0;
         qint64 lostBefore = 0, receivedBefore = 0;
+        /// A subscription's last decoded frame size, width << 32 | height (written on the
+        /// decoder's thread, read for the statistics).
+        std::shared_ptr<std::atomic<quint64>> frameSize = std::make_shared<std::atomic<quint64>>(0);
     };
     using Reply = std::function<void(KLWebRtcMediaConnection &, const QJsonObject &)>;
 

@@ -239,6 +239,9 @@ QJsonObject KLWebRtcMediaConnection::statistics(const QString &media) const
             } else {
                 entry.insert(QStringLiteral("pktsRecv"), v.value(QLatin1String("packets-received")).toInteger());
                 entry.insert(QStringLiteral("pktsLost"), v.value(QLatin1String("packets-lost")).toInteger());
+                const quint64 size = h.frameSize->load();
+                entry.insert(QStringLiteral("frameWidth"), qint64(size >> 32));
+                entry.insert(QStringLiteral("frameHeight"), qint64(size & 0xffffffffu));
             }
             video.append(entry);
         }

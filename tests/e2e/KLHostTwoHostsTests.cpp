@@ -1,0 +1,242 @@
+// Two sample hosts, each a process of its own, in one meeting whose media server is Janus. What
+// each receives is read from what the product already reports: the media status records the
+// SDK sends to the cloud log service (per received stream: frames decoded, their size) and the
+// host's own event lines (chat). The SDK's timers run four times faster, so a record window
+// closes every 2.5 s instead of every 10 s.
+
+#include "KLHostE2EFixture.h"
+
+#include "SimJanus.h"
+
+#include "KLTestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSize>
+
+namespace e2e {
+namespace {
+
+const QString kGuestEmployee = QStringLiteral("E10003");
+
+/// A received video stream as one media status record of `reporter` shows it (the first
+/// sample of the record's window).
+struct ReceivedVideo {
+    qsizetype at = -1; ///< position among the log entries
+    qint64 frames = -1;
+    QSize size;
+};
+
+bool isMediaStatus(const QJsonObject &entry, const QString &reporter, const char *mtype)
+{
+    return entry.value(QLatin1String("value")).toString() == QLatin1String("mediaStatus")
+           && entry.value(QLatin1String("memberUUid")).toString() == reporter
+           && entry.value(QLatin1String("mtype")).toString() == QLatin1String(mtype);
+}
+
+qint64 firstOf(const QJsonObject &lists, const char *key)
+{
+    return lists.value(QLatin1String(key)).toArray().first().toInteger(-1);
+}
+
+/// Every received-video record `reporter` sent, in order.
+QList<ReceivedVideo> receivedVideo(const kelvosim::MeetingSim &sim, const QString &reporter)
+{
+    QList<ReceivedVideo> found;
+    const QList<QJsonObject> entries = sim.logEntries(QStringLiteral("meeting-track"));
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!isMediaStatus(entries.at(i), reporter, "listener"))
+            continue;
+        const QJsonObject status =
+            QJsonDocument::fromJson(entries.at(i).value(QLatin1String("mediaStatus")).toString().toUtf8()).object();
+        for (const QJsonValue &stream : status.value(QLatin1String("recvVideo")).toObject()) {
+            const QJsonObject lists = stream.toObject();
+            found.append({i, firstOf(lists, "framesDelivered"),
+                          QSize(int(firstOf(lists, "frameWidth")), int(firstOf(lists, "frameHeight")))});
+        }
+    }
+    return found;
+}
+
+/// The camera frames `reporter` had let through to its encoder, per "main" record (the sending
+/// side's), in order.
+QList<qint64> sentVideoFrames(const kelvosim::MeetingSim &sim, const QString &reporter)
+{
+    QList<qint64> frames;
+    for (const QJsonObject &entry : sim.logEntries(QStringLiteral("meeting-track"))) {
+        if (!isMediaStatus(entry, reporter, "main"))
+            continue;
+        const QJsonObject status =
+            QJsonDocument::fromJson(entry.value(QLatin1String("mediaStatus")).toString().toUtf8()).object();
+        frames.append(status.value(QLatin1String("sendVideo")).toObject().value(QLatin1String("framesDelivered")).toInteger(-1));
+    }
+    return frames;
+}
+
+/// A "members" event in which the member `uuid` is online with its camera `on` or off.
+EventMatch memberVideo(const QString &uuid, bool on)
+{
+    return [=](const QJsonObject &event) {
+        if (event.value(QLatin1String("type")).toString() != QLatin1String("members"))
+            return false;
+        for (const QJsonValue &member : event.value(QLatin1String("online")).toArray())
+            if (member.toObject().value(QLatin1String("uuid")).toString() == uuid)
+                return member.toObject().value(QLatin1String("video")).toBool() == on;
+        return false;
+    };
+}
+
+/// For each whole window of records `reporter` sent after entry `from` (a "main" record closes
+/// a window), whether it listed a received stream (a listener record since the window before).
+QList<bool> windowsListingReceived(const kelvosim::MeetingSim &sim, const QString &reporter, qsizetype from)
+{
+    const QList<QJsonObject> entries = sim.logEntries(QStringLiteral("meeting-track"));
+    QList<bool> windows;
+    bool windowBegun = false, listened = false;
+    for (qsizetype i = from; i < entries.size(); ++i) {
+        if (isMediaStatus(entries.at(i), reporter, "listener")) {
+            listened = true;
+        } else if (isMediaStatus(entries.at(i), reporter, "main")) {
+            if (windowBegun)
+                windows.append(listened);
+            windowBegun = true;
+            listened = false;
+        }
+    }
+    return windows;
+}
+
+std::string describe(const QList<qint64> &numbers)
+{
+    QStringList parts;
+    for (qint64 n : numbers)
+        parts.append(QString::number(n));
+    return parts.join(QLatin1String(", ")).toStdString();
+}
+
+std::string describe(const QList<ReceivedVideo> &records)
+{
+    QStringList parts;
+    for (const ReceivedVideo &r : records)
+        parts.append(QStringLiteral("%1 frames %2x%3").arg(r.frames).arg(r.size.width()).arg(r.size.height()));
+    return parts.join(QLatin1String("; ")).toStdString();
+}
+
+class TwoHostsE2ETest : public HostE2ETest {
+protected:
+    void SetUp() override
+    {
+        QString why;
+        if (!kelvosim::SimJanus::installed(&why))
+            GTEST_SKIP() << "Janus is not installed: " << why.toStdString();
+        // Janus serves the meeting; nobody of the scenario is online, so the two hosts are the
+        // only publishers in the room, and the guest's member record has its camera and
+        // microphone on.
+        ASSERT_NO_FATAL_FAILURE(startSimulator([](QJsonObject &scenario, QJsonObject &meeting) {
+            scenario.insert(QStringLiteral("mediaServer"), QStringLiteral("janus"));
+            for (const char *list : {"members", "rooms"}) {
+                QJsonArray entries = meeting.value(QLatin1String(list)).toArray();
+                for (qsizetype i = 0; i < entries.size(); ++i) {
+                    QJsonObject entry = entries.at(i).toObject();
+                    QJsonObject state = entry.value(QLatin1String("callState")).toObject();
+                    state.insert(QStringLiteral("online"), 0);
+                    if (entry.value(QLatin1String("empId")).toString() == kGuestEmployee) {
+                        state.insert(QStringLiteral("hasVideo"), 1);
+                        state.insert(QStringLiteral("vmute"), 0);
+                        state.insert(QStringLiteral("mute"), 0);
+                    }
+                    entry.insert(QStringLiteral("callState"), state);
+                    entries.replace(i, entry);
+                }
+                meeting.insert(QLatin1String(list), entries);
+            }
+        }));
+        run.extraArguments = {QStringLiteral("--meeting"), QStringLiteral("qlsInfo=") + cloudLogSettings()};
+        run.environment = {{QStringLiteral("KELVO_TIME_SCALE"), QStringLiteral("0.25")}};
+    }
+
+    void TearDown() override
+    {
+        guest.reset();
+        HostE2ETest::TearDown();
+    }
+
+    /// Waits for a received-video record of `reporter` with at least `frames` frames.
+    std::optional<ReceivedVideo> awaitReceived(const QString &reporter, qint64 frames, qsizetype after = -1)
+    {
+        std::optional<ReceivedVideo> hit;
+        kltest::waitUntil([&] {
+            for (const ReceivedVideo &r : receivedVideo(*sim, reporter))
+                if (r.at > after && r.frames >= frames)
+                    hit = r;
+            return hit.has_value();
+        }, 2 * HostProcess::kDeadlineMs);
+        return hit;
+    }
+
+    HostRun run;
+    std::unique_ptr<HostProcess> guest;
+};
+
+TEST_F(TwoHostsE2ETest, EachSeesTheOtherAndHearsFromItUntilItLeaves)
+{
+    const QString self = selfUuid(), other = uuidOf(kGuestEmployee);
+    // The guest joins first, so the member list the user reads has it in the meeting.
+    guest = std::make_unique<HostProcess>();
+    ASSERT_TRUE(guest->start(baseArguments(kGuestEmployee) + run.extraArguments
+                                 + QStringList{QStringLiteral("--headless"), QStringLiteral("--member-uuid"), other},
+                             run.environment));
+    ASSERT_TRUE(guest->waitFor(typeIs(QStringLiteral("joined")))) << guest->transcript();
+    ASSERT_NO_FATAL_FAILURE(launchHost(run));
+    ASSERT_NO_FATAL_FAILURE(awaitJoined());
+    ASSERT_TRUE(await(memberVideo(other, true))) << host->transcript();
+
+    // Each decodes the other's video (a test pattern here: no camera) at the size it was sent.
+    const auto atSelf = awaitReceived(self, 30), atOther = awaitReceived(other, 30);
+    ASSERT_TRUE(atSelf && atOther) << describe(receivedVideo(*sim, self)) << " / "
+                                   << describe(receivedVideo(*sim, other)) << host->transcript()
+                                   << guest->transcript();
+    EXPECT_EQ(atSelf->size, QSize(320, 180));
+    EXPECT_EQ(atOther->size, QSize(320, 180));
+
+    // A chat line goes over the data channel and shows in the other's bubble.
+    host->send({{"cmd", "chat"}, {"text", "over Janus"}});
+    const auto chat = guest->waitFor([&](const QJsonObject &event) {
+        return typeIs(QStringLiteral("chat"))(event) && event.value("text").toString().endsWith(QStringLiteral("over Janus"));
+    });
+    ASSERT_TRUE(chat) << guest->transcript();
+    EXPECT_EQ(chat->value("from").toString(), self);
+
+    // The guest's camera off: the user's member list shows it, and no more of the guest's
+    // frames reach its encoder from one window to the next.
+    const qsizetype mark = host->events().size();
+    const qsizetype windowsBefore = sentVideoFrames(*sim, other).size();
+    guest->send({{"cmd", "camera"}});
+    EXPECT_TRUE(await(memberVideo(other, false), mark)) << host->transcript();
+    const bool stopped = kltest::waitUntil([&] {
+        const QList<qint64> frames = sentVideoFrames(*sim, other);
+        for (qsizetype i = windowsBefore + 1; i < frames.size(); ++i)
+            if (frames.at(i) > 0 && frames.at(i) == frames.at(i - 1))
+                return true;
+        return false;
+    }, 2 * HostProcess::kDeadlineMs);
+    EXPECT_TRUE(stopped) << describe(sentVideoFrames(*sim, other));
+
+    // The guest leaves: the user's records, which listed its stream in every window until then,
+    // list no received stream any more.
+    const QList<bool> before = windowsListingReceived(*sim, self, atSelf->at);
+    ASSERT_FALSE(before.isEmpty());
+    EXPECT_FALSE(before.contains(false));
+    guest->send({{"cmd", "close"}});
+    ASSERT_TRUE(guest->waitForExit()) << guest->transcript();
+    EXPECT_TRUE(guest->exitedCleanly()) << guest->transcript();
+    const qsizetype left = sim->logEntries(QStringLiteral("meeting-track")).size();
+    EXPECT_TRUE(kltest::waitUntil([&] { return windowsListingReceived(*sim, self, left).contains(false); },
+                                  2 * HostProcess::kDeadlineMs));
+
+    host->send({{"cmd", "close"}});
+    ASSERT_NO_FATAL_FAILURE(expectClosedAndCleanExit());
+}
+
+} // namespace
+} // namespace e2e
