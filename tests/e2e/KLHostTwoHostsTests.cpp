@@ -1,7 +1,8 @@
 // Two sample hosts, each a process of its own, in one meeting whose media server is Janus. What
 // each receives is read from what the product already reports: the media status records the
-// SDK sends to the cloud log service (per received stream: frames decoded, their size) and the
-// host's own event lines (chat). The SDK's timers run four times faster, so a record window
+// SDK sends to the cloud log service (per received stream: frames decoded, their size, the
+// audio level) and the host's own event lines (chat, the member list). Their microphone is a
+// tone from a GStreamer plugin of the tests (KLTestMicrophonePlugin.c). The SDK's timers run four times faster, so a record window
 // closes every 2.5 s instead of every 10 s.
 
 #include "KLHostE2EFixture.h"
@@ -54,6 +55,23 @@ QList<ReceivedVideo> receivedVideo(const kelvosim::MeetingSim &sim, const QStrin
             found.append({i, firstOf(lists, "framesDelivered"),
                           QSize(int(firstOf(lists, "frameWidth")), int(firstOf(lists, "frameHeight")))});
         }
+    }
+    return found;
+}
+
+/// The received audio level in each received-audio record of `reporter`, with its position
+/// among the log entries.
+QList<std::pair<qsizetype, qint64>> receivedLevels(const kelvosim::MeetingSim &sim, const QString &reporter)
+{
+    QList<std::pair<qsizetype, qint64>> found;
+    const QList<QJsonObject> entries = sim.logEntries(QStringLiteral("meeting-track"));
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!isMediaStatus(entries.at(i), reporter, "listener"))
+            continue;
+        const QJsonObject status =
+            QJsonDocument::fromJson(entries.at(i).value(QLatin1String("mediaStatus")).toString().toUtf8()).object();
+        for (const QJsonValue &stream : status.value(QLatin1String("recvAudio")).toObject())
+            found.append({i, firstOf(stream.toObject(), "oLevel")});
     }
     return found;
 }
@@ -114,6 +132,14 @@ std::string describe(const QList<qint64> &numbers)
     return parts.join(QLatin1String(", ")).toStdString();
 }
 
+std::string describe(const QList<std::pair<qsizetype, qint64>> &levels)
+{
+    QList<qint64> numbers;
+    for (const auto &level : levels)
+        numbers.append(level.second);
+    return describe(numbers);
+}
+
 std::string describe(const QList<ReceivedVideo> &records)
 {
     QStringList parts;
@@ -128,7 +154,7 @@ protected:
     {
         QString why;
         if (!kelvosim::SimJanus::installed(&why))
-            GTEST_SKIP() << "Janus is not installed: " << why.toStdString();
+            GTEST_SKIP() << why.toStdString();
         // Janus serves the meeting; nobody of the scenario is online, so the two hosts are the
         // only publishers in the room, and the guest's member record has its camera and
         // microphone on.
@@ -152,7 +178,8 @@ protected:
             }
         }));
         run.extraArguments = {QStringLiteral("--meeting"), QStringLiteral("qlsInfo=") + cloudLogSettings()};
-        run.environment = {{QStringLiteral("KELVO_TIME_SCALE"), QStringLiteral("0.25")}};
+        run.environment = {{QStringLiteral("KELVO_TIME_SCALE"), QStringLiteral("0.25")},
+                           {QStringLiteral("GST_PLUGIN_PATH"), QStringLiteral(KELVO_TEST_GST_PLUGIN_DIR)}};
     }
 
     void TearDown() override
@@ -198,6 +225,22 @@ TEST_F(TwoHostsE2ETest, EachSeesTheOtherAndHearsFromItUntilItLeaves)
                                    << guest->transcript();
     EXPECT_EQ(atSelf->size, QSize(320, 180));
     EXPECT_EQ(atOther->size, QSize(320, 180));
+
+    // Each microphone is the test plugin's tone: the user hears the guest's, and once the guest
+    // mutes, the level in the user's records drops.
+    const auto heard = [&](qsizetype after, auto loud) {
+        return kltest::waitUntil([&] {
+            for (const auto &[at, level] : receivedLevels(*sim, self))
+                if (at > after && loud(level))
+                    return true;
+            return false;
+        }, 2 * HostProcess::kDeadlineMs);
+    };
+    EXPECT_TRUE(heard(-1, [](qint64 level) { return level > 2000; })) << describe(receivedLevels(*sim, self));
+    const qsizetype muted = sim->logEntries(QStringLiteral("meeting-track")).size();
+    guest->send({{"cmd", "mute"}});
+    EXPECT_TRUE(heard(muted, [](qint64 level) { return level >= 0 && level < 300; }))
+        << describe(receivedLevels(*sim, self));
 
     // A chat line goes over the data channel and shows in the other's bubble.
     host->send({{"cmd", "chat"}, {"text", "over Janus"}});
