@@ -189,12 +189,12 @@ protected:
     }
 
     /// Waits for a received-video record of `reporter` with at least `frames` frames.
-    std::optional<ReceivedVideo> awaitReceived(const QString &reporter, qint64 frames, qsizetype after = -1)
+    std::optional<ReceivedVideo> awaitReceived(const QString &reporter, qint64 frames)
     {
         std::optional<ReceivedVideo> hit;
         kltest::waitUntil([&] {
             for (const ReceivedVideo &r : receivedVideo(*sim, reporter))
-                if (r.at > after && r.frames >= frames)
+                if (r.frames >= frames)
                     hit = r;
             return hit.has_value();
         }, 2 * HostProcess::kDeadlineMs);
