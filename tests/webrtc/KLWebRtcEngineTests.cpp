@@ -19,8 +19,11 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QSize>
 #include <QThread>
+
+#include <algorithm>
 
 using kelvosim::SimJanus;
 using namespace kltest::webrtc;
@@ -146,6 +149,17 @@ TEST_F(WebRtcEngine, TwoMembersSeeHearAndMessageEachOther)
     EXPECT_EQ(b.view->size(), QSize(320, 180));
     EXPECT_GE(a.events->count(KLRTCMediaEventStreamSubscribed), 1);
     EXPECT_GE(a.events->count(KLRTCMediaEventWebrtcUp), 1);
+    // The sender's figures are each kind's own: its video packets count as video, and its audio
+    // entry holds Opus-sized packets, not the video's.
+    EXPECT_TRUE(kltest::waitUntil([&] {
+        for (const QJsonValue &entry : status(a.connection).value(QLatin1String("video")).toArray())
+            if (entry[QLatin1String("sendVideo")].toBool())
+                return entry[QLatin1String("pktsSent")].toInteger() > 0;
+        return false;
+    }, 5000)) << QJsonDocument(status(a.connection)).toJson().toStdString();
+    const QJsonObject sentOpus = sentAudio(a.connection);
+    EXPECT_GT(sentOpus[QLatin1String("pktsSent")].toInteger(), 0);
+    EXPECT_LT(sentOpus[QLatin1String("bytesSent")].toDouble() / std::max<qint64>(1, sentOpus[QLatin1String("pktsSent")].toInteger()), 400.0);
 
     // Alice's tone is heard by Bob; Bob's silence is not heard by Alice.
     EXPECT_TRUE(kltest::waitUntil([&] { return receivedLevel(b.connection) > 2000; }, 5000)) << receivedLevel(b.connection);

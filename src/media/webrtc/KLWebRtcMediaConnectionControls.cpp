@@ -204,13 +204,19 @@ QJsonObject KLWebRtcMediaConnection::statistics(const QString &media) const
             continue;
         const QJsonObject stats = h.peer->stats();
         const QJsonArray rtp = stats.value(h.publisher ? QLatin1String("outbound") : QLatin1String("inbound")).toArray();
-        auto find = [&](const QString &kind) {
-            for (const QJsonValue &v : rtp)
-                if (v.toObject().value(QLatin1String("kind")).toString() == kind)
-                    return v.toObject();
+        // A publisher's own entries are found by the SSRCs it sends with: the codec an outbound
+        // entry names does not tell audio from video reliably in this GStreamer.
+        auto find = [&](const QString &kind, quint32 ownSsrc) {
+            for (const QJsonValue &v : rtp) {
+                const QJsonObject entry = v.toObject();
+                if (h.publisher ? entry.value(QLatin1String("ssrc")).toInteger() == ownSsrc
+                                : entry.value(QLatin1String("kind")).toString() == kind)
+                    return entry;
+            }
             return QJsonObject();
         };
-        const QJsonObject a = find(QStringLiteral("audio")), v = find(QStringLiteral("video"));
+        const QJsonObject a = find(QStringLiteral("audio"), h.peer->audioSsrc());
+        const QJsonObject v = find(QStringLiteral("video"), h.peer->videoSsrc());
         if (!h.stream->audioTrackId().isEmpty()) {
             QJsonObject entry{{QStringLiteral("ssrc"), QString::number(h.publisher ? h.peer->audioSsrc() : a.value(QLatin1String("ssrc")).toInteger())},
                               {QStringLiteral("trackId"), h.stream->audioTrackId()},
