@@ -7,12 +7,9 @@
 #include "model/KLSDKMeetingConfigInternal.h"
 #include "platform/KLFakePlatform.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QThread>
 
 #include <cstdio>
 
@@ -22,19 +19,6 @@ void say(const QString &line)
 {
     std::printf("%s\n", line.toLocal8Bit().constData());
     std::fflush(stdout);
-}
-
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 bool SoakWorld::start(int members, int latencyMs, QString *error)

@@ -4,6 +4,7 @@
 // recording delegate and layout, and small helpers. The soaks drive the conference service with
 // the built-in engine, as the integration suites do, but for minutes or a thousand rounds.
 
+#include "KLTestSupport.h"
 #include "MeetingSim.h"
 #include "SoakLatencyProxy.h"
 
@@ -27,8 +28,7 @@ namespace soak {
 /// One line on stdout, flushed: the soak's report is read while it runs.
 void say(const QString &line);
 
-/// Processes main-thread events until `done` or `timeoutMs`; returns `done()`.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs);
+using kltest::waitUntil;
 
 /// The simulator serving a meeting of `members` members (the user included), reached through a
 /// relay that delays each direction by `latencyMs` (0: no relay).
