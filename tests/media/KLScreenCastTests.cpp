@@ -3,7 +3,8 @@
 // when PipeWire cannot be reached), the GStreamer reading of a stream, and which screen a share
 // shows.
 
-#include "KLFakeScreenCastPortal.h"
+#include "KLPrivateSessionBus.h"
+#include "SimScreenCastPortal.h"
 #include "KLRecordingPrinter.h"
 
 #include "media/builtin/KLBuiltinMediaSDK.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-using kltest::FakeScreenCastPortal;
+using FakeScreenCastPortal = kelvosim::SimScreenCastPortal;
 
 class PortalScreenCast : public ::testing::Test {
 protected:
@@ -211,4 +212,3 @@ TEST(ScreenChoice, OffersTheRememberedScreenAndStopsAShareWhoseScreenWentAway)
 
 } // namespace
 
-#include "moc_KLFakeScreenCastPortal.cpp"

@@ -1,10 +1,10 @@
 #pragma once
 
-// A stand-in for the desktop's ScreenCast portal on a private session bus: an object answering
-// CreateSession, SelectSources, Start and OpenPipeWireRemote the way the portal does — each
-// request answered later by a Response signal on its request path. What Start answers, and what OpenPipeWireRemote gives, is set by the test.
-
-#include "KLPrivateSessionBus.h"
+// A stand-in for the desktop's ScreenCast portal on a bus of the caller's (a private session bus):
+// an object answering CreateSession, SelectSources, Start and OpenPipeWireRemote the way the
+// portal does, each request answered later by a Response signal on its request path. What
+// SelectSources and Start answer, and what OpenPipeWireRemote gives, is set by its owner: the
+// tests of the screen cast, and the sample host's pictures of a user who cancels.
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -17,7 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace kltest {
+namespace kelvosim {
 
 /// One stream of Start's answer: a(ua{sv}).
 struct PortalStream {
@@ -57,19 +57,19 @@ inline const QDBusArgument &operator>>(const QDBusArgument &argument, PortalStre
     return argument;
 }
 
-} // namespace kltest
+} // namespace kelvosim
 
-Q_DECLARE_METATYPE(kltest::PortalStream)
-Q_DECLARE_METATYPE(kltest::PortalSize)
+Q_DECLARE_METATYPE(kelvosim::PortalStream)
+Q_DECLARE_METATYPE(kelvosim::PortalSize)
 
-namespace kltest {
+namespace kelvosim {
 
 /// The session object the portal hands out; records Close.
-class FakePortalSession : public QObject {
+class SimPortalSession : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
 public:
-    explicit FakePortalSession(int *closes, QObject *parent) : QObject(parent), m_closes(closes) {}
+    explicit SimPortalSession(int *closes, QObject *parent) : QObject(parent), m_closes(closes) {}
 public Q_SLOTS:
     void Close() { ++*m_closes; }
 
@@ -77,14 +77,14 @@ private:
     int *m_closes;
 };
 
-class FakeScreenCastPortal : public QObject {
+class SimScreenCastPortal : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.ScreenCast")
     Q_PROPERTY(uint version READ version)
 public:
     enum class Remote { Error, ClosedSocket };
 
-    explicit FakeScreenCastPortal(QDBusConnection bus) : m_bus(std::move(bus))
+    explicit SimScreenCastPortal(QDBusConnection bus) : m_bus(std::move(bus))
     {
         qDBusRegisterMetaType<PortalSize>();
         qDBusRegisterMetaType<PortalStream>();
@@ -98,7 +98,7 @@ public:
     }
     uint version() const { return 4; }
 
-    // What the test sets.
+    // What the owner sets.
     uint selectResponse = 0;
     uint startResponse = 0;
     Remote remote = Remote::Error;
@@ -114,7 +114,7 @@ public Q_SLOTS:
         calls << QStringLiteral("CreateSession");
         const QString session = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
                                     .arg(senderPart(message), options.value(QStringLiteral("session_handle_token")).toString());
-        m_bus.registerObject(session, new FakePortalSession(&closes, this), QDBusConnection::ExportAllSlots);
+        m_bus.registerObject(session, new SimPortalSession(&closes, this), QDBusConnection::ExportAllSlots);
         return answer(message, options, 0, {{QStringLiteral("session_handle"), session}});
     }
     QDBusObjectPath SelectSources(const QDBusObjectPath &, const QVariantMap &options, const QDBusMessage &message)
@@ -175,4 +175,4 @@ private:
     QDBusConnection m_bus;
 };
 
-} // namespace kltest
+} // namespace kelvosim
