@@ -10,16 +10,10 @@
 // Usage (needs a display): xvfb-run -s "-screen 0 1920x1080x24" bench_tiles [seconds, default 30]
 
 #include "KLBenchSupport.h"
+#include "KLBenchVideoArea.h"
 #include "KLProcessFigures.h"
 
-#include "conference/registry/KLFeedClient.h"
 #include "media/fake/KLFakeMediaSDK.h"
-#include "model/KLCallState.h"
-#include "model/KLParticipant.h"
-#include "ui/tiles/KLMeetingBigView.h"
-#include "ui/tiles/KLMeetingSmallView.h"
-#include "ui/tiles/KLMeetingVideoArea.h"
-#include "ui/video/KLVideoRenderWidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -65,12 +59,8 @@ std::vector<KLRTCMediaVideoFrame> makeFrames(int index)
 std::shared_ptr<KLFeedClient> member(int index, const std::shared_ptr<KLFakeMediaSDK> &engine)
 {
     const QString uuid = QStringLiteral("member-%1").arg(index);
-    auto participant = KLParticipant::createWithDictionary(
-        {{"memberUUID", uuid}, {"displayName", QStringLiteral("Member %1").arg(index)}, {"memberType", 1}});
-    participant->setCallState(KLCallState::createWithDictionary({{"online", 1}, {"hasVideo", 1}}));
-    auto feed = KLFeedClient::create(QJsonValue(1), uuid, {}, participant);
-    feed->setMediaStream(engine->makeRemoteStream(uuid, participant->displayName()));
-    return feed;
+    const QString name = QStringLiteral("Member %1").arg(index);
+    return klbench::videoMember(uuid, name, engine->makeRemoteStream(uuid, name));
 }
 
 int secondsToRun(int argc, char **argv)
@@ -84,26 +74,19 @@ int secondsToRun(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    if (!klbench::hasDisplay("bench_tiles"))
+        return 2;
     QApplication app(argc, argv);
     KLSDKLogger::setLoggerPrinter(std::make_shared<KLDiscardingPrinter>());
     const int seconds = secondsToRun(argc, argv);
     auto engine = KLFakeMediaSDK::installNew();
 
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("bench_tiles"));
-    auto *area = new KLMeetingVideoArea(nullptr, &window);
-    window.resize(1280, 720);
-    area->setGeometry(window.rect());
+    klbench::BenchVideoArea area(QStringLiteral("bench_tiles"));
     std::vector<std::shared_ptr<KLFeedClient>> feeds;
     for (int i = 0; i < kTiles; ++i)
         feeds.push_back(member(i, engine));
-    area->showMainClient(feeds[0]);
-    area->showSmallClients({feeds[1], feeds[2], feeds[3], feeds[4]});
-    window.show();
-
-    std::vector<KLVideoRenderWidget *> views{area->bigView()->videoWidget()};
-    for (int i = 0; i < 4; ++i)
-        views.push_back(area->smallView(i)->videoWidget());
+    area.show(feeds);
+    const std::vector<KLVideoRenderWidget *> views = area.views();
 
     // One delivering thread per stream, 15 frames a second on a steady schedule.
     std::atomic<bool> running{true};
@@ -144,7 +127,7 @@ int main(int argc, char **argv)
         engine.join();
 
     std::printf("bench_tiles: %d tiles of %dx%d at %d fps for %.1f s, window %dx%d (platform %s)\n", kTiles, kWidth,
-                kHeight, kFps, elapsed, window.width(), window.height(), qPrintable(QGuiApplication::platformName()));
+                kHeight, kFps, elapsed, area.window().width(), area.window().height(), qPrintable(QGuiApplication::platformName()));
     quint64 received = 0, drawn = 0, dropped = 0, offMain = 0;
     for (int i = 0; i < kTiles; ++i) {
         const auto now = views[i]->counters();
@@ -162,6 +145,14 @@ int main(int argc, char **argv)
     std::printf("  paints off the main thread: %llu\n", (unsigned long long)offMain);
     std::printf("  CPU: %.1f %% of one core (main thread %.1f %%), target <= 15 %%\n", 100.0 * cpu / elapsed,
                 100.0 * mainCpu / elapsed);
+    auto &summary = klbench::Summary::shared();
+    summary.add(QStringLiteral("tiles drawn, 5 x 640x360 at 15 fps: CPU"),
+                QString::number(100.0 * cpu / elapsed, 'f', 1) + QStringLiteral(" %"), QStringLiteral("<= 15 %"),
+                QStringLiteral("-"));
+    summary.add(QStringLiteral("tiles drawn: frames dropped"),
+                QString::number(received ? 100.0 * dropped / received : 0.0, 'f', 2) + QStringLiteral(" %"),
+                QStringLiteral("-"), QStringLiteral("-"));
+    summary.print();
     KLRTCMediaSDK::install(nullptr);
     return offMain == 0 ? 0 : 1;
 }
