@@ -108,17 +108,21 @@ void HostE2ETest::startSimulator(const ScenarioEdit &edit)
 
 QStringList HostE2ETest::baseArguments(const QString &workId) const
 {
-    return {QStringLiteral("--meeting-uuid"), meeting.value(QLatin1String("meetingUUID")).toString(),
-            QStringLiteral("--token"), meeting.value(QLatin1String("meetingToken")).toString(),
-            QStringLiteral("--domain"), QStringLiteral("127.0.0.1:%1").arg(sim->port()),
-            QStringLiteral("--ca-file"), sim->caFile(),
-            QStringLiteral("--meeting"), QStringLiteral("apiBaseUrl=") + sim->baseUrl(),
-            QStringLiteral("--meeting"), QStringLiteral("itMonitorBaseUrl=") + sim->baseUrl(),
-            QStringLiteral("--store"),
-            QStringLiteral("KEY_ACCESS_TOKEN=") + sim->scenario().value(QLatin1String("accessToken")).toString(),
-            QStringLiteral("--store"), QStringLiteral("KEY_WORK_ID=") + workId,
-            QStringLiteral("--events"), QStringLiteral("-"),
-            QStringLiteral("--control"), QStringLiteral("-"), QStringLiteral("--language"), QStringLiteral("en")};
+    QStringList arguments{QStringLiteral("--meeting-uuid"), meeting.value(QLatin1String("meetingUUID")).toString(),
+                          QStringLiteral("--token"), meeting.value(QLatin1String("meetingToken")).toString(),
+                          QStringLiteral("--domain"), QStringLiteral("127.0.0.1:%1").arg(sim->port()),
+                          QStringLiteral("--ca-file"), sim->caFile(),
+                          QStringLiteral("--meeting"), QStringLiteral("apiBaseUrl=") + sim->baseUrl(),
+                          QStringLiteral("--meeting"), QStringLiteral("itMonitorBaseUrl=") + sim->baseUrl(),
+                          QStringLiteral("--store"),
+                          QStringLiteral("KEY_ACCESS_TOKEN=") + sim->scenario().value(QLatin1String("accessToken")).toString(),
+                          QStringLiteral("--store"), QStringLiteral("KEY_WORK_ID=") + workId,
+                          QStringLiteral("--events"), QStringLiteral("-"),
+                          QStringLiteral("--control"), QStringLiteral("-"), QStringLiteral("--language"), QStringLiteral("en")};
+    // The simulator's own media server speaks only to the built-in engine.
+    if (!sim->janus())
+        arguments << QStringLiteral("--meeting") << QStringLiteral("mediaEngine=builtin");
+    return arguments;
 }
 
 QStringList HostE2ETest::hostArguments(const HostRun &run, bool drawn) const
@@ -126,9 +130,6 @@ QStringList HostE2ETest::hostArguments(const HostRun &run, bool drawn) const
     QStringList arguments = baseArguments(kSelfEmployee);
     if (!drawn)
         arguments << QStringLiteral("--headless");
-    // The simulator's own media server speaks only to the built-in engine.
-    if (!sim->janus())
-        arguments << QStringLiteral("--meeting") << QStringLiteral("mediaEngine=builtin");
     // Staff name themselves by employee number; guests by the member record they were invited as.
     if (run.internal)
         arguments << QStringLiteral("--internal") << QStringLiteral("--user-id") << kSelfEmployee;
