@@ -19,6 +19,8 @@ namespace e2e {
 namespace {
 
 const QString kGuestEmployee = QStringLiteral("E10003");
+// The member events a host reports as "userStatus".
+constexpr int kSpeaking = 6, kStoppedSpeaking = 7;
 
 /// A received video stream as one media status record of `reporter` shows it (the first
 /// sample of the record's window).
@@ -101,6 +103,19 @@ EventMatch memberVideo(const QString &uuid, bool on)
             if (member.toObject().value(QLatin1String("uuid")).toString() == uuid)
                 return member.toObject().value(QLatin1String("video")).toBool() == on;
         return false;
+    };
+}
+
+/// A "members" event in which the member `uuid` is not online.
+EventMatch memberGone(const QString &uuid)
+{
+    return [=](const QJsonObject &event) {
+        if (event.value(QLatin1String("type")).toString() != QLatin1String("members"))
+            return false;
+        for (const QJsonValue &member : event.value(QLatin1String("online")).toArray())
+            if (member.toObject().value(QLatin1String("uuid")).toString() == uuid)
+                return false;
+        return true;
     };
 }
 
@@ -208,14 +223,14 @@ protected:
 TEST_F(TwoHostsE2ETest, EachSeesTheOtherAndHearsFromItUntilItLeaves)
 {
     const QString self = selfUuid(), other = uuidOf(kGuestEmployee);
-    // The guest joins first, so the member list the user reads has it in the meeting.
+    // The user joins first; the guest, joining after, comes online in the user's member list.
+    ASSERT_NO_FATAL_FAILURE(launchHost(run));
+    ASSERT_NO_FATAL_FAILURE(awaitJoined());
     guest = std::make_unique<HostProcess>();
     ASSERT_TRUE(guest->start(baseArguments(kGuestEmployee) + run.extraArguments
                                  + QStringList{QStringLiteral("--headless"), QStringLiteral("--member-uuid"), other},
                              run.environment));
     ASSERT_TRUE(guest->waitFor(typeIs(QStringLiteral("joined")))) << guest->transcript();
-    ASSERT_NO_FATAL_FAILURE(launchHost(run));
-    ASSERT_NO_FATAL_FAILURE(awaitJoined());
     ASSERT_TRUE(await(memberVideo(other, true))) << host->transcript();
 
     // Each decodes the other's video (a test pattern here: no camera) at the size it was sent.
@@ -226,8 +241,10 @@ TEST_F(TwoHostsE2ETest, EachSeesTheOtherAndHearsFromItUntilItLeaves)
     EXPECT_EQ(atSelf->size, QSize(320, 180));
     EXPECT_EQ(atOther->size, QSize(320, 180));
 
-    // Each microphone is the test plugin's tone: the user hears the guest's, and once the guest
-    // mutes, the level in the user's records drops.
+    // Each microphone is the test plugin's tone: the user hears the guest's, and the media server
+    // hears the guest talking, which the meeting tells the user; once the guest mutes, the level in
+    // the user's records drops and the guest has stopped speaking for the user.
+    EXPECT_TRUE(await(userStatus(kSpeaking, other))) << host->transcript();
     const auto heard = [&](qsizetype after, auto loud) {
         return kltest::waitUntil([&] {
             for (const auto &[at, level] : receivedLevels(*sim, self))
@@ -238,9 +255,11 @@ TEST_F(TwoHostsE2ETest, EachSeesTheOtherAndHearsFromItUntilItLeaves)
     };
     EXPECT_TRUE(heard(-1, [](qint64 level) { return level > 2000; })) << describe(receivedLevels(*sim, self));
     const qsizetype muted = sim->logEntries(QStringLiteral("meeting-track")).size();
+    const qsizetype mutedEvents = host->events().size();
     guest->send({{"cmd", "mute"}});
     EXPECT_TRUE(heard(muted, [](qint64 level) { return level >= 0 && level < 300; }))
         << describe(receivedLevels(*sim, self));
+    EXPECT_TRUE(await(userStatus(kStoppedSpeaking, other), mutedEvents)) << host->transcript();
 
     // A chat line goes over the data channel and shows in the other's bubble.
     host->send({{"cmd", "chat"}, {"text", "over Janus"}});
@@ -265,14 +284,16 @@ TEST_F(TwoHostsE2ETest, EachSeesTheOtherAndHearsFromItUntilItLeaves)
     }, 2 * HostProcess::kDeadlineMs);
     EXPECT_TRUE(stopped) << describe(sentVideoFrames(*sim, other));
 
-    // The guest leaves: the user's records, which listed its stream in every window until then,
-    // list no received stream any more.
+    // The guest leaves: it is gone from the user's member list, and the user's records, which
+    // listed its stream in every window until then, list no received stream any more.
     const QList<bool> before = windowsListingReceived(*sim, self, atSelf->at);
     ASSERT_FALSE(before.isEmpty());
     EXPECT_FALSE(before.contains(false));
+    const qsizetype leaving = host->events().size();
     guest->send({{"cmd", "close"}});
     ASSERT_TRUE(guest->waitForExit()) << guest->transcript();
     EXPECT_TRUE(guest->exitedCleanly()) << guest->transcript();
+    EXPECT_TRUE(await(memberGone(other), leaving)) << host->transcript();
     const qsizetype left = sim->logEntries(QStringLiteral("meeting-track")).size();
     EXPECT_TRUE(kltest::waitUntil([&] { return windowsListingReceived(*sim, self, left).contains(false); },
                                   2 * HostProcess::kDeadlineMs));

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 using kelvosim::Fault;
 using kelvosim::MeetingSim;
@@ -167,7 +168,8 @@ TEST_F(SimSignalling, AMemberWhoseClientRegisteredIsListedOnline)
 
     const auto self = registered(kSelf);
     EXPECT_EQ(onlineIn(pushBody(self->reply(self->memberList())), kSelf), 1) << "its own list shows it in the meeting";
-    EXPECT_EQ(onlineIn(pushBody(before.reply(before.memberList())), kSelf), 1) << "and so does everyone else's";
+    EXPECT_EQ(pushBody(before.next()).value("eventId").toInt(), 1) << "the others are told it came online";
+    EXPECT_EQ(onlineIn(pushBody(before.reply(before.memberList())), kSelf), 1) << "and their lists show it";
 
     // The internal register's answer already counts the registering member.
     const QString other = QStringLiteral("6A7B8C9D-0E1F-4A2B-9C3D-4E5F6A7B8C11");
@@ -182,6 +184,10 @@ TEST_F(SimSignalling, ControlOperationsAnswerFromTheMeetingAndTellTheOthers)
     auto self = registered(kSelf);
     auto host = registered(kHost);
     auto muted = registered(kMuted);
+    // Each newcomer came online for those already there.
+    for (const QString &member : {kHost, kMuted})
+        EXPECT_EQ(pushBody(self->next()).value("memberUUID").toString(), member);
+    EXPECT_EQ(pushBody(host->next()).value("memberUUID").toString(), kMuted);
 
     QJsonObject reply = self->reply(self->control("mute", {{"appointmentId", "880012345"}, {"memberUuid", kMuted}, {"status", "false"}}));
     EXPECT_EQ(reply.value("data").toObject().value("callState").toObject().value("mute").toInt(), 0);
@@ -217,6 +223,49 @@ TEST_F(SimSignalling, ControlOperationsAnswerFromTheMeetingAndTellTheOthers)
     const QJsonObject offline = host->next();
     EXPECT_EQ(pushBody(offline).value("eventId").toInt(), 2);
     EXPECT_EQ(pushBody(offline).value("callState").toObject().value("online").toInt(), 0);
+}
+
+TEST_F(SimSignalling, MembersComingAndGoingAreToldToTheOthersOnce)
+{
+    const auto eventAbout = [](const QJsonObject &message) {
+        const QJsonObject body = pushBody(message);
+        return std::make_tuple(message.value("data").toObject().value("type").toString(), body.value("eventId").toInt(),
+                               body.value("memberUUID").toString(), body.value("callState").toObject().value("online").toInt());
+    };
+    // The next message `client` gets is the answer to a member list it asks for now: nothing
+    // was pushed to it meanwhile.
+    const auto nothingPushed = [](Client &client) {
+        const QString request = client.memberList();
+        return client.next().value("requestId").toString() == request;
+    };
+    auto self = registered(kSelf);
+    auto host = registered(kHost);
+    EXPECT_EQ(eventAbout(self->next()), std::make_tuple(QString("online"), 1, kHost, 1));
+    EXPECT_TRUE(nothingPushed(*host)) << "a member is not told about itself";
+
+    // A second connection of a member already there (a projection's receiver, a re-register on
+    // the same connection) is no news; only the last of its connections closing is.
+    auto second = registered(kHost);
+    EXPECT_EQ(host->registerWith(kToken), 200);
+    EXPECT_TRUE(nothingPushed(*self));
+    second->socket.close();
+    ASSERT_TRUE(kltest::waitUntil([&] { return second->closed; }));
+    EXPECT_TRUE(nothingPushed(*self));
+    host->socket.close();
+    EXPECT_EQ(eventAbout(self->next()), std::make_tuple(QString("offline"), 2, kHost, 0));
+    const QJsonObject list = pushBody(self->reply(self->memberList()));
+    EXPECT_EQ(findMember(list.value("memberList").toArray(), kHost).value("callState").toObject().value("online").toInt(), 0);
+
+    // A member that hangs itself up is offline for the others once, not again when its
+    // connection closes.
+    auto muted = registered(kMuted);
+    EXPECT_EQ(eventAbout(self->next()), std::make_tuple(QString("online"), 1, kMuted, 1));
+    EXPECT_EQ(muted->reply(muted->control("hangup", {{"appointmentId", "880012345"}, {"memberUuid", kMuted}, {"type", "1"}}))
+                  .value("responseCode").toInt(), 200);
+    EXPECT_EQ(eventAbout(self->next()), std::make_tuple(QString("offline"), 2, kMuted, 0));
+    muted->socket.close();
+    ASSERT_TRUE(kltest::waitUntil([&] { return muted->closed; }));
+    EXPECT_TRUE(nothingPushed(*self));
 }
 
 TEST_F(SimSignalling, PushesReachRegisteredConnectionsAndClosesAreSeen)

@@ -83,6 +83,12 @@ bool MeetingSim::start(QString *error)
             // pushed about them from then on.
             if (janus) {
                 feeds = new SimJanusFeeds(janus->url(), janus->caFile(), janus->token(24 * 3600), worker);
+                // A member's client talking in the room is pushed to the others as speaking.
+                feeds->onTalking([worker](const QString &meetingUUID, const QString &member, bool talking) {
+                    if (SimSignallingServer *server = worker->signalling())
+                        server->pushEvent(talking ? signalling::Speaking : signalling::StoppedTalking, member, {},
+                                              meetingUUID, member);
+                });
                 feeds->start(served);
             }
         },

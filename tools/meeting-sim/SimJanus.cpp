@@ -152,7 +152,12 @@ bool SimJanus::start(const QStringList &rooms, QString *error, const SimCertific
     QString videoroom = QStringLiteral("general: {\n string_ids = true\n}\n");
     for (const QString &room : rooms)
         videoroom += QStringLiteral("room-%1: {\n description = \"%1\"\n publishers = 10\n bitrate = 600000\n"
-                                    " audiocodec = \"opus\"\n videocodec = \"vp8\"\n notify_joining = false\n}\n")
+                                    " audiocodec = \"opus\"\n videocodec = \"vp8\"\n notify_joining = false\n"
+                                    // Publishers that send the audio-level header extension are
+                                    // reported talking once half a second of their packets averages
+                                    // louder than -50 dBov, and stopped once it no longer does.
+                                    " audiolevel_ext = true\n audiolevel_event = true\n audio_active_packets = 25\n"
+                                    " audio_level_average = 50\n}\n")
                          .arg(room);
     const QString websockets = QStringLiteral(
         "general: {\n json = \"compact\"\n ws = false\n wss = true\n wss_port = %1\n wss_ip = \"127.0.0.1\"\n}\n"

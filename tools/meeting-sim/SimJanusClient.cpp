@@ -107,8 +107,11 @@ void SimJanusClient::received(const QString &text)
     if (kind == QLatin1String("ack"))
         return;
     const auto it = m_waiting.find(message.value(QLatin1String("transaction")).toString());
-    if (it == m_waiting.end())
+    if (it == m_waiting.end()) {
+        if (kind == QLatin1String("event") && m_events)
+            m_events(message.value(QLatin1String("plugindata")).toObject().value(QLatin1String("data")).toObject());
         return;
+    }
     auto reply = std::move(it->second);
     m_waiting.erase(it);
     if (kind == QLatin1String("error") && !m_handle && !message.contains(QLatin1String("plugindata")))

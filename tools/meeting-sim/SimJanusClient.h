@@ -31,6 +31,9 @@ public:
     bool ready() const { return m_handle != 0; }
     /// Sends a VideoRoom request (`body`) on the handle; `answer` gets Janus's reply.
     void request(const QJsonObject &body, Answer answer);
+    /// Gets what the VideoRoom tells the handle unasked ("plugindata"."data" of events that answer
+    /// no request: talking, publishers coming and going, ...).
+    void onEvent(std::function<void(const QJsonObject &data)> handler) { m_events = std::move(handler); }
 
 private:
     void send(QJsonObject message, std::function<void(const QJsonObject &)> reply);
@@ -47,6 +50,7 @@ private:
     quint64 m_nextTransaction = 0;
     std::map<QString, std::function<void(const QJsonObject &)>> m_waiting;
     std::vector<std::pair<QJsonObject, Answer>> m_queued;
+    std::function<void(const QJsonObject &)> m_events;
 };
 
 } // namespace kelvosim

@@ -18,10 +18,13 @@ QString text(const QJsonObject &object, const char *key)
     return value.isString() ? value.toString() : QString::number(value.toInteger());
 }
 
+// The id the simulator's listener has in every room (never a member uuid).
+const QString kListenerId = QStringLiteral("kelvo-sim-listener");
+
 } // namespace
 
 SimJanusFeeds::SimJanusFeeds(const QString &url, const QString &caFile, const QString &token, QObject *parent)
-    : QObject(parent), m_client(url, caFile, token, this)
+    : QObject(parent), m_url(url), m_caFile(caFile), m_token(token), m_client(url, caFile, token, this)
 {
     m_listing.setInterval(1000);
     connect(&m_listing, &QTimer::timeout, this, &SimJanusFeeds::listParticipants);
@@ -41,7 +44,8 @@ void SimJanusFeeds::listParticipants()
         m_client.request({{"request", "listparticipants"}, {"room", room}},
                          [this, listed, remaining](const QJsonObject &data, const QString &) {
                              for (const QJsonValue &p : data.value(QLatin1String("participants")).toArray())
-                                 *listed << text(p.toObject(), "id");
+                                 if (text(p.toObject(), "id") != kListenerId)
+                                     *listed << text(p.toObject(), "id");
                              if (--*remaining == 0)
                                  m_participants = *listed;
                          });
@@ -50,6 +54,10 @@ void SimJanusFeeds::listParticipants()
 void SimJanusFeeds::start(const QJsonObject &scenario)
 {
     m_scenario = scenario;
+    for (const QJsonValue &value : scenario.value(QLatin1String("meetings")).toArray()) {
+        const QJsonObject meeting = value.toObject();
+        listen(text(meeting.value(QLatin1String("meetingInfo")).toObject(), "roomid"), text(meeting, "meetingUUID"));
+    }
     QString why;
     if (!SimJanusPublisher::available(&why)) {
         qCWarning(lcSim) << "janus feeds: members send no media:" << why;
@@ -72,6 +80,32 @@ void SimJanusFeeds::start(const QJsonObject &scenario)
                 setVideo(uuid, false);
         }
     }
+}
+
+void SimJanusFeeds::listen(const QString &room, const QString &meetingUUID)
+{
+    if (room.isEmpty() || meetingUUID.isEmpty())
+        return;
+    auto listener = std::make_unique<SimJanusClient>(m_url, m_caFile, m_token, this);
+    listener->onEvent([this, meetingUUID](const QJsonObject &data) {
+        const QString what = data.value(QLatin1String("videoroom")).toString();
+        if (what != QLatin1String("talking") && what != QLatin1String("stopped-talking"))
+            return;
+        const QString member = text(data, "id");
+        qCInfo(lcSim) << "janus: publisher" << member << what << "at"
+                      << data.value(QLatin1String("audio-level-dBov-avg")).toDouble() << "dBov";
+        if (m_feeds.count(member) || !m_talking)
+            return;
+        m_talking(meetingUUID, member, what == QLatin1String("talking"));
+    });
+    listener->open();
+    listener->request({{"request", "join"}, {"ptype", "publisher"}, {"room", room}, {"id", kListenerId},
+                       {"display", "meeting service"}},
+                      [room](const QJsonObject &, const QString &error) {
+                          if (!error.isEmpty())
+                              qCWarning(lcSim) << "janus feeds: cannot listen to room" << room << ":" << error;
+                      });
+    m_listeners.push_back(std::move(listener));
 }
 
 QString SimJanusFeeds::roomOf(const QString &meetingUUID) const

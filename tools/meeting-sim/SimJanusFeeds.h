@@ -4,6 +4,8 @@
 // its own in the meeting's room (a VideoRoom remote publisher with the member uuid as its id
 // and the display name as its display) that a SimJanusPublisher fills. Joining, leaving,
 // speaking, muting and camera events pushed about a member start, stop or change its feed.
+// A listener of its own sits in each room (joined, never publishing) to hear Janus say which
+// publisher is talking or has stopped, from the audio levels their packets carry.
 // Lives on the simulator thread.
 
 #include "SimJanusClient.h"
@@ -13,8 +15,10 @@
 #include <QObject>
 #include <QUdpSocket>
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace kelvosim {
 
@@ -23,7 +27,13 @@ class SimJanusFeeds : public QObject
 public:
     SimJanusFeeds(const QString &url, const QString &caFile, const QString &token, QObject *parent = nullptr);
 
-    /// Publishes every member the scenario has online in each meeting, except the user's own.
+    /// Called when Janus reports a publisher of a meeting's room talking or stopped talking
+    /// (publishers of this object excepted: their speaking is the scenario's to say).
+    using Talking = std::function<void(const QString &meetingUUID, const QString &member, bool talking)>;
+    void onTalking(Talking handler) { m_talking = std::move(handler); }
+
+    /// Publishes every member the scenario has online in each meeting, except the user's own,
+    /// and starts listening to each meeting's room.
     void start(const QJsonObject &scenario);
     /// Follows a signalling event (online, offline, kick, mute, speaking, camera) about `member`.
     void follow(int eventId, const QString &member, const QString &meetingUUID);
@@ -55,8 +65,12 @@ private:
     };
 
     void listParticipants();
+    void listen(const QString &room, const QString &meetingUUID);
 
+    QString m_url, m_caFile, m_token;
     SimJanusClient m_client;
+    std::vector<std::unique_ptr<SimJanusClient>> m_listeners; ///< one per room
+    Talking m_talking;
     QTimer m_listing;
     QStringList m_participants;
     QJsonObject m_scenario;

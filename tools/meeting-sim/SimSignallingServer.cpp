@@ -116,6 +116,7 @@ void SimSignallingServer::forget(int id)
         return;
     QWebSocket *socket = it->socket;
     const bool closing = it->closing;
+    const SimSignallingPeer peer = it->peer;
     m_connections.erase(it);
     m_control->signallingConnectionClosed();
     m_control->recordSignallingClose(id, closing && socket ? int(socket->closeCode()) : kAbnormalClose);
@@ -125,6 +126,44 @@ void SimSignallingServer::forget(int id)
         socket->disconnect(this);
         socket->deleteLater();
     }
+    if (peer.registered && !present(peer.meetingUUID, peer.memberUUID, id))
+        announcePresence(peer.meetingUUID, peer.memberUUID, false);
+}
+
+bool SimSignallingServer::present(const QString &meetingUUID, const QString &memberUUID, int except) const
+{
+    for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it) {
+        const SimSignallingPeer &peer = it->peer;
+        if (peer.id != except && peer.registered && peer.meetingUUID == meetingUUID && peer.memberUUID == memberUUID)
+            return true;
+    }
+    return false;
+}
+
+void SimSignallingServer::announcePresence(const QString &meetingUUID, const QString &memberUUID, bool online)
+{
+    const QJsonObject target = meetingUUID.isEmpty() ? QJsonObject() : meeting(meetingUUID);
+    if (target.isEmpty() || memberUUID.isEmpty())
+        return;
+    const QJsonObject who = signalling::participant(target, memberUUID);
+    if (who.isEmpty()) {
+        qCInfo(lcSim) << "signalling: member" << memberUUID << "is not in meeting" << meetingUUID
+                      << "; the others are not told it" << (online ? "joined" : "left");
+        return;
+    }
+    if (!online) {
+        // A member that hung up (or was hung up) is offline already and the others were told.
+        if (who.value(QLatin1String("callState")).toObject().value(QLatin1String("online")).toInt() != 1)
+            return;
+        m_api->setOnline(meetingUUID, memberUUID, false);
+    }
+    SimSignallingPush push;
+    push.meetingUUID = meetingUUID;
+    push.exceptMember = memberUUID;
+    const int eventId = online ? signalling::Online : signalling::Offline;
+    push.message = signalling::push(signalling::eventKind(eventId), signalling::eventBody(meeting(meetingUUID), eventId, memberUUID));
+    qCInfo(lcSim) << "signalling: member" << memberUUID << (online ? "joined" : "left") << "meeting" << meetingUUID;
+    sendPush(push);
 }
 
 void SimSignallingServer::receive(int id, const QByteArray &payload, bool binary)
@@ -240,7 +279,11 @@ void SimSignallingServer::send(int id, const QByteArray &payload, const std::opt
         qCInfo(lcSim) << "signalling connection" << id << "is gone; answer dropped";
         return;
     }
+    bool joined = false;
     if (bind) {
+        const bool again = it->peer.registered && it->peer.meetingUUID == bind->meetingUUID
+                           && it->peer.memberUUID == bind->memberUUID;
+        joined = !again && !present(bind->meetingUUID, bind->memberUUID, id);
         it->peer.registered = true;
         it->peer.meetingUUID = bind->meetingUUID;
         it->peer.memberUUID = bind->memberUUID;
@@ -249,6 +292,8 @@ void SimSignallingServer::send(int id, const QByteArray &payload, const std::opt
     }
     simRecord("signal", payload);
     it->socket->sendTextMessage(QString::fromUtf8(payload));
+    if (joined)
+        announcePresence(bind->meetingUUID, bind->memberUUID, true);
 }
 
 void SimSignallingServer::sendPush(const SimSignallingPush &push)
@@ -279,7 +324,7 @@ QJsonObject SimSignallingServer::meeting(const QString &meetingUUID) const
 }
 
 void SimSignallingServer::pushEvent(int eventId, const QString &memberUUID, const QJsonObject &fields,
-                                    const QString &meetingUUID)
+                                    const QString &meetingUUID, const QString &exceptMember)
 {
     const QJsonObject target = meeting(meetingUUID);
     if (target.isEmpty()) {
@@ -294,6 +339,7 @@ void SimSignallingServer::pushEvent(int eventId, const QString &memberUUID, cons
     push.meetingUUID = SimScenario::text(target.value(QLatin1String("meetingUUID")));
     push.message = signalling::push(signalling::eventKind(eventId),
                                     signalling::eventBody(target, eventId, memberUUID, fields));
+    push.exceptMember = exceptMember;
     sendPush(push);
 }
 

@@ -4,7 +4,9 @@
 // simulator's port). SimHttpServer hands over every upgrade request with the TLS socket;
 // QWebSocketServer does the handshake; this class keeps the connections (ids 1, 2, ...),
 // records every frame, lets SimSignallingProtocol decide the answers, applies the faults and
-// the register mode a test set, and sends pushes. Lives on the simulator thread.
+// the register mode a test set, and sends pushes. A member's first registered connection in a
+// meeting makes it online for the others there, and its last one closing makes it offline
+// (unless it had already left). Lives on the simulator thread.
 
 #include "SimControl.h"
 #include "SimHttpMessage.h"
@@ -40,7 +42,10 @@ public:
     /// Takes an upgrade request for the signalling path (false for any other path).
     bool accept(QSslSocket *socket, const SimHttpRequest &head);
 
-    void pushEvent(int eventId, const QString &memberUUID, const QJsonObject &fields, const QString &meetingUUID);
+    /// Pushes event `eventId` about `memberUUID` to the meeting's registered connections, except
+    /// those registered as `exceptMember` when it is set.
+    void pushEvent(int eventId, const QString &memberUUID, const QJsonObject &fields, const QString &meetingUUID,
+                   const QString &exceptMember = {});
     void pushSummary(const QString &sessionId, const QJsonObject &fields, const QString &meetingUUID);
     /// The member goes online or offline in the live state, then the matching event is pushed.
     void setMemberOnline(const QString &memberUUID, bool online, const QString &meetingUUID);
@@ -78,6 +83,11 @@ private:
     void send(int id, const QByteArray &payload, const std::optional<SimSignallingBinding> &bind = std::nullopt);
     void sendPush(const SimSignallingPush &push);
     void forget(int id);
+    /// Whether a connection other than `except` is registered as `memberUUID` in `meetingUUID`.
+    bool present(const QString &meetingUUID, const QString &memberUUID, int except) const;
+    /// Tells the other registered connections of the meeting that `memberUUID` came online
+    /// (or went offline), as the service does for every member.
+    void announcePresence(const QString &meetingUUID, const QString &memberUUID, bool online);
     /// The meeting `meetingUUID` names, or the scenario's first meeting when it is empty.
     QJsonObject meeting(const QString &meetingUUID) const;
 

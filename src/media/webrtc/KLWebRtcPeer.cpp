@@ -360,12 +360,15 @@ bool KLWebRtcPeer::buildPublisher()
                             " ! appsink name=frames sync=false max-buffers=1 drop=true")
                  .arg(fps).arg(m_config.screen ? 600000 : 300000).arg(m_videoSsrc);
     // The source (microphone, tone or silence) is put in front of "ain" once the pipeline is
-    // made, and may be swapped there while it runs.
+    // made, and may be swapped there while it runs. The level element's meta goes out in each
+    // packet's audio-level header extension (the payloader adds it for the extmap in the caps),
+    // from which the media server tells the room who is talking.
     const QString audio = QStringLiteral("audioconvert name=ain ! audioresample ! audio/x-raw,rate=48000,channels=1"
-                                         " ! volume name=avol ! level name=alevel interval=100000000 post-messages=true"
+                                         " ! volume name=avol ! level name=alevel interval=100000000 post-messages=true audio-level-meta=true"
                                          " ! audioconvert ! opusenc bitrate=32000"
                                          " ! rtpopuspay pt=111 ssrc=%1"
-                                         " ! capsfilter name=artp caps=\"application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000,ssrc=(uint)%1\""
+                                         " ! capsfilter name=artp caps=\"application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000,ssrc=(uint)%1,"
+                                         "extmap-1=(string)<\\\"\\\",urn:ietf:params:rtp-hdrext:ssrc-audio-level,\\\"vad=on\\\">\""
                                          " ! webrtc.")
                               .arg(m_audioSsrc);
     if (!camera && !m_config.screen && m_config.video)
