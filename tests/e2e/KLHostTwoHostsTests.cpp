@@ -15,6 +15,8 @@
 #include <QJsonDocument>
 #include <QSize>
 
+#include <functional>
+
 namespace e2e {
 namespace {
 
@@ -42,22 +44,28 @@ qint64 firstOf(const QJsonObject &lists, const char *key)
     return lists.value(QLatin1String(key)).toArray().first().toInteger(-1);
 }
 
+/// Calls `visit(position among the log entries, status)` for each receiving-side media status
+/// record `reporter` sent, in order.
+void forEachListenerStatus(const kelvosim::MeetingSim &sim, const QString &reporter,
+                           const std::function<void(qsizetype, const QJsonObject &)> &visit)
+{
+    const QList<QJsonObject> entries = sim.logEntries(QStringLiteral("meeting-track"));
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        if (isMediaStatus(entries.at(i), reporter, "listener"))
+            visit(i, QJsonDocument::fromJson(entries.at(i).value(QLatin1String("mediaStatus")).toString().toUtf8()).object());
+}
+
 /// Every received-video record `reporter` sent, in order.
 QList<ReceivedVideo> receivedVideo(const kelvosim::MeetingSim &sim, const QString &reporter)
 {
     QList<ReceivedVideo> found;
-    const QList<QJsonObject> entries = sim.logEntries(QStringLiteral("meeting-track"));
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (!isMediaStatus(entries.at(i), reporter, "listener"))
-            continue;
-        const QJsonObject status =
-            QJsonDocument::fromJson(entries.at(i).value(QLatin1String("mediaStatus")).toString().toUtf8()).object();
+    forEachListenerStatus(sim, reporter, [&](qsizetype at, const QJsonObject &status) {
         for (const QJsonValue &stream : status.value(QLatin1String("recvVideo")).toObject()) {
             const QJsonObject lists = stream.toObject();
-            found.append({i, firstOf(lists, "framesDelivered"),
+            found.append({at, firstOf(lists, "framesDelivered"),
                           QSize(int(firstOf(lists, "frameWidth")), int(firstOf(lists, "frameHeight")))});
         }
-    }
+    });
     return found;
 }
 
@@ -66,15 +74,10 @@ QList<ReceivedVideo> receivedVideo(const kelvosim::MeetingSim &sim, const QStrin
 QList<std::pair<qsizetype, qint64>> receivedLevels(const kelvosim::MeetingSim &sim, const QString &reporter)
 {
     QList<std::pair<qsizetype, qint64>> found;
-    const QList<QJsonObject> entries = sim.logEntries(QStringLiteral("meeting-track"));
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (!isMediaStatus(entries.at(i), reporter, "listener"))
-            continue;
-        const QJsonObject status =
-            QJsonDocument::fromJson(entries.at(i).value(QLatin1String("mediaStatus")).toString().toUtf8()).object();
+    forEachListenerStatus(sim, reporter, [&](qsizetype at, const QJsonObject &status) {
         for (const QJsonValue &stream : status.value(QLatin1String("recvAudio")).toObject())
-            found.append({i, firstOf(stream.toObject(), "oLevel")});
-    }
+            found.append({at, firstOf(stream.toObject(), "oLevel")});
+    });
     return found;
 }
 
